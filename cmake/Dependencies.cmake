@@ -1,0 +1,29 @@
+# Every dependency comes from the system (Debian's packages). A missing one
+# stops the configuration with the name of the package that provides it.
+function(plinth_require found what package)
+  if(NOT ${found})
+    message(FATAL_ERROR "${what} not found. On Debian install it with: apt-get install ${package}")
+  endif()
+endfunction()
+
+find_package(Threads REQUIRED)
+
+find_package(PkgConfig QUIET)
+plinth_require(PKG_CONFIG_FOUND "pkg-config" "pkg-config")
+pkg_check_modules(SQLCIPHER QUIET IMPORTED_TARGET sqlcipher)
+plinth_require(SQLCIPHER_FOUND "SQLCipher (sqlcipher.pc)" "libsqlcipher-dev")
+
+find_package(Boost 1.74 QUIET COMPONENTS filesystem system)
+plinth_require(Boost_FOUND "Boost.Filesystem and Boost.System"
+               "libboost-filesystem-dev libboost-system-dev")
+
+find_package(log4cxx QUIET CONFIG)
+plinth_require(log4cxx_FOUND "Apache log4cxx" "liblog4cxx-dev")
+
+find_package(pugixml QUIET CONFIG)
+plinth_require(pugixml_FOUND "pugixml" "libpugixml-dev")
+
+if(BUILD_TESTING)
+  find_package(GTest QUIET)
+  plinth_require(GTest_FOUND "GoogleTest" "libgtest-dev")
+endif()

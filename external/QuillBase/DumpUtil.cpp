@@ -1,0 +1,21 @@
+#include "External/QuillBase.h"
+#include "Port/Port.h"
+
+namespace Quill {
+namespace Base {
+namespace DumpUtil {
+
+void RunCrashHandler() { port::InstallCrashHandler(); }
+
+void SetDumpParam(bool full) { port::SetCrashReportFull(full); }
+
+void SetDumpNumber(bool limited, int number) {
+  // Without a limit every report is kept.
+  port::SetCrashReportLimit(limited ? number : 0);
+}
+
+void SetDumpPath(const char* dir) { port::SetCrashReportDir(dir != nullptr ? dir : ""); }
+
+}  // namespace DumpUtil
+}  // namespace Base
+}  // namespace Quill

@@ -1,0 +1,17 @@
+// printf-style formatting into a std::string, shared by the logger and
+// str_fmt.
+#ifndef PLINTH_EXTERNAL_QUILLBASE_FORMAT_H_
+#define PLINTH_EXTERNAL_QUILLBASE_FORMAT_H_
+
+#include <cstdarg>
+#include <string>
+
+namespace Quill {
+namespace Base {
+
+std::string FormatV(const char* format, va_list args);
+
+}  // namespace Base
+}  // namespace Quill
+
+#endif  // PLINTH_EXTERNAL_QUILLBASE_FORMAT_H_

@@ -1,0 +1,98 @@
+// What the tool uses of the product's base services library: logging, string
+// formatting, code-page conversion, the executable's directory, crash reports
+// and the non-copyable base class.
+#ifndef PLINTH_EXTERNAL_QUILLBASE_H_
+#define PLINTH_EXTERNAL_QUILLBASE_H_
+
+#include <string>
+
+#if defined(__GNUC__) || defined(__clang__)
+#define QUILL_PRINTF_FORMAT(fmt_index, first_arg) \
+  __attribute__((format(printf, fmt_index, first_arg)))
+#else
+#define QUILL_PRINTF_FORMAT(fmt_index, first_arg)
+#endif
+
+namespace Quill {
+namespace Base {
+
+namespace details {
+
+// Writes one log line at `level` (1 TRACE, 2 DEBUG, 3 INFO, 4 WARN, 5 ERROR,
+// 6 FATAL) to the logger named `module`. `format` is printf-style. Before the
+// logger is configured, and when configuration failed, the line goes to
+// standard error.
+void VexaFormatLog(int level, const char* module, const char* format, ...)
+    QUILL_PRINTF_FORMAT(3, 4);
+
+class CLog {
+ public:
+  // Configures logging from the log4cxx properties file at `path`. When the
+  // file cannot be read, or it gives the loggers no destination, a line on
+  // standard error says so and log lines keep going to standard error.
+  void InitLog(const std::string& path);
+};
+
+}  // namespace details
+
+// Process-wide instance of T, created on first use.
+template <typename T>
+class CSingleton {
+ public:
+  static T* Instance() {
+    static T instance;
+    return &instance;
+  }
+};
+
+// Base class that forbids copying and assignment.
+class CNoncopyable {
+ public:
+  CNoncopyable(const CNoncopyable&) = delete;
+  CNoncopyable& operator=(const CNoncopyable&) = delete;
+
+ protected:
+  CNoncopyable() = default;
+  ~CNoncopyable() = default;
+};
+
+namespace StringUtil {
+
+// printf-style formatting into a string.
+std::string str_fmt(const char* format, ...) QUILL_PRINTF_FORMAT(1, 2);
+
+// Conversion between the local code page and UTF-8; a string that cannot be
+// converted comes back unchanged.
+std::string Local2UTF8(const std::string& text);
+std::string UTF82Local(const std::string& text);
+
+}  // namespace StringUtil
+
+namespace FileUtil {
+
+// The executable's directory in the local code page, ending with a separator.
+std::string GetCurExeDir();
+// Stores the UTF-8 form of the executable's directory ...
+void InitCurExeDirUtf8(const std::string& dir);
+// ... and returns it (empty before InitCurExeDirUtf8).
+std::string GetCurExeDirUtf8();
+
+}  // namespace FileUtil
+
+namespace DumpUtil {
+
+// Installs the crash handler: a fatal signal writes a crash report (".dmp")
+// into the dump directory, then the process dies of the signal as before.
+void RunCrashHandler();
+// true: reports carry the stack trace.
+void SetDumpParam(bool full);
+// `limited` true: at most `number` reports are kept in the dump directory.
+void SetDumpNumber(bool limited, int number);
+void SetDumpPath(const char* dir);
+
+}  // namespace DumpUtil
+
+}  // namespace Base
+}  // namespace Quill
+
+#endif  // PLINTH_EXTERNAL_QUILLBASE_H_

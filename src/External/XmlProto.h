@@ -1,0 +1,59 @@
+// What the tool uses of the product's XML document class.
+//
+// Element paths are absolute: "/", the root element's name, then steps
+// separated by "/". A step is an element name, optionally followed by "[n]",
+// the n-th element of that name among its siblings counting from 1. A step
+// without an index is the first element of that name, except the last step of
+// a count, which counts them all. Names compare byte for byte; a path that is
+// not absolute, has an empty step or an index other than a positive decimal
+// number selects nothing. The first step names the root element.
+#ifndef PLINTH_EXTERNAL_XMLPROTO_H_
+#define PLINTH_EXTERNAL_XMLPROTO_H_
+
+#include <memory>
+#include <string>
+
+namespace proto {
+
+class CXmlProto {
+ public:
+  CXmlProto();
+  virtual ~CXmlProto();
+  CXmlProto(const CXmlProto&) = delete;
+  CXmlProto& operator=(const CXmlProto&) = delete;
+
+  // Builds the document from `text`, replacing any earlier one. The encoding
+  // is detected from a byte order mark or the XML declaration; values come
+  // back in UTF-8. A NUL character ends the text. Returns false when the text
+  // is not well-formed XML (more than one root element or text beside the root
+  // included); the document is then empty and every query answers its default.
+  virtual bool Parse(std::string text);
+
+  // The number of elements named like the last step under the element that
+  // the earlier steps select; 0 when there are none. A last step with an index
+  // gives 1 when that element exists, else 0.
+  virtual int GetNodeCount(std::string path);
+
+  // The element's first run of text (character data or CDATA), references
+  // decoded and not trimmed; "" when the element has none, `def` when the
+  // element is missing.
+  virtual std::string GetNodeText(std::string path, std::string def);
+
+  // The element's text as an int: decimal digits with an optional "+" or "-",
+  // blanks around them allowed. `def` when the element is missing or its text
+  // has any other form or does not fit.
+  virtual int GetNodeInt(std::string path, int def);
+
+  // The value of the element's attribute `name`, or `def` when the element or
+  // the attribute is missing; "" for an attribute that is present but empty.
+  virtual std::string GetNodeAttribute(const std::string& path, const std::string& name,
+                                       std::string def);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace proto
+
+#endif  // PLINTH_EXTERNAL_XMLPROTO_H_

@@ -1,0 +1,462 @@
+// Tests of the POSIX platform services.
+#include <errno.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <langinfo.h>
+#include <locale.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cinttypes>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Port/Port.h"
+#include "TestSupport.h"
+
+namespace plinth_test {
+namespace {
+
+using namespace std::string_literals;
+
+// Sets an environment variable for the lifetime of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    const char* old = std::getenv(name);
+    had_old_ = old != nullptr;
+    if (had_old_) old_ = old;
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (had_old_) {
+      ::setenv(name_, old_.c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  bool had_old_;
+  std::string old_;
+};
+
+// Runs `body` in a forked child, which ends with exit code 0 if `body`
+// returns. Returns the child's pid and stores its wait status in `*status`.
+pid_t RunChild(const std::function<void()>& body, int* status) {
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    body();
+    ::_exit(0);
+  }
+  ::waitpid(pid, status, 0);
+  return pid;
+}
+
+// ---------------------------------------------------------------------------
+// Single-instance guard.
+
+constexpr char kInstance[] = "plinth-port-test";
+
+TEST(PortInstanceTest, AnotherLiveProcessHoldsTheInstance) {
+  ScopedTempDir tmp;
+  ScopedEnv tmpdir("TMPDIR", tmp.path().string());
+  int ready[2];
+  int release[2];
+  ASSERT_EQ(0, ::pipe(ready));
+  ASSERT_EQ(0, ::pipe(release));
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const char first = port::IsInstanceRunning(kInstance) ? 'n' : 'y';
+    ::close(release[1]);
+    char byte;
+    // Holds the instance until the parent closes its end of `release`.
+    if (::write(ready[1], &first, 1) == 1 && ::read(release[0], &byte, 1) >= 0) ::_exit(0);
+    ::_exit(1);
+  }
+  ::close(ready[1]);
+  ::close(release[0]);
+  char first = 0;
+  ASSERT_EQ(1, ::read(ready[0], &first, 1));
+  EXPECT_EQ('y', first) << "the child was the first instance";
+  EXPECT_TRUE(port::IsInstanceRunning(kInstance));
+  ::close(release[1]);
+  ::close(ready[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+TEST(PortInstanceTest, LockLeftByADeadProcessDoesNotCount) {
+  ScopedTempDir tmp;
+  ScopedEnv tmpdir("TMPDIR", tmp.path().string());
+  int status = 0;
+  RunChild(
+      [] {
+        port::IsInstanceRunning(kInstance);
+        ::raise(SIGKILL);
+      },
+      &status);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  const std::string lock = tmp.Sub(kInstance + ".lock"s);
+  ASSERT_TRUE(std::filesystem::exists(lock));
+
+  EXPECT_FALSE(port::IsInstanceRunning(kInstance));
+  EXPECT_FALSE(port::IsInstanceRunning(kInstance)) << "this process is no other instance";
+  // The lock is held: a fresh descriptor cannot take it.
+  const int fd = ::open(lock.c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(-1, ::flock(fd, LOCK_EX | LOCK_NB));
+  EXPECT_EQ(EWOULDBLOCK, errno);
+  ::close(fd);
+}
+
+TEST(PortInstanceTest, AGuardThatCannotBeTakenAnswersFalse) {
+  ScopedTempDir tmp;
+  ScopedEnv tmpdir("TMPDIR", tmp.Sub("missing"));
+  EXPECT_FALSE(port::IsInstanceRunning(kInstance));
+}
+
+// ---------------------------------------------------------------------------
+// Files.
+
+TEST(PortFopenTest, WritesAndReadsARegularFile) {
+  ScopedTempDir tmp;
+  const std::string path = tmp.Sub("data.bin");
+  std::FILE* file = nullptr;
+  ASSERT_EQ(0, port::fopen_s(&file, path.c_str(), "wb"));
+  std::fwrite("abc\0def", 1, 7, file);
+  std::fclose(file);
+
+  ASSERT_EQ(0, port::fopen_s(&file, path.c_str(), "rb"));
+  EXPECT_EQ(0, ::fcntl(::fileno(file), F_GETFL) & O_NONBLOCK) << "reads must block again";
+  char buf[16];
+  const std::size_t n = std::fread(buf, 1, sizeof buf, file);
+  std::fclose(file);
+  EXPECT_EQ("abc\0def"s, std::string(buf, n));
+}
+
+TEST(PortFopenTest, RefusesWhatIsNotARegularFile) {
+  ScopedTempDir tmp;
+  const std::string fifo = tmp.Sub("fifo");
+  ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0600));
+  struct Case {
+    std::string path;
+    const char* mode;
+    int error;
+  } const cases[] = {
+      {tmp.Sub("missing"), "rb", ENOENT},
+      {tmp.path().string(), "rb", EISDIR},
+      {tmp.path().string(), "r+b", EISDIR},
+      {fifo, "rb", EINVAL},  // no writer: a blocking open would hang
+      {fifo, "r+b", EINVAL},
+      {"/dev/null", "rb", EINVAL},
+      {tmp.Sub("missing/new"), "wb", ENOENT},
+  };
+  for (const Case& c : cases) {
+    std::FILE* file = stdin;
+    EXPECT_EQ(c.error, port::fopen_s(&file, c.path.c_str(), c.mode)) << c.path << " " << c.mode;
+    EXPECT_EQ(nullptr, file) << c.path << " " << c.mode;
+    if (file != nullptr && file != stdin) std::fclose(file);
+  }
+}
+
+TEST(PortExecutableDirTest, NamesTheDirectoryOfTheRunningBinary) {
+  const std::string dir = port::ExecutableDir();
+  ASSERT_FALSE(dir.empty());
+  EXPECT_EQ('/', dir.back());
+  struct stat self, named;
+  ASSERT_EQ(0, ::stat("/proc/self/exe", &self));
+  ASSERT_EQ(0, ::stat((dir + program_invocation_short_name).c_str(), &named)) << dir;
+  EXPECT_EQ(self.st_dev, named.st_dev);
+  EXPECT_EQ(self.st_ino, named.st_ino);
+}
+
+// ---------------------------------------------------------------------------
+// Code pages. The local codeset is read once per process, so each conversion
+// runs in a fresh process (a death test re-running this binary) with LC_ALL
+// set for it.
+
+class PortCodePageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    style_ = GTEST_FLAG_GET(death_test_style);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+  }
+  void TearDown() override { GTEST_FLAG_SET(death_test_style, style_); }
+
+  struct Case {
+    bool to_utf8;
+    std::string input;
+    std::string expected;
+  };
+
+  static std::string Hex(const std::string& bytes) {
+    std::string hex;
+    for (const unsigned char c : bytes) {
+      hex += "0123456789abcdef"[c >> 4];
+      hex += "0123456789abcdef"[c & 0xf];
+    }
+    return hex;
+  }
+
+  static void ExpectConversions(const char* locale, const std::vector<Case>& cases) {
+    ScopedEnv lc_all("LC_ALL", locale);
+    for (const Case& c : cases) {
+      EXPECT_EXIT(
+          {
+            const std::string out =
+                c.to_utf8 ? port::LocalToUtf8(c.input) : port::Utf8ToLocal(c.input);
+            std::fprintf(stderr, "result=<%s>\n", Hex(out).c_str());
+            std::exit(0);  // runs the test main's clean-up
+          },
+          ::testing::ExitedWithCode(0), "result=<" + Hex(c.expected) + ">")
+          << locale << (c.to_utf8 ? " to UTF-8: " : " from UTF-8: ") << Hex(c.input);
+    }
+  }
+
+  // A locale of the machine with the codeset ISO-8859-1, or null.
+  static const char* FindLatin1Locale() {
+    for (const char* name : {"en_US.ISO-8859-1", "en_US.iso88591", "de_DE.ISO-8859-1",
+                             "fr_FR.ISO-8859-1", "en_GB.ISO-8859-1"}) {
+      const locale_t loc = ::newlocale(LC_CTYPE_MASK, name, nullptr);
+      if (loc == nullptr) continue;
+      const bool latin1 = std::string(::nl_langinfo_l(CODESET, loc)) == "ISO-8859-1";
+      ::freelocale(loc);
+      if (latin1) return name;
+    }
+    return nullptr;
+  }
+
+ private:
+  std::string style_;
+};
+
+TEST_F(PortCodePageTest, Utf8AndCLocalesPassBytesUnchanged) {
+  const std::string bytes = "caf\xc3\xa9\0\xff\xfe"s;
+  for (const char* locale : {"C.UTF-8", "C", "POSIX"}) {
+    ExpectConversions(locale, {{true, bytes, bytes}, {false, bytes, bytes}});
+  }
+}
+
+TEST_F(PortCodePageTest, Latin1LocaleConvertsOrLeavesTextUnchanged) {
+  const char* locale = FindLatin1Locale();
+  if (locale == nullptr) GTEST_SKIP() << "no ISO-8859-1 locale installed";
+  ExpectConversions(locale, {
+                                {true, "caf\xe9\0!"s, "caf\xc3\xa9\0!"s},
+                                {false, "caf\xc3\xa9\0!"s, "caf\xe9\0!"s},
+                                {false, "\xe2\x82\xac", "\xe2\x82\xac"},  // no euro sign
+                                {false, "a\xff", "a\xff"},                // not UTF-8
+                                {false, "a\xc3", "a\xc3"},                // cut sequence
+                            });
+}
+
+// ---------------------------------------------------------------------------
+// Crash reports. Every crash happens in a forked child.
+
+void* g_protected_page = nullptr;
+
+void WriteToProtectedPage() { *static_cast<volatile int*>(g_protected_page) = 1; }
+
+int Recurse(int depth) {
+  volatile char frame[512];
+  frame[0] = static_cast<char>(depth);
+  return depth == -1 ? 0 : Recurse(depth + 1) + frame[0];
+}
+
+void OverflowStack() { Recurse(0); }
+
+class PortCrashTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    g_protected_page = ::mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(MAP_FAILED, g_protected_page);
+  }
+
+  // Crashes a child with `crash` after installing the handler and setting the
+  // report directory `dir` and the limit. Returns the child's pid.
+  static pid_t Crash(const std::string& dir, int limit, bool full, void (*crash)(), int* status) {
+    return RunChild(
+        [&] {
+          port::InstallCrashHandler();
+          port::SetCrashReportFull(full);
+          port::SetCrashReportLimit(limit);
+          port::SetCrashReportDir(dir);
+          crash();
+        },
+        status);
+  }
+
+  static std::set<std::string> Reports(const std::filesystem::path& dir) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+      if (entry.path().extension() == ".dmp") names.insert(entry.path().filename().string());
+    }
+    return names;
+  }
+
+  // The UTC time stamp of a report named "<program>_<yyyymmddHHMMSS>_<pid>.dmp",
+  // or empty when `name` is not such a report of process `pid`.
+  static std::string StampOf(const std::string& name, pid_t pid) {
+    const std::string prefix = program_invocation_short_name + "_"s;
+    const std::string suffix = "_" + std::to_string(pid) + ".dmp";
+    if (name.size() != prefix.size() + 14 + suffix.size()) return std::string();
+    if (name.compare(0, prefix.size(), prefix) != 0) return std::string();
+    if (name.compare(prefix.size() + 14, suffix.size(), suffix) != 0) return std::string();
+    std::string stamp = name.substr(prefix.size(), 14);
+    if (stamp.find_first_not_of("0123456789") != std::string::npos) return std::string();
+    return stamp;
+  }
+
+  static std::string UtcStamp(time_t t) {
+    struct tm tm;
+    ::gmtime_r(&t, &tm);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y%m%d%H%M%S", &tm);
+    return buf;
+  }
+
+  ScopedTempDir dir_;
+};
+
+TEST_F(PortCrashTest, EachFatalSignalWritesOneReportAndKillsTheProcess) {
+  struct Case {
+    const char* what;
+    int signal;
+    const char* name;
+    void (*crash)();
+  } const cases[] = {
+      {"write", SIGSEGV, "SIGSEGV", WriteToProtectedPage},
+      {"overflow", SIGSEGV, "SIGSEGV", OverflowStack},
+      {"abort", SIGABRT, "SIGABRT", [] { std::abort(); }},
+      {"bus", SIGBUS, "SIGBUS", [] { ::raise(SIGBUS); }},
+      {"ill", SIGILL, "SIGILL", [] { ::raise(SIGILL); }},
+      {"fpe", SIGFPE, "SIGFPE", [] { ::raise(SIGFPE); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string dir = dir_.Sub(c.what);
+    std::filesystem::create_directory(dir);
+    int status = 0;
+    const pid_t pid = Crash(dir, 0, true, c.crash, &status);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
+    EXPECT_EQ(c.signal, WTERMSIG(status));
+    const auto reports = Reports(dir);
+    ASSERT_EQ(1u, reports.size());
+    const std::string report = ReadWholeFile(dir + "/" + *reports.begin());
+    EXPECT_NE(std::string::npos,
+              report.find("signal: " + std::to_string(c.signal) + " " + c.name + "\n"))
+        << report;
+    EXPECT_NE(std::string::npos, report.find("pid: " + std::to_string(pid) + "\n")) << report;
+  }
+}
+
+TEST_F(PortCrashTest, ReportNamesTimeProcessAddressAndStack) {
+  const std::string before = UtcStamp(::time(nullptr));
+  int status = 0;
+  const pid_t pid = Crash(dir_.path().string(), 0, true, WriteToProtectedPage, &status);
+  const std::string after = UtcStamp(::time(nullptr));
+  ASSERT_TRUE(WIFSIGNALED(status));
+
+  const auto reports = Reports(dir_.path());
+  ASSERT_EQ(1u, reports.size());
+  const std::string name = *reports.begin();
+  const std::string stamp = StampOf(name, pid);
+  ASSERT_FALSE(stamp.empty()) << name;
+  EXPECT_LE(before, stamp);
+  EXPECT_GE(after, stamp);
+
+  const std::string report = ReadWholeFile(dir_.Sub(name));
+  const std::string time = stamp.substr(0, 4) + "-" + stamp.substr(4, 2) + "-" +
+                           stamp.substr(6, 2) + " " + stamp.substr(8, 2) + ":" +
+                           stamp.substr(10, 2) + ":" + stamp.substr(12, 2) + " UTC\n";
+  EXPECT_NE(std::string::npos, report.find("time: " + time)) << report;
+  char address[64];
+  std::snprintf(address, sizeof address, "address: 0x%016" PRIxPTR "\n",
+                reinterpret_cast<std::uintptr_t>(g_protected_page));
+  EXPECT_NE(std::string::npos, report.find(address)) << report;
+  const std::size_t stack = report.find("stack trace:\n");
+  ASSERT_NE(std::string::npos, stack) << report;
+  EXPECT_NE(std::string::npos, report.find(program_invocation_short_name, stack)) << report;
+}
+
+TEST_F(PortCrashTest, KeepsAtMostTheLimitRemovingTheOldestFirst) {
+  // Oldest first: b.dmp, c.dmp, a.dmp. notes.txt is older still, but no report.
+  struct Old {
+    const char* name;
+    time_t mtime;
+  } const old_files[] = {{"a.dmp", 3000}, {"b.dmp", 1000}, {"c.dmp", 2000}, {"notes.txt", 10}};
+  struct Case {
+    int limit;
+    std::set<std::string> kept;  // besides the new report
+  } const cases[] = {
+      {2, {"a.dmp"}},
+      {1, {}},
+      {0, {"a.dmp", "b.dmp", "c.dmp"}},
+      {5, {"a.dmp", "b.dmp", "c.dmp"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("limit " + std::to_string(c.limit));
+    const std::string dir = dir_.Sub("limit" + std::to_string(c.limit));
+    for (const Old& old : old_files) {
+      const std::string path = dir + "/" + old.name;
+      WriteFile(path, "old");
+      const struct timespec times[2] = {{old.mtime, 0}, {old.mtime, 0}};
+      ASSERT_EQ(0, ::utimensat(AT_FDCWD, path.c_str(), times, 0));
+    }
+    int status = 0;
+    const pid_t pid = Crash(
+        dir, c.limit, false, [] { std::abort(); }, &status);
+    ASSERT_TRUE(WIFSIGNALED(status));
+
+    std::set<std::string> kept = Reports(dir);
+    std::string fresh;
+    for (const std::string& name : kept) {
+      if (!StampOf(name, pid).empty()) fresh = name;
+    }
+    ASSERT_FALSE(fresh.empty()) << "no new report";
+    EXPECT_EQ(std::string::npos,
+              ReadWholeFile((std::filesystem::path(dir) / fresh).string()).find("stack trace"));
+    kept.erase(fresh);
+    EXPECT_EQ(c.kept, kept);
+    EXPECT_TRUE(std::filesystem::exists(dir + "/notes.txt"));
+  }
+}
+
+TEST_F(PortCrashTest, WithoutADirectoryTheReportGoesToStderr) {
+  const std::string err = dir_.Sub("stderr.txt");
+  int status = 0;
+  const pid_t pid = RunChild(
+      [&] {
+        const int fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(fd, STDERR_FILENO);
+        port::InstallCrashHandler();
+        std::abort();
+      },
+      &status);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(SIGABRT, WTERMSIG(status));
+  const std::string report = ReadWholeFile(err);
+  EXPECT_NE(std::string::npos, report.find("signal: 6 SIGABRT\n")) << report;
+  EXPECT_NE(std::string::npos, report.find("pid: " + std::to_string(pid) + "\n")) << report;
+  EXPECT_TRUE(Reports(dir_.path()).empty());
+}
+
+}  // namespace
+}  // namespace plinth_test

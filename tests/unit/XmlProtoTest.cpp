@@ -1,0 +1,257 @@
+// Element paths, counts, texts, integers and attributes of the XML document.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+
+#include "External/XmlProto.h"
+
+namespace {
+
+// Items and Others interleave, with a comment and a processing instruction
+// named like them in between, so that an index must count same-named
+// elements only.
+const char kDocument[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<R>\n"
+    "  <Item>first</Item>\n"
+    "  <!--Item-->\n"
+    "  <Other>o1</Other>\n"
+    "  <Item>second</Item>\n"
+    "  <?Item pi?>\n"
+    "  <Other>o2</Other>\n"
+    "  <Item>third</Item>\n"
+    "  <Group><Path>a</Path><Path>b</Path></Group>\n"
+    "  <Group><Path>c</Path></Group>\n"
+    "  <Prod\xC3\xBCkt><SQLite><Schema>main</Schema></SQLite></Prod\xC3\xBCkt>\n"
+    "  <Empty/>\n"
+    "  <Blanks>  padded \t</Blanks>\n"
+    "  <Spaces>   </Spaces>\n"
+    "  <Cdata><![CDATA[<raw> & ]]]></Cdata>\n"
+    "  <Escaped>a &lt; b &amp; c</Escaped>\n"
+    "  <Config PRAGMA=\"journal_mode\" VALUE=\"WAL\"/>\n"
+    "  <Config PRAGMA=\"key\" VALUE=\"\"/>\n"
+    "</R>\n";
+
+class XmlProtoTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(xml_.Parse(kDocument)); }
+  proto::CXmlProto xml_;
+};
+
+TEST_F(XmlProtoTest, TextSelectsByNameAndIndex) {
+  const struct {
+    std::string path;
+    std::string text;
+  } cases[] = {
+      {"/R/Item", "first"},
+      {"/R/Item[1]", "first"},
+      {"/R/Item[2]", "second"},
+      {"/R/Item[3]", "third"},
+      {"/R/Other[2]", "o2"},
+      {"/R[1]/Item[2]", "second"},
+      {"/R/Group/Path[2]", "b"},
+      {"/R/Group[2]/Path", "c"},
+      {"/R/Prod\xC3\xBCkt/SQLite/Schema", "main"},
+      // Present without text, or with text that is kept exactly.
+      {"/R/Empty", ""},
+      {"/R/Group", ""},
+      {"/R/Blanks", "  padded \t"},
+      {"/R/Spaces", "   "},
+      {"/R/Cdata", "<raw> & ]"},
+      {"/R/Escaped", "a < b & c"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(xml_.GetNodeText(c.path, "def"), c.text) << c.path;
+  }
+}
+
+// Paths that select nothing: missing elements, malformed steps, and steps
+// with characters that a query language would read as syntax.
+const char* const kMissingPaths[] = {
+    "/R/Item[4]", "/R/Missing", "/R/Missing/Path", "/R/Group[3]/Path", "/R/Group/Path[3]",
+    "/R/item", "/Other/Item", "/R[2]/Item", "/R/Item/Item",
+    // Malformed paths and indexes.
+    "", "/", "R/Item", "//Item", "/R//Item", "/R/Item/", "/R/Item[0]", "/R/Item[-1]", "/R/Item[+1]",
+    "/R/Item[ 1]", "/R/Item[x]", "/R/Item[abc]", "/R/Item[]", "/R/Item[1", "/R/Item[1x",
+    "/R/Item[1]x", "/R/Item[1][1]", "/R/Item[99999999999999999999999]", "/R/[1]",
+    // Odd characters.
+    "/R/*", "/R/.", "/R/Item/..", "/R/Item[last()]", "/R/Item | /R/Other", "/R/Item[@a]",
+    "/R/It'em", "/R/Item\"", "/R/It em", "/R/Item]", "/R/Prod\xC3\xBC", "/R/Prod\xC3\xBCkt\xC3"};
+
+TEST_F(XmlProtoTest, MissingOrMalformedPathAnswersDefault) {
+  for (const char* path : kMissingPaths) {
+    EXPECT_EQ(xml_.GetNodeText(path, "def"), "def") << path;
+    EXPECT_EQ(xml_.GetNodeInt(path, -7), -7) << path;
+    EXPECT_EQ(xml_.GetNodeAttribute(path, "PRAGMA", "def"), "def") << path;
+  }
+}
+
+TEST_F(XmlProtoTest, NameWithNulByteDoesNotMatchItsPrefix) {
+  const std::string path("/R/Item\0x", 9);
+  EXPECT_EQ(xml_.GetNodeText(path, "def"), "def");
+  EXPECT_EQ(xml_.GetNodeCount(path), 0);
+  EXPECT_EQ(xml_.GetNodeAttribute("/R/Config", std::string("PRAGMA\0x", 8), "def"), "def");
+}
+
+TEST_F(XmlProtoTest, CountsElementsOfLastStep) {
+  const struct {
+    std::string path;
+    int count;
+  } cases[] = {
+      {"/R/Item", 3},
+      {"/R/Other", 2},
+      {"/R/Config", 2},
+      {"/R/Group/Path", 2},
+      {"/R/Group[2]/Path", 1},
+      {"/R/Prod\xC3\xBCkt", 1},
+      {"/R", 1},
+      {"/R/Missing", 0},
+      {"/R/Empty/Path", 0},
+      {"/R/Group[3]/Path", 0},
+      {"/R/Missing/Path", 0},
+      {"/Other", 0},
+      {"/Other/Item", 0},
+      {"/R/*", 0},
+      {"", 0},
+      {"/R/Item[0]", 0},
+      // An indexed last step counts that one element.
+      {"/R/Item[2]", 1},
+      {"/R/Item[4]", 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(xml_.GetNodeCount(c.path), c.count) << c.path;
+  }
+}
+
+TEST_F(XmlProtoTest, AttributeOrDefault) {
+  const struct {
+    std::string path;
+    std::string name;
+    std::string value;
+  } cases[] = {
+      {"/R/Config", "PRAGMA", "journal_mode"},
+      {"/R/Config[1]", "VALUE", "WAL"},
+      {"/R/Config[2]", "PRAGMA", "key"},
+      {"/R/Config[2]", "VALUE", ""},
+      {"/R/Config[2]", "value", "def"},
+      {"/R/Config", "MISSING", "def"},
+      {"/R/Config", "", "def"},
+      {"/R/Config[3]", "PRAGMA", "def"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(xml_.GetNodeAttribute(c.path, c.name, "def"), c.value) << c.path << " @" << c.name;
+  }
+}
+
+TEST(XmlProtoIntTest, AcceptsSignedDecimalWithBlanksOnly) {
+  constexpr int kDef = -777;
+  const struct {
+    std::string text;
+    int value;
+  } cases[] = {
+      {"0", 0},
+      {"42", 42},
+      {"-5", -5},
+      {"+7", 7},
+      {"007", 7},
+      {"  12 \n", 12},
+      {"\t-3\t", -3},
+      {"<![CDATA[ 8 ]]>", 8},
+      {"2147483647", INT_MAX},
+      {"-2147483648", INT_MIN},
+      {"2147483648", kDef},
+      {"-2147483649", kDef},
+      {"", kDef},
+      {"   ", kDef},
+      {"12abc", kDef},
+      {"1.5", kDef},
+      {"0x10", kDef},
+      {"1e3", kDef},
+      {"1 2", kDef},
+      {"+-5", kDef},
+      {"--5", kDef},
+      {"+", kDef},
+      {"-", kDef},
+      {"- 5", kDef},
+      {"abc", kDef},
+  };
+  for (const auto& c : cases) {
+    proto::CXmlProto xml;
+    ASSERT_TRUE(xml.Parse("<R><V>" + c.text + "</V></R>")) << c.text;
+    EXPECT_EQ(xml.GetNodeInt("/R/V", kDef), c.value) << '"' << c.text << '"';
+  }
+}
+
+TEST(XmlProtoParseTest, UnparsableTextAnswersEveryDefault) {
+  // Each text holds /R/Item with text and an attribute before the fault, so
+  // a partial tree left behind would answer.
+  const std::string bad[] = {
+      "<R><Item a=\"1\">5</Item>",
+      "<R><Item a=\"1\">5</Item></Other>",
+      "<R><Item a=\"1\">5</Item><</R>",
+      "<R><Item a=\"1\">5</Item></R><R/>",
+      "<R><Item a=\"1\">5</Item></R>junk",
+      std::string("<R><Item a=\"1\">5") + '\0' + "x</Item></R>",
+      "",
+      "not xml",
+  };
+  for (const std::string& text : bad) {
+    proto::CXmlProto xml;
+    ASSERT_TRUE(xml.Parse("<R><Item a=\"2\">6</Item></R>"));
+    EXPECT_FALSE(xml.Parse(text)) << text;
+    EXPECT_EQ(xml.GetNodeCount("/R/Item"), 0) << text;
+    EXPECT_EQ(xml.GetNodeCount("/R"), 0) << text;
+    EXPECT_EQ(xml.GetNodeText("/R/Item", "def"), "def") << text;
+    EXPECT_EQ(xml.GetNodeInt("/R/Item", -7), -7) << text;
+    EXPECT_EQ(xml.GetNodeAttribute("/R/Item", "a", "def"), "def") << text;
+  }
+}
+
+TEST(XmlProtoParseTest, LaterParseReplacesDocument) {
+  proto::CXmlProto xml;
+  ASSERT_TRUE(xml.Parse("<R><Old>1</Old></R>"));
+  ASSERT_TRUE(xml.Parse("<S><New>2</New></S>"));
+  EXPECT_EQ(xml.GetNodeText("/R/Old", "def"), "def");
+  EXPECT_EQ(xml.GetNodeInt("/S/New", -1), 2);
+}
+
+// UTF-16 with a byte order mark, the way a Windows editor may save the file.
+std::string Utf16(const std::u16string& text, bool big_endian) {
+  std::string bytes;
+  for (char16_t unit : u"\uFEFF" + text) {
+    const char high = static_cast<char>(unit >> 8);
+    const char low = static_cast<char>(unit & 0xFF);
+    bytes += big_endian ? high : low;
+    bytes += big_endian ? low : high;
+  }
+  return bytes;
+}
+
+TEST(XmlProtoParseTest, EncodingIsDetectedAndValuesComeBackInUtf8) {
+  const std::u16string text = u"<R><Prod\u00FCkt a=\"\u00FC\">\u00FC</Prod\u00FCkt></R>";
+  const std::string utf8 = "<R><Prod\xC3\xBCkt a=\"\xC3\xBC\">\xC3\xBC</Prod\xC3\xBCkt></R>";
+  const struct {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"UTF-8", utf8},
+      {"UTF-8 with BOM", "\xEF\xBB\xBF" + utf8},
+      {"UTF-16LE", Utf16(text, false)},
+      {"UTF-16BE", Utf16(text, true)},
+  };
+  for (const auto& c : cases) {
+    proto::CXmlProto xml;
+    ASSERT_TRUE(xml.Parse(c.bytes)) << c.name;
+    EXPECT_EQ(xml.GetNodeText("/R/Prod\xC3\xBCkt", "def"), "\xC3\xBC") << c.name;
+    EXPECT_EQ(xml.GetNodeAttribute("/R/Prod\xC3\xBCkt", "a", "def"), "\xC3\xBC") << c.name;
+  }
+}
+
+TEST(XmlProtoParseTest, BytesOfAnUnknownEncodingComeBackUnconverted) {
+  proto::CXmlProto xml;
+  ASSERT_TRUE(xml.Parse("<?xml version=\"1.0\" encoding=\"GBK\"?><R><V>\xC4\xE3</V></R>"));
+  EXPECT_EQ(xml.GetNodeText("/R/V", "def"), "\xC4\xE3");
+}
+
+}  // namespace
