@@ -1,0 +1,129 @@
+#include "Common/FileBak.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "Common/Log.h"
+#include "External/SafeFunc.h"
+#include "Port/Port.h"
+
+namespace plinth {
+namespace {
+
+// An open file, closed when the object goes.
+class OpenFile {
+ public:
+  OpenFile() = default;
+  ~OpenFile() { Close(); }
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+
+  // Opens `path` for binary reading; returns 0 or the error number.
+  int Open(const std::string& path) {
+    Close();
+    return port::fopen_s(&file_, path.c_str(), "rb");
+  }
+  void Close() {
+    if (file_ != nullptr) std::fclose(file_);
+    file_ = nullptr;
+  }
+  std::FILE* get() const { return file_; }
+
+  // The size of the file, with the position left at the start; -1 when it
+  // cannot be told.
+  long Measure() const {
+    if (std::fseek(file_, 0, SEEK_END) != 0) return -1;
+    const long size = std::ftell(file_);
+    if (std::fseek(file_, 0, SEEK_SET) != 0) return -1;
+    return size;
+  }
+
+ private:
+  std::FILE* file_ = nullptr;
+};
+
+// Removes the trailing line feeds of `text`, unless it holds nothing else.
+void TrimTrailingLineFeeds(std::string& text) {
+  const std::size_t last = text.find_last_not_of('\n');
+  if (last != std::string::npos) text.erase(last + 1);
+}
+
+// Reads `size` bytes of `file` (opened from `path`) into `text`, straight into
+// the string's own storage. False, with a log line, when no buffer of that size
+// can be had.
+bool ReadContent(std::string& text, const OpenFile& file, long size, const std::string& path,
+                 const std::string& function) {
+  const auto length = static_cast<std::size_t>(size);
+  std::string buffer;
+  try {
+    buffer.resize(length);
+  } catch (const std::exception&) {  // bad_alloc or length_error
+    PLINTH_LOG_AS(function, 5, "[%s]no memory to read file. file path:%s, size:%ld.[%s(%d)]",
+                  path.c_str(), size);
+    return false;
+  }
+  __orl_safec_errno_t = ORL_Memset_s(&buffer[0], length, 0, length);
+  if (__orl_safec_errno_t != 0) {
+    __orl_safec_error_handle(SourceBaseName(__FILE__), __LINE__, function.c_str(),
+                             "ORL_MEMSET_S", __orl_safec_errno_t);
+  }
+  buffer.resize(std::fread(&buffer[0], 1, length, file.get()));
+  text = std::move(buffer);
+  TrimTrailingLineFeeds(text);
+  return true;
+}
+
+}  // namespace
+
+bool CFileBak::ReadFile(std::string& text, const std::string& file_path_name,
+                        const std::string& backup_path) {
+  const std::string function = PLINTH_FUNCTION;
+  OpenFile file;
+  const int err = file.Open(file_path_name);
+  if (err != 0) {
+    PLINTH_LOG_AS(function, 5, "[%s]open file fail. file path:%s, errno_t:%d.[%s(%d)]",
+                  file_path_name.c_str(), err);
+  } else {
+    const long size = file.Measure();
+    if (size > 0) return ReadContent(text, file, size, file_path_name, function);
+    file.Close();
+  }
+
+  std::string backup = backup_path;
+  if (backup.empty()) {
+    std::string file_path, file_name, file_type;
+    if (!ParseFilePath(file_path_name, file_path, file_name, file_type)) {
+      PLINTH_LOG_AS(function, 5,
+                    "[%s]Parse File Path Fail. file_path_name:%s, file_path:%s, "
+                    "file_name:%s, file_type:%s.[%s(%d)]",
+                    file_path_name.c_str(), file_path.c_str(), file_name.c_str(),
+                    file_type.c_str());
+      return false;
+    }
+    backup = file_path + "/" + file_name + ".data";
+  }
+  const int backup_err = file.Open(backup);
+  if (backup_err != 0) {
+    PLINTH_LOG_AS(function, 5, "[%s]Open File Fail. file path:%s, errno_t:%d.[%s(%d)]",
+                  backup.c_str(), backup_err);
+    return false;
+  }
+  const long size = file.Measure();
+  if (size <= 0) return false;
+  return ReadContent(text, file, size, backup, function);
+}
+
+bool CFileBak::ParseFilePath(const std::string& file_path_name, std::string& file_path,
+                             std::string& file_name, std::string& file_type) {
+  const std::size_t separator = file_path_name.find_last_of("/\\");
+  if (separator == std::string::npos) return false;
+  file_path = file_path_name.substr(0, separator);
+  file_name = file_path_name.substr(separator + 1);
+  const std::size_t dot = file_name.rfind('.');
+  if (dot == std::string::npos) return true;
+  file_type = file_name.substr(dot + 1);
+  file_name.erase(dot);
+  return true;
+}
+
+}  // namespace plinth

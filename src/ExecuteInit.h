@@ -1,0 +1,22 @@
+// The sequence that drives one initialisation of one plug-in.
+#ifndef PLINTH_EXECUTEINIT_H_
+#define PLINTH_EXECUTEINIT_H_
+
+#include <cstdint>
+#include <string>
+
+namespace plinth {
+
+class CExecuteInit {
+ public:
+  // Loads the tool settings, then, unless `plugin_name` is a special plug-in
+  // (built with the platform), reads the plug-in's configuration, builds its
+  // databases and releases the manager. Returns true when the plug-in is
+  // initialised or needs no initialisation. Sets `err_code` to 1 when the tool
+  // settings cannot be loaded and leaves it alone otherwise.
+  static bool ExecInitDB(std::int32_t& err_code, const std::string& plugin_name);
+};
+
+}  // namespace plinth
+
+#endif  // PLINTH_EXECUTEINIT_H_

@@ -1,0 +1,25 @@
+// Assertions shared by the end-to-end tests.
+#ifndef PLINTH_TESTS_E2E_TESTUTIL_H_
+#define PLINTH_TESTS_E2E_TESTUTIL_H_
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "e2e/Harness.h"
+
+namespace plinth_e2e {
+
+using Lines = std::vector<std::string>;
+
+// Success when `expected` appear among the run's Lines() in this order, others
+// coming between.
+::testing::AssertionResult InOrder(const RunResult& run, const Lines& expected);
+
+// Success when no line of the log and nothing on standard error holds `text`.
+::testing::AssertionResult NowhereInOutput(const RunResult& run, const std::string& text);
+
+}  // namespace plinth_e2e
+
+#endif  // PLINTH_TESTS_E2E_TESTUTIL_H_
