@@ -1,0 +1,689 @@
+#include "Business/InitDBManager.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <algorithm>
+#include <memory>
+#include <utility>
+
+#include <boost/filesystem.hpp>
+#include <boost/system/error_code.hpp>
+
+#include "Business/SqlText.h"
+#include "Common/FileBak.h"
+#include "Common/LazyInstance.h"
+#include "Common/Log.h"
+#include "Common/NameCheck.h"
+#include "Config/ToolSetup.h"
+#include "External/XmlProto.h"
+#include "Port/Port.h"
+
+namespace plinth {
+namespace {
+
+using Quill::Base::StringUtil::str_fmt;
+using Quill::Base::StringUtil::UTF82Local;
+
+constexpr char kPlatform[] = "platform";
+
+// ---------------------------------------------------------------------------
+// Files and paths
+
+// The directory of a plug-in's files below "<system>/META_INFO/".
+std::string PluginDirName(const std::string& plugin_name) {
+  return plugin_name == kPlatform ? "SYS" : plugin_name;
+}
+
+// `dir` + separator + `name`.
+std::string InDir(const std::string& dir, const std::string& name) {
+  return dir + port::kPathSeparator + name;
+}
+
+std::string SharedExtensionPath(const std::string& sys_path) {
+  return InDir(sys_path, std::string("public.func.sqlite") + port::kSharedLibrarySuffix);
+}
+
+// Reads the file at `path` (local code page) whole into `text`. False, logged
+// on behalf of `function`, when neither the file nor its backup can be read.
+bool ReadTextFile(const std::string& path, const std::string& function, std::string& text) {
+  if (CFileBak::ReadFile(text, path)) return true;
+  PLINTH_LOG_AS(function, 6, "[%s]ReadFile fail, path = %s[%s(%d)]", path.c_str());
+  return false;
+}
+
+// Whether something exists at `path`; a path whose status cannot be told
+// counts as absent.
+bool ExistsQuietly(const std::string& path) {
+  boost::system::error_code ec;
+  return boost::filesystem::exists(path, ec);
+}
+
+// Sets `exists` to whether something exists at `path`. False, logged on behalf
+// of `function`, when that cannot be told (an error other than absence).
+bool TellExists(const std::string& path, const std::string& function, bool& exists) {
+  boost::system::error_code ec;
+  const boost::filesystem::file_status status = boost::filesystem::status(path, ec);
+  exists = boost::filesystem::exists(status);
+  // Absence is an answer; status_error means the question has none.
+  if (status.type() != boost::filesystem::status_error) return true;
+  PLINTH_LOG_AS(function, 6, "[%s]cannot tell whether %s exists,errinfo:%s[%s(%d)]", path.c_str(),
+                ec.message().c_str());
+  return false;
+}
+
+// ---------------------------------------------------------------------------
+// DBConfig.xml
+
+std::string DBConfigPath(const std::string& plugin_name) {
+  return UTF82Local(CToolSetup::GetInstance()->GetSysPath() + port::NativePath("/META_INFO/") +
+                    PluginDirName(plugin_name) +
+                    port::NativePath("/runtime_script/DBConfig.xml"));
+}
+
+// Reads the DBConfig.xml of `plugin_name` into `xml`.
+bool LoadDBConfig(const std::string& plugin_name, const std::string& function,
+                  proto::CXmlProto& xml) {
+  std::string text;
+  if (!ReadTextFile(DBConfigPath(plugin_name), function, text)) return false;
+  xml.Parse(std::move(text));
+  return true;
+}
+
+// Fills the fields of `record` that every plug-in's DBConfig.xml gives: the
+// schema and the database file name, both required, then the extension
+// libraries. `record.plugin_name` is set. False, with the "DBConfig.xml error"
+// line, when a required field is missing or the file name is refused.
+bool ReadDatabaseFields(proto::CXmlProto& xml, const std::string& product,
+                        const std::string& function, PluginDBConfig& record) {
+  const char* p = product.c_str();
+  record.schema = xml.GetNodeText(str_fmt("/DBConfig/%s/SQLite/Schema", p), "");
+  record.sqlite_file_name = xml.GetNodeText(str_fmt("/DBConfig/%s/SQLite/SQLiteFileName", p), "");
+  bool valid = !record.schema.empty() && !record.sqlite_file_name.empty();
+  if (valid) {
+    const std::string problem = DatabaseFileNameProblem(record.sqlite_file_name, record.plugin_name);
+    if (!problem.empty()) {
+      PLINTH_LOG_AS(function, 6, "[%s]%s SQLiteFileName \"%s\" refused: %s.[%s(%d)]",
+                    record.plugin_name.c_str(), record.sqlite_file_name.c_str(), problem.c_str());
+      valid = false;
+    }
+  }
+  if (!valid) {
+    PLINTH_LOG_AS(function, 6, "[%s]%s DBConfig.xml error[%s(%d)]", record.plugin_name.c_str());
+    return false;
+  }
+  record.load_public_func_dll =
+      xml.GetNodeInt(str_fmt("/DBConfig/%s/SQLite/LoadPublicFuncDLL", p), -1) != 0;
+  record.sqlite_func_dll_name =
+      xml.GetNodeText(str_fmt("/DBConfig/%s/SQLite/SQLiteFuncDLL/Name", p), "");
+  return true;
+}
+
+// Fills `record.other_plugin_scripts` from the DBInitForOtherPlugins elements.
+void ReadOtherPluginScripts(proto::CXmlProto& xml, const std::string& product,
+                            PluginDBConfig& record) {
+  const char* p = product.c_str();
+  const std::string sys_path = CToolSetup::GetInstance()->GetSysPath();
+  const int plugins = xml.GetNodeCount(str_fmt("/DBConfig/%s/SQLite/DBInitForOtherPlugins/Plugin", p));
+  for (int i = 1; i <= plugins; ++i) {
+    const std::string identify = xml.GetNodeText(
+        str_fmt("/DBConfig/%s/SQLite/DBInitForOtherPlugins/Plugin[%d]/Identify", p, i), "");
+    const int paths = xml.GetNodeCount(
+        str_fmt("/DBConfig/%s/SQLite/DBInitForOtherPlugins/Plugin[%d]/SQLScript/Path", p, i));
+    std::vector<std::string> scripts;
+    for (int j = 1; j <= paths; ++j) {
+      const std::string relative = xml.GetNodeText(
+          str_fmt("/DBConfig/%s/SQLite/DBInitForOtherPlugins/Plugin[%d]/SQLScript/Path[%d]", p, i,
+                  j),
+          "");
+      scripts.push_back(UTF82Local(InDir(sys_path, relative)));
+    }
+    record.other_plugin_scripts.emplace(identify, std::move(scripts));
+  }
+}
+
+// ---------------------------------------------------------------------------
+// SQLite
+
+struct SqliteError {
+  int code;
+  std::string text;
+};
+
+// The error code and text of the last failed call on `conn`.
+SqliteError LastError(sqlite3* conn) {
+  const char* text = sqlite3_errmsg(conn);
+  return {sqlite3_errcode(conn), text != nullptr ? text : ""};
+}
+
+int Execute(sqlite3* conn, const char* sql) {
+  return sqlite3_exec(conn, sql, nullptr, nullptr, nullptr);
+}
+
+// True when the library behind `conn` encrypts: SQLCipher answers
+// "PRAGMA cipher_version", a plain SQLite ignores both it and "PRAGMA key".
+bool LibraryEncrypts(sqlite3* conn) {
+  bool answered = false;
+  auto on_row = [](void* flag, int columns, char** values, char**) {
+    if (columns > 0 && values[0] != nullptr) *static_cast<bool*>(flag) = true;
+    return 0;
+  };
+  sqlite3_exec(conn, "PRAGMA cipher_version;", on_row, &answered, nullptr);
+  return answered;
+}
+
+// How a database file's connection is set up: the key when the files are
+// encrypted, and the ordinary settings.
+struct ConnectionSettings {
+  bool encrypt;
+  std::string key;
+  const std::map<std::string, std::string>* pragmas;
+};
+
+// The configured key: the value of the setting named exactly "key".
+std::string KeyValue(const std::map<std::string, std::string>& pragmas) {
+  const auto key = pragmas.find("key");
+  return key != pragmas.end() ? key->second : std::string();
+}
+
+// Applies the key to `conn`, opened on `path`, once it is sure the library
+// encrypts.
+bool ApplyKey(sqlite3* conn, const std::string& path, const ConnectionSettings& settings,
+              const std::string& function) {
+  if (!LibraryEncrypts(conn)) {
+    PLINTH_LOG_AS(function, 5,
+                  "[%s]the SQLite library does not encrypt (no answer to PRAGMA cipher_version), "
+                  "%s is not keyed[%s(%d)]",
+                  path.c_str());
+    return false;
+  }
+  const SqlStatement statement = KeyStatement(settings.key);
+  if (Execute(conn, statement.sql.c_str()) != SQLITE_OK) {
+    const SqliteError error = LastError(conn);
+    PLINTH_LOG_AS(function, 5, "[%s]sqlite config set fail,sql:%s,errorcode:%d,errinfo:%s[%s(%d)]",
+                  statement.loggable.c_str(), error.code, error.text.c_str());
+    return false;
+  }
+  return true;
+}
+
+// Applies every setting but "key" in name order; the first failure ends it.
+bool ApplyPragmas(sqlite3* conn, const ConnectionSettings& settings, const std::string& function) {
+  for (const auto& [name, value] : *settings.pragmas) {
+    if (name == "key") continue;
+    const SqlStatement statement = SettingStatement(name, value);
+    PLINTH_LOG_AS(function, 3, "[%s]conf_sql:%s.[%s(%d)]", statement.loggable.c_str());
+    if (Execute(conn, statement.sql.c_str()) != SQLITE_OK) {
+      const SqliteError error = LastError(conn);
+      PLINTH_LOG_AS(function, 5,
+                    "[%s]sqlite config set fail,sql:%s,errorcode:%d,errinfo:%s[%s(%d)]",
+                    statement.loggable.c_str(), error.code, error.text.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+// Writes the header of the keyed database file behind `conn` now, when it is
+// still empty. SQLCipher picks a new file's salt when the file is first
+// written, and a handle that attached the file while it was empty keeps a
+// salt of its own, so that it reads "file is encrypted or is not a database"
+// once another handle has written. With the header written before the file is
+// attached anywhere, every handle reads the same salt. The database stays
+// empty; on a file with content this changes nothing.
+bool WriteKeyedHeader(sqlite3* conn, const std::string& path, const std::string& function) {
+  if (Execute(conn, "BEGIN IMMEDIATE; COMMIT;") != SQLITE_OK) {
+    const SqliteError error = LastError(conn);
+    PLINTH_LOG_AS(function, 5, "[%s]write header of %s fail,errorcode:%d,errinfo:%s[%s(%d)]",
+                  path.c_str(), error.code, error.text.c_str());
+    return false;
+  }
+  return true;
+}
+
+// Attaches the database at `path` to `conn` as `schema` (SQL as written).
+bool Attach(sqlite3* conn, const std::string& path, const std::string& schema,
+            const ConnectionSettings& settings, const std::string& function) {
+  const std::string sql = AttachStatement(path, schema, settings.encrypt, settings.key);
+  if (Execute(conn, sql.c_str()) != SQLITE_OK) {
+    const SqliteError error = LastError(conn);
+    PLINTH_LOG_AS(function, 5, "[%s]attach database fail,errorcode:%d,errinfo:%s[%s(%d)]",
+                  error.code, error.text.c_str());
+    return false;
+  }
+  return true;
+}
+
+// Loads the extension library at `path` with SQLite's default entry point.
+// On failure `error` holds the call's result and the text SQLite handed back.
+bool LoadExtension(sqlite3* conn, const std::string& path, SqliteError& error) {
+  char* message = nullptr;
+  const int rc = sqlite3_load_extension(conn, path.c_str(), nullptr, &message);
+  if (rc != SQLITE_OK) error = {rc, message != nullptr ? message : ""};
+  sqlite3_free(message);
+  return rc == SQLITE_OK;
+}
+
+// The three files of a database: the file itself and its companions.
+enum class DatabasePart { kFile, kShm, kWal };
+
+void LogRemovalNotice(DatabasePart part, const std::string& file_name,
+                      const std::string& function) {
+  switch (part) {
+    case DatabasePart::kFile:
+      PLINTH_LOG_AS(function, 3, "[%s]%s aleady exists remove.[%s(%d)]", file_name.c_str());
+      break;
+    case DatabasePart::kShm:
+      PLINTH_LOG_AS(function, 3, "[%s]%s dir_shm aleady exists remove.[%s(%d)]", file_name.c_str());
+      break;
+    case DatabasePart::kWal:
+      PLINTH_LOG_AS(function, 3, "[%s]%s dir_wal aleady exists remove.[%s(%d)]", file_name.c_str());
+      break;
+  }
+}
+
+// Removes the database file at `path` (named `file_name` in messages) and its
+// "-shm" and "-wal" companions, where they exist.
+bool RemoveOldDatabase(const std::string& path, const std::string& file_name,
+                       const std::string& function) {
+  const std::pair<DatabasePart, std::string> parts[] = {{DatabasePart::kFile, path},
+                                                        {DatabasePart::kShm, path + "-shm"},
+                                                        {DatabasePart::kWal, path + "-wal"}};
+  for (const auto& [part, file] : parts) {
+    bool exists = false;
+    if (!TellExists(file, function, exists)) return false;
+    if (!exists) continue;
+    LogRemovalNotice(part, file_name, function);
+    boost::system::error_code ec;
+    boost::filesystem::remove(file, ec);
+    if (ec) {
+      PLINTH_LOG_AS(function, 6, "[%s]remove %s fail,errinfo:%s[%s(%d)]", file_name.c_str(),
+                    ec.message().c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+// Runs the script at `path` (local code page) on `conn`, whole, in one call.
+// False when it cannot be read or is not a whole script (logged here), or when
+// SQLite refuses it: `report` is then called with SQLite's error.
+template <typename Report>
+bool RunScript(sqlite3* conn, const std::string& path, const std::string& function,
+               Report report) {
+  std::string text;
+  if (!ReadTextFile(path, function, text)) return false;
+  // SQLite would stop at a NUL byte and report success for what came before.
+  const std::size_t nul = text.find('\0');
+  if (nul != std::string::npos) {
+    PLINTH_LOG_AS(function, 5, "[%s]sql file %s holds a NUL byte at offset %lu, not run[%s(%d)]",
+                  path.c_str(), static_cast<unsigned long>(nul));
+    return false;
+  }
+  // A UTF-8 byte-order mark is not SQL.
+  const std::size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+  if (Execute(conn, text.c_str() + start) != SQLITE_OK) {
+    report(LastError(conn));
+    return false;
+  }
+  return true;
+}
+
+void CloseConnection(sqlite3*& conn) {
+  if (conn != nullptr) sqlite3_close(conn);
+  conn = nullptr;
+}
+
+// Opens `path` into `conn` and prepares the connection for the scripts of
+// `record`: the key, the settings when `apply_pragmas`, the file attached as
+// the record's schema, public.db as public, platform.db as platform (unless
+// the record is the platform's), extension loading enabled and the extension
+// libraries loaded. The first failure ends it with false; `conn` keeps what
+// was opened.
+bool PrepareConnection(const std::string& path, const PluginDBConfig& record, bool apply_pragmas,
+                       const ConnectionSettings& settings, const std::string& function,
+                       sqlite3*& conn) {
+  if (sqlite3_open(path.c_str(), &conn) != SQLITE_OK) {
+    PLINTH_LOG_AS(function, 5, "[%s]sqlite3_open fail,errinfo:%s[%s(%d)]",
+                  LastError(conn).text.c_str());
+    return false;
+  }
+  if (settings.encrypt && !ApplyKey(conn, path, settings, function)) return false;
+  if (apply_pragmas && !ApplyPragmas(conn, settings, function)) return false;
+  if (settings.encrypt && !WriteKeyedHeader(conn, path, function)) return false;
+
+  const CToolSetup* setup = CToolSetup::GetInstance();
+  const std::string data_dir = setup->GetDBDataDir();
+  if (!Attach(conn, path, QuotedName(record.schema), settings, function)) return false;
+  if (!Attach(conn, InDir(data_dir, "public.db"), "public", settings, function)) return false;
+  if (record.plugin_name != kPlatform &&
+      !Attach(conn, InDir(data_dir, "platform.db"), "platform", settings, function)) {
+    return false;
+  }
+
+  if (sqlite3_enable_load_extension(conn, 1) != SQLITE_OK) {
+    const SqliteError error = LastError(conn);
+    PLINTH_LOG_AS(function, 5, "[%s]sqlite3_enable_load_extension fail,errorcode:%d,errinfo:%s[%s(%d)]",
+                  error.code, error.text.c_str());
+    return false;
+  }
+  std::vector<std::string> libraries;
+  if (record.load_public_func_dll) libraries.push_back(SharedExtensionPath(setup->GetSysPath()));
+  if (!record.sqlite_func_dll_name.empty()) {
+    const std::string own = InDir(setup->GetSysPath(), record.sqlite_func_dll_name);
+    if (ExistsQuietly(own)) {
+      libraries.push_back(own);
+    } else {
+      PLINTH_LOG_AS(function, 4, "[%s]Not exists func.sqlite.dll![%s(%d)]");
+    }
+  }
+  for (const std::string& library : libraries) {
+    SqliteError error{};
+    if (!LoadExtension(conn, library, error)) {
+      PLINTH_LOG_AS(function, 5, "[%s]sqlite3_load_extension fail,errorcode:%d,errinfo:%s[%s(%d)]",
+                    error.code, error.text.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+// ===========================================================================
+
+CInitDBManager* CInitDBManager::GetInstance() { return LazyInstance<CInitDBManager>::Get(); }
+
+bool CInitDBManager::InitManager(const std::string& plugin_name) {
+  if (inited_) return true;
+  if (!ReadPluginDBConfig(plugin_name)) {
+    PLINTH_LOG(5, "[%s]ReadPluginDBConfig fail, plugin %s[%s(%d)]", plugin_name.c_str());
+    return false;
+  }
+  if (!ReadSpecialPluginDBConfig(CToolSetup::GetInstance()->GetSpecialPlugins())) {
+    PLINTH_LOG(5, "[%s]ReadSpecialPluginDBConfig fail[%s(%d)]");
+    return false;
+  }
+  if (!ReadSQLiteConfig()) {
+    PLINTH_LOG(5, "[%s]ReadSQLiteConfig fail[%s(%d)]");
+    return false;
+  }
+  inited_ = true;
+  return true;
+}
+
+bool CInitDBManager::UninitManager() {
+  plugin_config_.plugin_name.clear();
+  plugin_config_.schema.clear();
+  plugin_config_.sqlite_file_name.clear();
+  sqlite_config_.clear();
+  need_encrypt_ = false;
+  special_plugins_.clear();
+  CloseConnection(public_conn);
+  CloseConnection(db_conn_);
+  for (auto& entry : other_conns_) CloseConnection(entry.second);
+  other_conns_.clear();
+  inited_ = false;
+  return true;
+}
+
+bool CInitDBManager::ReadPluginDBConfig(const std::string& plugin_name) {
+  const std::string function = PLINTH_FUNCTION;
+  auto xml = std::make_unique<proto::CXmlProto>();
+  if (!LoadDBConfig(plugin_name, function, *xml)) return false;
+  const std::string product = CToolSetup::GetInstance()->GetProductType();
+  plugin_config_.plugin_name = plugin_name;
+  if (!ReadDatabaseFields(*xml, product, function, plugin_config_)) return false;
+  ReadOtherPluginScripts(*xml, product, plugin_config_);
+  return true;
+}
+
+bool CInitDBManager::ReadSpecialPluginDBConfig(const std::vector<std::string>& special_plugins) {
+  const std::string function = PLINTH_FUNCTION;
+  for (const std::string& name : special_plugins) {
+    auto xml = std::make_unique<proto::CXmlProto>();
+    if (!LoadDBConfig(name, function, *xml)) return false;
+    PluginDBConfig record;
+    record.plugin_name = name;
+    if (!ReadDatabaseFields(*xml, CToolSetup::GetInstance()->GetProductType(), function, record)) {
+      return false;
+    }
+    special_plugins_.emplace(name, std::move(record));
+  }
+  return true;
+}
+
+bool CInitDBManager::ReadSQLiteConfig() {
+  const std::string function = PLINTH_FUNCTION;
+  const std::string path =
+      UTF82Local(Quill::Base::FileUtil::GetCurExeDirUtf8() +
+                 port::NativePath("META_INFO/SQLiteConf/SQLiteConfig.xml"));
+  std::string text;
+  if (!ReadTextFile(path, function, text)) return false;
+  auto xml = std::make_unique<proto::CXmlProto>();
+  xml->Parse(std::move(text));
+  const int count = xml->GetNodeCount("/Configs/Config");
+  PLINTH_LOG(3, "[%s]Get %d cnt config in SQLiteConfig.xml[%s(%d)]", count);
+  for (int i = 1; i <= count; ++i) {
+    const std::string element = str_fmt("/Configs/Config[%d]", i);
+    const std::string name = xml->GetNodeAttribute(element, "PRAGMA", "");
+    const std::string value = xml->GetNodeAttribute(element, "VALUE", "");
+    const bool is_key = name == "key" && !value.empty();
+    if (is_key) {
+      need_encrypt_ = true;
+      PLINTH_LOG(3, "[%s]db file need encrypt[%s(%d)]");
+    }
+    PLINTH_LOG(3, "[%s]PRAGMA %s = %s[%s(%d)]", name.c_str(), LoggableValue(name, value).c_str());
+    const auto inserted = sqlite_config_.emplace(name, value);
+    // The key applied must be the key configured: an empty first "key" does
+    // not hide a later one with a value.
+    if (!inserted.second && is_key && inserted.first->second.empty()) {
+      inserted.first->second = value;
+    }
+  }
+  return true;
+}
+
+bool CInitDBManager::RunDBInit() {
+  if (!CreateDataDir()) {
+    PLINTH_LOG(5, "[%s]CreateDataDir fail[%s(%d)]");
+    return false;
+  }
+  if (!CreateSQLiteDBFile()) {
+    PLINTH_LOG(5, "[%s]CreateSQLiteDBFile fail[%s(%d)]");
+    return false;
+  }
+  if (!SQLiteDBInit()) {
+    PLINTH_LOG(5, "[%s]SQLiteDBInit fail[%s(%d)]");
+    return false;
+  }
+  if (plugin_config_.plugin_name != kPlatform) return true;
+
+  const PluginDBConfig platform_config = plugin_config_;
+  for (const auto& [name, record] : special_plugins_) {
+    PLINTH_LOG(3, "[%s]Init for special %s.[%s(%d)]", name.c_str());
+    plugin_config_ = record;
+    if (!CreateSQLiteDBFile()) {
+      PLINTH_LOG(5, "[%s]CreateSQLiteDBFile for special %s fail[%s(%d)]", name.c_str());
+      return false;
+    }
+    if (!SQLiteDBInit()) {
+      PLINTH_LOG(5, "[%s]SQLiteDBInit for special %s fail[%s(%d)]", name.c_str());
+      return false;
+    }
+  }
+  plugin_config_ = platform_config;
+  return true;
+}
+
+bool CInitDBManager::CreateDataDir() {
+  const std::string function = PLINTH_FUNCTION;
+  const std::string data_dir = CToolSetup::GetInstance()->GetDBDataDir();
+  bool exists = false;
+  if (!TellExists(data_dir, function, exists)) return false;
+  if (exists) {
+    PLINTH_LOG(3, "[%s]data_path aleady exists.[%s(%d)]");
+    return true;
+  }
+  boost::system::error_code ec;
+  boost::filesystem::create_directory(data_dir, ec);
+  if (ec) {
+    PLINTH_LOG(6, "[%s]create_directory fail,errinfo:%s[%s(%d)]", ec.message().c_str());
+    return false;
+  }
+  return true;
+}
+
+bool CInitDBManager::CreatePublicSQLiteDBFile() {
+  const std::string function = PLINTH_FUNCTION;
+  const CToolSetup* setup = CToolSetup::GetInstance();
+  const std::string path = InDir(setup->GetDBDataDir(), "public.db");
+  PLINTH_LOG(3, "[%s]db file full_path:%s[%s(%d)]", path.c_str());
+  if (!RemoveOldDatabase(path, "public.db", function)) return false;
+
+  if (sqlite3_open(path.c_str(), &public_conn) != SQLITE_OK) {
+    PLINTH_LOG(5, "[%s]sqlite3_open fail,errinfo:%s[%s(%d)]", LastError(public_conn).text.c_str());
+    return false;
+  }
+  const ConnectionSettings settings{need_encrypt_, KeyValue(sqlite_config_), &sqlite_config_};
+  if (need_encrypt_ && !ApplyKey(public_conn, path, settings, function)) return false;
+  if (!ApplyPragmas(public_conn, settings, function)) return false;
+  if (need_encrypt_ && !WriteKeyedHeader(public_conn, path, function)) return false;
+  if (!Attach(public_conn, path, "public", settings, function)) return false;
+
+  if (sqlite3_enable_load_extension(public_conn, 1) != SQLITE_OK) {
+    const SqliteError error = LastError(public_conn);
+    PLINTH_LOG(5, "[%s]sqlite3_enable_load_extension key fail,errorcode:%d,errinfo:%s[%s(%d)]",
+               error.code, error.text.c_str());
+    return false;
+  }
+  SqliteError error{};
+  if (!LoadExtension(public_conn, SharedExtensionPath(setup->GetSysPath()), error)) {
+    PLINTH_LOG(5, "[%s]sqlite3_load_extension key fail,errorcode:%d,errinfo:%s[%s(%d)]",
+               error.code, error.text.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool CInitDBManager::CreateSQLiteDBFile() {
+  const std::string function = PLINTH_FUNCTION;
+  if (plugin_config_.plugin_name == kPlatform && !CreatePublicSQLiteDBFile()) {
+    PLINTH_LOG(6, "[%s]CreatePublicSQLiteDBFile fail[%s(%d)]");
+    return false;
+  }
+  const CToolSetup* setup = CToolSetup::GetInstance();
+  const std::string path = InDir(setup->GetDBDataDir(), plugin_config_.sqlite_file_name);
+  PLINTH_LOG(3, "[%s]db file full_path:%s[%s(%d)]", path.c_str());
+  if (!RemoveOldDatabase(path, plugin_config_.sqlite_file_name, function)) return false;
+
+  // In the platform's run the connection of the previous build is done with.
+  CloseConnection(db_conn_);
+  const ConnectionSettings settings{need_encrypt_, KeyValue(sqlite_config_), &sqlite_config_};
+  if (!PrepareConnection(path, plugin_config_, true, settings, function, db_conn_)) return false;
+
+  std::vector<std::string> excluded = setup->GetSpecialPlugins();
+  excluded.push_back(kPlatform);
+  excluded.push_back("deviceaccess.d");
+  if (std::find(excluded.begin(), excluded.end(), plugin_config_.plugin_name) != excluded.end()) {
+    return true;
+  }
+  const auto& scripts = plugin_config_.other_plugin_scripts;
+  if (scripts.empty()) return true;
+  for (const auto& [name, record] : special_plugins_) {
+    if (scripts.find(name) == scripts.end()) {
+      PLINTH_LOG(4, "[%s]%s not special plugin!continue![%s(%d)]", name.c_str());
+      continue;
+    }
+    sqlite3* conn = nullptr;
+    const std::string special_path = InDir(setup->GetDBDataDir(), record.sqlite_file_name);
+    if (!PrepareConnection(special_path, record, false, settings, function, conn)) {
+      CloseConnection(conn);
+      return false;
+    }
+    if (!other_conns_.emplace(name, conn).second) CloseConnection(conn);
+  }
+  return true;
+}
+
+bool CInitDBManager::SQLiteDBInit() {
+  const std::string function = PLINTH_FUNCTION;
+  if (db_conn_ == nullptr) {
+    PLINTH_LOG(5, "[%s]db_conn_ is nullptr[%s(%d)]");
+    return false;
+  }
+  const std::string sys_path = CToolSetup::GetInstance()->GetSysPath();
+  const std::string dir_name = PluginDirName(plugin_config_.plugin_name);
+  if (plugin_config_.plugin_name == kPlatform) {
+    if (!SQLitePublicDBInit()) {
+      PLINTH_LOG(6, "[%s]SQLitePublicDBInit fail[%s(%d)]");
+      return false;
+    }
+    const std::string version =
+        UTF82Local(sys_path + port::NativePath("/META_INFO/ProductVersionToDB.sql"));
+    const bool ran = RunScript(db_conn_, version, function, [&](const SqliteError& e) {
+      PLINTH_LOG_AS(function, 5, "[%s]ProductVersionToDB exec fail,errorcode:%d,errinfo:%s[%s(%d)]", e.code, e.text.c_str());
+    });
+    if (!ran) return false;
+  }
+
+  const std::string scripts_dir = sys_path + port::NativePath("/META_INFO/") + dir_name +
+                                  port::NativePath("/runtime_script/db_init/SQLite/");
+  const std::string create_tables = UTF82Local(scripts_dir + "create_tables.sql");
+  const std::string init_data = UTF82Local(scripts_dir + "init_data.sql");
+  if (!ExistsQuietly(create_tables)) {
+    PLINTH_LOG(4, "[%s]Not exists create_tables.sql[%s(%d)]");
+  } else {
+    const bool ran = RunScript(db_conn_, create_tables, function, [&](const SqliteError& e) {
+      PLINTH_LOG_AS(function, 5, "[%s]create_table fail,errorcode:%d,errinfo:%s[%s(%d)]", e.code, e.text.c_str());
+    });
+    if (!ran) return false;
+  }
+  if (!ExistsQuietly(init_data)) {
+    PLINTH_LOG(4, "[%s]Not exists init_data.sql[%s(%d)]");
+  } else {
+    const bool ran = RunScript(db_conn_, init_data, function, [&](const SqliteError& e) {
+      PLINTH_LOG_AS(function, 5, "[%s]init_data fail,errorcode:%d,errinfo:%s[%s(%d)]", e.code, e.text.c_str());
+    });
+    if (!ran) return false;
+  }
+
+  for (const auto& [name, conn] : other_conns_) {
+    if (conn == nullptr) {
+      PLINTH_LOG(5, "[%s]%s other_conn is nullptr[%s(%d)]", name.c_str());
+      return false;
+    }
+    const auto scripts = plugin_config_.other_plugin_scripts.find(name);
+    if (scripts == plugin_config_.other_plugin_scripts.end()) {
+      PLINTH_LOG(5, "[%s]Not support sql file for plugin %s[%s(%d)]", name.c_str());
+      return false;
+    }
+    for (const std::string& script : scripts->second) {
+      if (!ExistsQuietly(script)) {
+        PLINTH_LOG(5, "[%s]Not exists sql file!%s[%s(%d)]", script.c_str());
+        return false;
+      }
+      const bool ran = RunScript(conn, script, function, [&](const SqliteError& e) {
+      PLINTH_LOG_AS(function, 5, "[%s]create_table fail,errorcode:%d,errinfo:%s[%s(%d)]", e.code, e.text.c_str());
+    });
+    if (!ran) return false;
+    }
+  }
+  return true;
+}
+
+bool CInitDBManager::SQLitePublicDBInit() {
+  const std::string function = PLINTH_FUNCTION;
+  if (public_conn == nullptr) {
+    PLINTH_LOG(5, "[%s]public_conn is nullptr[%s(%d)]");
+    return false;
+  }
+  const std::string path = UTF82Local(Quill::Base::FileUtil::GetCurExeDirUtf8() +
+                                      port::NativePath("META_INFO/db_init/SQLite/create_public_data.sql"));
+  return RunScript(public_conn, path, function, [&](const SqliteError& e) {
+    PLINTH_LOG_AS(function, 5,
+                  "[%s]create_public_data.sql exec fail,errorcode:%d,errinfo:%s[%s(%d)]", e.code,
+                  e.text.c_str());
+  });
+}
+
+}  // namespace plinth

@@ -1,0 +1,416 @@
+// The database build through the real binary, checked against the files it
+// leaves: the platform's run, an ordinary plug-in's run, encryption, settings,
+// extension libraries, old files, scripts and the data directory.
+#include <gtest/gtest.h>
+
+#include "e2e/Harness.h"
+#include "e2e/TestUtil.h"
+
+namespace plinth_e2e {
+namespace {
+
+const std::string kCreate = "[plinth::CInitDBManager::CreateSQLiteDBFile]";
+const std::string kPublic = "[plinth::CInitDBManager::CreatePublicSQLiteDBFile]";
+const std::string kScripts = "[plinth::CInitDBManager::SQLiteDBInit]";
+const std::string kRun = "[plinth::CInitDBManager::RunDBInit]";
+const std::string kAt = "[InitDBManager.cpp(*)]";
+const std::string kFailed5 = "ERROR [main]inv plugin Init FAILED.err_code:5.[main.cpp(*)]";
+
+// An ordinary plug-in "inv" (schema inv, inv.db) with `extra` in its SQLite
+// element and a create_tables.sql of `create_tables` (none when empty).
+void AddInventory(const ProductTree& tree, const std::string& extra = "",
+                  const std::string& create_tables = "") {
+  tree.WriteDBConfig("inv", ProductTree::DBConfigBody("inv", "inv.db", extra));
+  if (!create_tables.empty()) tree.Write(tree.ScriptFile("inv", "create_tables.sql"), create_tables);
+}
+
+std::string EventScripts(const std::string& paths) {
+  return "<DBInitForOtherPlugins><Plugin><Identify>event.s</Identify><SQLScript>" + paths +
+         "</SQLScript></Plugin></DBInitForOtherPlugins>";
+}
+
+TEST(Build, PlatformRunBuildsPublicPlatformAndSpecialDatabases) {
+  ProductTree tree;
+  // Runs after the product version, on a connection with public attached
+  // (which it sees afresh once it writes to it).
+  tree.Write(tree.ScriptFile("platform", "create_tables.sql"),
+             "CREATE TABLE copied AS SELECT version FROM product_version;"
+             "CREATE TABLE public.labels AS SELECT label FROM public.dictionary;");
+  tree.Write(tree.ScriptFile("event.s", "create_tables.sql"),
+             "CREATE TABLE events(name TEXT, at TEXT DEFAULT (utc_now()));");
+  tree.Write(tree.ScriptFile("event.s", "init_data.sql"), "INSERT INTO events(name) VALUES('boot');");
+
+  const RunResult run = tree.Run({"platform"});
+  ASSERT_EQ(run.exit_code, 0) << run.Dump();
+  const std::string data = tree.data_dir();
+  EXPECT_TRUE(InOrder(run, {
+      "INFO " + kPublic + "db file full_path:" + data + "/public.db" + kAt,
+      "INFO " + kCreate + "db file full_path:" + data + "/platform.db" + kAt,
+      "WARN " + kScripts + "Not exists init_data.sql" + kAt,
+      "INFO " + kRun + "Init for special event.s." + kAt,
+      "INFO " + kCreate + "db file full_path:" + data + "/event.db" + kAt,
+      "INFO [main]RUN Plinth SUCCESS.[main.cpp(*)]"}));
+  EXPECT_EQ(tree.Query("public.db", "SELECT code, label FROM dictionary;"), "a|Alpha\n");
+  EXPECT_EQ(tree.Query("platform.db", "SELECT * FROM copied;"), "1.0\n");
+  EXPECT_EQ(tree.Query("public.db", "SELECT * FROM labels;"), "Alpha\n");
+  EXPECT_EQ(tree.Query("event.db", "SELECT name, length(at) FROM events;"), "boot|20\n");
+  EXPECT_EQ(run.Find("not special plugin"), -1);
+}
+
+TEST(Build, DataDirectoryIsCreatedSilently) {
+  ProductTree tree;
+  const RunResult run = tree.Run({"platform"});
+  ASSERT_EQ(run.exit_code, 0) << run.Dump();
+  EXPECT_EQ(run.Find("data_path aleady exists"), -1);
+  EXPECT_TRUE(tree.Exists("data/public.db"));
+}
+
+TEST(Build, PlatformDatabaseHasPublicAttachedButNotPlatform) {
+  ProductTree tree;
+  tree.WriteDBConfig("platform", ProductTree::DBConfigBody("sys", "platform.db"));
+  tree.Write(tree.ScriptFile("platform", "create_tables.sql"),
+             "CREATE TABLE public.from_platform(a); CREATE TABLE sys.own(a);");
+  tree.Write(tree.ScriptFile("platform", "init_data.sql"), "CREATE TABLE platform.nope(a);");
+  const RunResult run = tree.Run({"platform"});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_TRUE(InOrder(run, {"ERROR " + kScripts + "init_data fail,errorcode:1,errinfo:unknown "
+                                                  "database platform" + kAt,
+                            "ERROR " + kRun + "SQLiteDBInit fail" + kAt}));
+  const std::string tables = "SELECT name FROM sqlite_master WHERE type = 'table';";
+  EXPECT_EQ(tree.Query("public.db", tables), "dictionary\nfrom_platform\n");
+  EXPECT_EQ(tree.Query("platform.db", tables), "product_version\nown\n");
+}
+
+TEST(Build, OrdinaryPluginRunsItsScriptsAndThoseForEventS) {
+  ProductTree tree;
+  tree.WriteSQLiteConfig({{"key", kKey}, {"user_version", "7"}});
+  tree.Write(tree.ScriptFile("event.s", "create_tables.sql"), "CREATE TABLE events(name TEXT);");
+  ASSERT_EQ(tree.Run({"platform"}).exit_code, 0);
+  // The settings reach only a database that is created: event.db keeps 0.
+  ASSERT_EQ(tree.Query("event.db", "PRAGMA user_version = 0;"), "");
+
+  AddInventory(tree,
+               "<LoadPublicFuncDLL>1</LoadPublicFuncDLL>" +
+                   EventScripts("<Path>META_INFO/inv/ev1.sql</Path><Path>META_INFO/inv/ev2.sql</Path>"),
+               "CREATE TABLE seen AS SELECT (SELECT count(*) FROM public.dictionary) AS d,"
+               " (SELECT version FROM platform.product_version) AS v, length(uuid()) AS u;");
+  tree.Write(tree.sys_dir() + "/META_INFO/inv/ev1.sql",
+             "INSERT INTO events SELECT 'inv ' || label FROM public.dictionary;");
+  tree.Write(tree.sys_dir() + "/META_INFO/inv/ev2.sql",
+             "INSERT INTO events SELECT 'version ' || version FROM platform.product_version;"
+             "INSERT INTO events SELECT 'uuid ' || length(uuid());");
+  const RunResult run = tree.Run({"inv"});
+  ASSERT_EQ(run.exit_code, 0) << run.Dump();
+  EXPECT_EQ(tree.Query("inv.db", "SELECT * FROM seen; PRAGMA user_version;"), "1|1.0|36\n7\n");
+  EXPECT_EQ(tree.Query("event.db", "SELECT name FROM events; PRAGMA user_version;"),
+            "inv Alpha\nversion 1.0\nuuid 36\n0\n");
+  // The settings walk ran once, for inv.db alone.
+  const Lines lines = run.Lines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                       "INFO " + kCreate + "conf_sql:PRAGMA \"user_version\" = \"7\";." + kAt),
+            1);
+}
+
+TEST(Build, SpecialPluginNotNamedIsSkippedWithANotice) {
+  ProductTree tree;
+  ASSERT_EQ(tree.Run({"platform"}).exit_code, 0);
+  tree.WriteDBConfig("inv", ProductTree::DBConfigBody("inv", "inv.db",
+      "<DBInitForOtherPlugins><Plugin><Identify>other.s</Identify><SQLScript><Path>x.sql</Path>"
+      "</SQLScript></Plugin></DBInitForOtherPlugins>"));
+  const RunResult run = tree.Run({"inv"});
+  EXPECT_EQ(run.exit_code, 0) << run.Dump();
+  EXPECT_TRUE(run.Has("WARN " + kCreate + "event.s not special plugin!continue!" + kAt));
+}
+
+TEST(Build, ScriptsForEventSMustExist) {
+  ProductTree tree;
+  AddInventory(tree, EventScripts("<Path>META_INFO/inv/missing.sql</Path>"));
+  const RunResult run = tree.Run({"inv"});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_TRUE(InOrder(run, {"ERROR " + kScripts + "Not exists sql file!" + tree.sys_dir() +
+                                "/META_INFO/inv/missing.sql" + kAt,
+                            "ERROR " + kRun + "SQLiteDBInit fail" + kAt, kFailed5}));
+}
+
+TEST(Build, DatabasesAreEncryptedWithTheConfiguredKey) {
+  const struct {
+    const char* name;
+    std::string key;
+  } cases[] = {{"plain key", kKey}, {"key with a quote", "it's \"quoted\""}};
+  for (const auto& c : cases) {
+    ProductTree tree;
+    tree.WriteSQLiteConfig({{"key", c.key == kKey ? c.key : "it&apos;s &quot;quoted&quot;"}});
+    tree.Write(tree.ScriptFile("event.s", "create_tables.sql"), "CREATE TABLE events(a);");
+    const RunResult run = tree.Run({"platform"});
+    ASSERT_EQ(run.exit_code, 0) << c.name << run.Dump();
+    for (const char* file : {"public.db", "platform.db", "event.db"}) {
+      EXPECT_EQ(tree.Query(file, "SELECT count(*) FROM sqlite_master;", ""),
+                "error: file is encrypted or is not a database")
+          << c.name << " " << file;
+      EXPECT_EQ(tree.Query(file, "SELECT count(*) > 0 FROM sqlite_master;",
+                           c.key == kKey ? c.key : "it''s \"quoted\""),
+                "1\n")
+          << c.name << " " << file;
+    }
+  }
+}
+
+TEST(Build, WithoutAKeyTheFilesArePlain) {
+  ProductTree tree;
+  tree.WriteSQLiteConfig({{"key", ""}, {"cache_size", "-1000"}});
+  const RunResult run = tree.Run({"platform"});
+  ASSERT_EQ(run.exit_code, 0) << run.Dump();
+  EXPECT_EQ(tree.Query("public.db", "SELECT code FROM dictionary;", ""), "a\n");
+  EXPECT_EQ(tree.Query("platform.db", "SELECT version FROM product_version;", ""), "1.0\n");
+  EXPECT_EQ(run.Find("db file need encrypt"), -1);
+}
+
+TEST(Build, KeyIsRefusedByASqliteThatDoesNotEncrypt) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "a preloaded library cannot come before the sanitizer's runtime";
+#else
+  const char* plain = "/usr/lib/x86_64-linux-gnu/libsqlite3.so.0";
+  ProductTree tree;
+  if (!tree.Exists(plain)) GTEST_SKIP() << "no plain SQLite library at " << plain;
+  const RunResult run = tree.Run({"platform"}, {std::string("LD_PRELOAD=") + plain});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_TRUE(InOrder(run, {"ERROR " + kPublic + "the SQLite library does not encrypt (no answer "
+                                                 "to PRAGMA cipher_version), " +
+                                tree.data_dir() + "/public.db is not keyed" + kAt,
+                            "FATAL " + kCreate + "CreatePublicSQLiteDBFile fail" + kAt}));
+  EXPECT_EQ(tree.Read(tree.data_dir() + "/public.db"), "");
+#endif
+}
+
+TEST(Build, SettingsRunInNameOrderAndTheFirstFailureStops) {
+  ProductTree tree;
+  tree.WriteSQLiteConfig({{"user_version", "5"},
+                          {"temp_store_directory", "/nonexistent/dir"},
+                          {"journal_mode", "WAL"},
+                          {"cache_size", "-3000"},
+                          {"key", kKey}});
+  AddInventory(tree);
+  const RunResult run = tree.Run({"inv"});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_TRUE(InOrder(run, {
+      "INFO " + kCreate + "conf_sql:PRAGMA \"cache_size\" = \"-3000\";." + kAt,
+      "INFO " + kCreate + "conf_sql:PRAGMA \"journal_mode\" = \"WAL\";." + kAt,
+      "INFO " + kCreate + "conf_sql:PRAGMA \"temp_store_directory\" = \"/nonexistent/dir\";." + kAt,
+      "ERROR " + kCreate + "sqlite config set fail,sql:PRAGMA \"temp_store_directory\" = "
+                           "\"/nonexistent/dir\";,errorcode:1,errinfo:not a writable directory" + kAt,
+      "ERROR " + kRun + "CreateSQLiteDBFile fail" + kAt, kFailed5}));
+  EXPECT_EQ(run.Find("conf_sql:PRAGMA \"user_version\""), -1);
+  EXPECT_EQ(tree.Query("inv.db", "PRAGMA journal_mode; PRAGMA user_version;"), "wal\n0\n");
+}
+
+TEST(Build, SharedFunctionsOnlyWhenLoaded) {
+  const struct {
+    const char* flag;
+    int exit_code;
+  } cases[] = {{"<LoadPublicFuncDLL>0</LoadPublicFuncDLL>", 1}, {"", 0}};
+  for (const auto& c : cases) {
+    ProductTree tree;
+    AddInventory(tree, c.flag, "CREATE TABLE ids AS SELECT uuid() AS id;");
+    const RunResult run = tree.Run({"inv"});
+    EXPECT_EQ(run.exit_code, c.exit_code) << c.flag << run.Dump();
+    if (c.exit_code == 1) {
+      EXPECT_TRUE(run.Has("ERROR " + kScripts + "create_table fail,errorcode:1,errinfo:no such "
+                                                "function: uuid" + kAt))
+          << run.Dump();
+    }
+  }
+}
+
+TEST(Build, ExtensionLibraries) {
+  ProductTree missing_shared;
+  missing_shared.Remove(missing_shared.sys_dir() + "/public.func.sqlite.so");
+  RunResult run = missing_shared.Run({"platform"});
+  EXPECT_EQ(run.exit_code, 1);
+  // SQLite tries the name with ".so" appended too, and reports that attempt.
+  EXPECT_TRUE(InOrder(run, {"ERROR " + kPublic + "sqlite3_load_extension key fail,errorcode:1,"
+                                                 "errinfo:" + missing_shared.sys_dir() +
+                                "/public.func.sqlite.so.so: cannot open shared object file: No "
+                                "such file or directory" + kAt,
+                            "FATAL " + kCreate + "CreatePublicSQLiteDBFile fail" + kAt,
+                            "ERROR " + kRun + "CreateSQLiteDBFile fail" + kAt}));
+
+  ProductTree missing_own;
+  AddInventory(missing_own, "<SQLiteFuncDLL><Name>inv.func.sqlite.so</Name></SQLiteFuncDLL>");
+  run = missing_own.Run({"inv"});
+  EXPECT_EQ(run.exit_code, 0) << run.Dump();
+  EXPECT_TRUE(run.Has("WARN " + kCreate + "Not exists func.sqlite.dll!" + kAt));
+
+  ProductTree failing;
+  failing.InstallExtension("failing.func.sqlite.so");
+  AddInventory(failing, "<SQLiteFuncDLL><Name>failing.func.sqlite.so</Name></SQLiteFuncDLL>");
+  run = failing.Run({"inv"});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_TRUE(InOrder(run, {"ERROR " + kCreate + "sqlite3_load_extension fail,errorcode:1,"
+                                                 "errinfo:error during initialization: failing.func.sqlite "
+                                                 "refuses to load" + kAt,
+                            "ERROR " + kRun + "CreateSQLiteDBFile fail" + kAt, kFailed5}));
+
+  ProductTree own;
+  own.InstallExtension("inventory.func.sqlite.so");
+  AddInventory(own, "<SQLiteFuncDLL><Name>inventory.func.sqlite.so</Name></SQLiteFuncDLL>");
+  run = own.Run({"inv"});
+  EXPECT_EQ(run.exit_code, 0) << run.Dump();
+}
+
+TEST(Build, OldFilesAreReplaced) {
+  ProductTree tree;
+  AddInventory(tree, "", "CREATE TABLE fresh(a);");
+  for (const char* file : {"inv.db", "inv.db-shm", "inv.db-wal"}) {
+    tree.Write(tree.data_dir() + "/" + file, "left over");
+  }
+  RunResult run = tree.Run({"inv"});
+  ASSERT_EQ(run.exit_code, 0) << run.Dump();
+  EXPECT_TRUE(InOrder(run, {"INFO " + kCreate + "inv.db aleady exists remove." + kAt,
+                            "INFO " + kCreate + "inv.db dir_shm aleady exists remove." + kAt,
+                            "INFO " + kCreate + "inv.db dir_wal aleady exists remove." + kAt}));
+  EXPECT_EQ(tree.Query("inv.db", "SELECT name FROM sqlite_master;"), "fresh\n");
+  EXPECT_FALSE(tree.Exists(tree.data_dir() + "/inv.db-shm"));
+
+  tree.Write(tree.data_dir() + "/public.db-wal", "left over");
+  run = tree.Run({"platform"});
+  ASSERT_EQ(run.exit_code, 0) << run.Dump();
+  // inv's attach created an empty public.db in the place of the missing one.
+  EXPECT_TRUE(InOrder(run, {"INFO " + kPublic + "public.db aleady exists remove." + kAt,
+                            "INFO " + kPublic + "public.db dir_wal aleady exists remove." + kAt}));
+}
+
+TEST(Build, RemovalThatFailsStopsTheRun) {
+  ProductTree tree;
+  AddInventory(tree);
+  tree.Write(tree.data_dir() + "/inv.db-wal/inside", "a directory with a file in it");
+  const RunResult run = tree.Run({"inv"});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_TRUE(InOrder(run, {"INFO " + kCreate + "inv.db dir_wal aleady exists remove." + kAt,
+                            "FATAL " + kCreate + "remove inv.db fail,errinfo:Directory not empty" + kAt,
+                            "ERROR " + kRun + "CreateSQLiteDBFile fail" + kAt}));
+}
+
+// Script outcomes that differ only in the files laid out.
+struct ScriptCase {
+  const char* name;
+  std::vector<std::pair<std::string, std::string>> files;  // below the scripts directory
+  int exit_code;
+  Lines lines;           // with "@" for the scripts directory
+  std::string tables;    // tables of inv.db afterwards
+  friend void PrintTo(const ScriptCase& c, std::ostream* os) { *os << c.name; }
+};
+
+const ScriptCase kScriptCases[] = {
+    {"NoScripts", {}, 0,
+     {"WARN " + kScripts + "Not exists create_tables.sql" + kAt,
+      "WARN " + kScripts + "Not exists init_data.sql" + kAt}, ""},
+    {"BothScriptsInOrder",
+     {{"create_tables.sql", "CREATE TABLE t(a);"}, {"init_data.sql", "INSERT INTO t VALUES(1);"}},
+     0, {}, "t\n"},
+    {"EmptyScriptWithoutBackup", {{"create_tables.sql", ""}}, 1,
+     {"ERROR [plinth::CFileBak::ReadFile]Open File Fail. file path:@/create_tables.data, "
+      "errno_t:2.[FileBak.cpp(*)]",
+      "FATAL " + kScripts + "ReadFile fail, path = @/create_tables.sql" + kAt,
+      "ERROR " + kRun + "SQLiteDBInit fail" + kAt}, ""},
+    {"EmptyScriptRunsItsBackup",
+     {{"create_tables.sql", ""}, {"create_tables.data", "CREATE TABLE from_backup(a);\n\n"}}, 0,
+     {}, "from_backup\n"},
+    {"DirectoryNamedLikeTheScript", {{"create_tables.sql/x", "x"}}, 1,
+     {"ERROR [plinth::CFileBak::ReadFile]open file fail. file path:@/create_tables.sql, "
+      "errno_t:21.[FileBak.cpp(*)]",
+      "FATAL " + kScripts + "ReadFile fail, path = @/create_tables.sql" + kAt}, ""},
+    {"DirectoryNamedLikeTheScriptWithBackup",
+     {{"create_tables.sql/x", "x"}, {"create_tables.data", "CREATE TABLE b(a);"}}, 0, {}, "b\n"},
+    {"ThirdStatementFails",
+     {{"create_tables.sql", "CREATE TABLE one(a);\nCREATE TABLE two(a);\nINSERT INTO nope VALUES(1);\n"
+                            "CREATE TABLE four(a);"}},
+     1,
+     {"ERROR " + kScripts + "create_table fail,errorcode:1,errinfo:no such table: nope" + kAt,
+      "ERROR " + kRun + "SQLiteDBInit fail" + kAt, kFailed5},
+     "one\ntwo\n"},
+    {"InitDataFails", {{"init_data.sql", "INSERT INTO nope VALUES(1);"}}, 1,
+     {"WARN " + kScripts + "Not exists create_tables.sql" + kAt,
+      "ERROR " + kScripts + "init_data fail,errorcode:1,errinfo:no such table: nope" + kAt}, ""},
+    {"NulByteStopsTheScript",
+     {{"create_tables.sql", std::string("CREATE TABLE one(a);\0CREATE TABLE two(a);", 41)}}, 1,
+     {"ERROR " + kScripts + "sql file @/create_tables.sql holds a NUL byte at offset 20, not run" +
+      kAt, "ERROR " + kRun + "SQLiteDBInit fail" + kAt}, ""},
+    {"ByteOrderMarkIsSkipped", {{"create_tables.sql", "\xEF\xBB\xBF" "CREATE TABLE bom(a);"}}, 0,
+     {}, "bom\n"},
+};
+
+class Script : public ::testing::TestWithParam<ScriptCase> {};
+
+TEST_P(Script, Outcome) {
+  const ScriptCase& c = GetParam();
+  ProductTree tree;
+  AddInventory(tree);
+  const std::string dir = tree.ScriptFile("inv", "");
+  for (const auto& [name, content] : c.files) tree.Write(dir + name, content);
+  const RunResult run = tree.Run({"inv"});
+  EXPECT_EQ(run.exit_code, c.exit_code) << run.Dump();
+  Lines expected;
+  for (std::string line : c.lines) {
+    const std::size_t at = line.find('@');
+    if (at != std::string::npos) line.replace(at, 1, dir.substr(0, dir.size() - 1));
+    expected.push_back(line);
+  }
+  EXPECT_TRUE(InOrder(run, expected));
+  EXPECT_EQ(tree.Query("inv.db", "SELECT name FROM sqlite_master ORDER BY rowid;"), c.tables);
+}
+
+INSTANTIATE_TEST_SUITE_P(Build, Script, ::testing::ValuesIn(kScriptCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Build, PlatformScriptsThatMustExist) {
+  ProductTree no_version;
+  no_version.Remove(no_version.sys_dir() + "/META_INFO/ProductVersionToDB.sql");
+  RunResult run = no_version.Run({"platform"});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_TRUE(InOrder(run, {"FATAL " + kScripts + "ReadFile fail, path = " + no_version.sys_dir() +
+                                "/META_INFO/ProductVersionToDB.sql" + kAt,
+                            "ERROR " + kRun + "SQLiteDBInit fail" + kAt}));
+
+  ProductTree no_public;
+  const std::string public_data = no_public.bin_dir() + "/META_INFO/db_init/SQLite/create_public_data.sql";
+  no_public.Remove(public_data);
+  run = no_public.Run({"platform"});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_TRUE(InOrder(run, {"FATAL [plinth::CInitDBManager::SQLitePublicDBInit]ReadFile fail, path = " +
+                                public_data + kAt,
+                            "FATAL " + kScripts + "SQLitePublicDBInit fail" + kAt}));
+
+}
+
+TEST(Build, DataDirectoryProblems) {
+  ProductTree file_instead;
+  file_instead.Write(file_instead.data_dir(), "a file");
+  RunResult run = file_instead.Run({"platform"});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_TRUE(InOrder(run, {"INFO [plinth::CInitDBManager::CreateDataDir]data_path aleady exists." + kAt,
+                            "ERROR " + kPublic + "sqlite3_open fail,errinfo:unable to open database file" + kAt,
+                            "FATAL " + kCreate + "CreatePublicSQLiteDBFile fail" + kAt}));
+  EXPECT_EQ(file_instead.Read(file_instead.data_dir()), "a file");
+
+  ProductTree no_parent;
+  no_parent.WriteInitSetup(no_parent.Path("missing/data"), no_parent.sys_dir());
+  run = no_parent.Run({"platform"});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_TRUE(InOrder(run, {"FATAL [plinth::CInitDBManager::CreateDataDir]create_directory fail,"
+                            "errinfo:No such file or directory" + kAt,
+                            "ERROR " + kRun + "CreateDataDir fail" + kAt}));
+}
+
+TEST(Build, DataDirectoryWithAQuoteInItsName) {
+  ProductTree tree;
+  const std::string data = tree.Path("data o'dir");
+  tree.WriteInitSetup(data, tree.sys_dir());
+  AddInventory(tree, "", "CREATE TABLE t AS SELECT count(*) AS n FROM public.dictionary;");
+  ASSERT_EQ(tree.Run({"platform"}).exit_code, 0);
+  const RunResult run = tree.Run({"inv"});
+  ASSERT_EQ(run.exit_code, 0) << run.Dump();
+  EXPECT_EQ(tree.Query(data + "/inv.db", "SELECT n FROM t;"), "1\n");
+}
+
+}  // namespace
+}  // namespace plinth_e2e

@@ -1,0 +1,316 @@
+// The database manager's configuration readers and its release, in process,
+// on a product tree laid out by the end-to-end harness.
+#include "Business/InitDBManager.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <gtest/gtest.h>
+
+#include "Config/ToolSetup.h"
+#include "TestSupport.h"
+#include "e2e/Harness.h"
+
+namespace plinth {
+
+// Reaches into a manager of its own, so that each test starts empty.
+class CInitDBManagerPeer {
+ public:
+  CInitDBManagerPeer() : manager_(new CInitDBManager) {}
+  ~CInitDBManagerPeer() {
+    manager_->UninitManager();
+    delete manager_;
+  }
+  CInitDBManager& operator*() { return *manager_; }
+  CInitDBManager* operator->() { return manager_; }
+
+  bool ReadPluginDBConfig(const std::string& name) { return manager_->ReadPluginDBConfig(name); }
+  bool ReadSpecial(const std::vector<std::string>& names) {
+    return manager_->ReadSpecialPluginDBConfig(names);
+  }
+  bool ReadSQLiteConfig() { return manager_->ReadSQLiteConfig(); }
+
+  const PluginDBConfig& plugin_config() const { return manager_->plugin_config_; }
+  const std::map<std::string, PluginDBConfig>& special() const { return manager_->special_plugins_; }
+  const std::map<std::string, std::string>& sqlite_config() const { return manager_->sqlite_config_; }
+  bool need_encrypt() const { return manager_->need_encrypt_; }
+  bool inited() const { return manager_->inited_; }
+  sqlite3*& db_conn() { return manager_->db_conn_; }
+  sqlite3*& public_conn() { return manager_->public_conn; }
+  std::map<std::string, sqlite3*>& other_conns() { return manager_->other_conns_; }
+
+ private:
+  CInitDBManager* manager_;
+};
+
+namespace {
+
+using plinth_e2e::ProductTree;
+using plinth_test::LogCapture;
+using plinth_test::LogLine;
+using Scripts = std::map<std::string, std::vector<std::string>>;
+
+// A product tree whose settings the process has loaded.
+class ManagerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Quill::Base::FileUtil::InitCurExeDirUtf8(tree_.bin_dir() + "/");
+    ASSERT_TRUE(CToolSetup::GetInstance()->InitSetup());
+  }
+
+  // Log lines with the line number of "[file(line)]" left out.
+  static std::vector<LogLine> Lines(const LogCapture& capture) {
+    std::vector<LogLine> lines = capture.Lines();
+    for (LogLine& line : lines) {
+      const std::size_t open = line.message.rfind('(');
+      if (open != std::string::npos) line.message = line.message.substr(0, open) + "(*)]";
+    }
+    return lines;
+  }
+
+  ProductTree tree_;
+  CInitDBManagerPeer peer_;
+};
+
+struct DBConfigCase {
+  const char* name;
+  std::string sqlite;  // content of the SQLite element under ProductA
+  bool load_public_func_dll;
+  std::string func_dll;
+};
+
+TEST_F(ManagerTest, ReadPluginDBConfigFields) {
+  const DBConfigCase cases[] = {
+      {"LoadPublicFuncDLL absent", "", true, ""},
+      {"LoadPublicFuncDLL 0", "<LoadPublicFuncDLL>0</LoadPublicFuncDLL>", false, ""},
+      {"LoadPublicFuncDLL 1", "<LoadPublicFuncDLL>1</LoadPublicFuncDLL>", true, ""},
+      {"LoadPublicFuncDLL 2", "<LoadPublicFuncDLL>2</LoadPublicFuncDLL>", true, ""},
+      {"LoadPublicFuncDLL -5", "<LoadPublicFuncDLL>-5</LoadPublicFuncDLL>", true, ""},
+      {"own extension", "<SQLiteFuncDLL><Name>inv.func.sqlite.so</Name></SQLiteFuncDLL>", true,
+       "inv.func.sqlite.so"},
+  };
+  for (const DBConfigCase& c : cases) {
+    CInitDBManagerPeer peer;
+    tree_.WriteDBConfig("inv", ProductTree::DBConfigBody("inv", "inv.db", c.sqlite));
+    ASSERT_TRUE(peer.ReadPluginDBConfig("inv")) << c.name;
+    EXPECT_EQ(peer.plugin_config().plugin_name, "inv") << c.name;
+    EXPECT_EQ(peer.plugin_config().schema, "inv") << c.name;
+    EXPECT_EQ(peer.plugin_config().sqlite_file_name, "inv.db") << c.name;
+    EXPECT_EQ(peer.plugin_config().load_public_func_dll, c.load_public_func_dll) << c.name;
+    EXPECT_EQ(peer.plugin_config().sqlite_func_dll_name, c.func_dll) << c.name;
+    EXPECT_TRUE(peer.plugin_config().other_plugin_scripts.empty()) << c.name;
+  }
+}
+
+TEST_F(ManagerTest, PlatformReadsTheSysDirectory) {
+  ASSERT_TRUE(peer_.ReadPluginDBConfig("platform"));
+  EXPECT_EQ(peer_.plugin_config().plugin_name, "platform");
+  EXPECT_EQ(peer_.plugin_config().sqlite_file_name, "platform.db");
+}
+
+TEST_F(ManagerTest, OtherPluginScripts) {
+  tree_.WriteDBConfig("inv", ProductTree::DBConfigBody("inv", "inv.db",
+      "<DBInitForOtherPlugins>"
+      "<Plugin><Identify>event.s</Identify><SQLScript><Path>a.sql</Path><Path>dir/b.sql</Path>"
+      "<Path>c.sql</Path></SQLScript></Plugin>"
+      "<Plugin><Identify>none</Identify></Plugin>"
+      "<Plugin><Identify>event.s</Identify><SQLScript><Path>dropped.sql</Path></SQLScript></Plugin>"
+      "<Plugin><SQLScript><Path>anonymous.sql</Path></SQLScript></Plugin>"
+      "</DBInitForOtherPlugins>"));
+  ASSERT_TRUE(peer_.ReadPluginDBConfig("inv"));
+  const std::string sys = tree_.sys_dir() + "/";
+  EXPECT_EQ(peer_.plugin_config().other_plugin_scripts,
+            (Scripts{{"", {sys + "anonymous.sql"}},
+                     {"event.s", {sys + "a.sql", sys + "dir/b.sql", sys + "c.sql"}},
+                     {"none", {}}}));
+}
+
+// Refused DBConfig.xml content: the lines logged, in order, after the read.
+TEST_F(ManagerTest, DBConfigErrors) {
+  const struct {
+    const char* plugin;
+    std::string sqlite;
+    std::vector<LogLine> lines;
+  } cases[] = {
+      {"inv", "<Schema>inv</Schema>", {{"FATAL", "[F]inv DBConfig.xml error[InitDBManager.cpp(*)]"}}},
+      {"inv", "<SQLiteFileName>inv.db</SQLiteFileName>",
+       {{"FATAL", "[F]inv DBConfig.xml error[InitDBManager.cpp(*)]"}}},
+      {"inv", ProductTree::DBConfigBody("inv", "../inv.db"),
+       {{"FATAL", "[F]inv SQLiteFileName \"../inv.db\" refused: it contains a path separator."
+                  "[InitDBManager.cpp(*)]"},
+        {"FATAL", "[F]inv DBConfig.xml error[InitDBManager.cpp(*)]"}}},
+      {"inv", ProductTree::DBConfigBody("inv", "sub\\inv.db"),
+       {{"FATAL", "[F]inv SQLiteFileName \"sub\\inv.db\" refused: it contains a path separator."
+                  "[InitDBManager.cpp(*)]"},
+        {"FATAL", "[F]inv DBConfig.xml error[InitDBManager.cpp(*)]"}}},
+      {"inv", ProductTree::DBConfigBody("inv", ".."),
+       {{"FATAL", "[F]inv SQLiteFileName \"..\" refused: it is \".\" or \"..\"."
+                  "[InitDBManager.cpp(*)]"},
+        {"FATAL", "[F]inv DBConfig.xml error[InitDBManager.cpp(*)]"}}},
+      {"inv", ProductTree::DBConfigBody("inv", "Public.DB"),
+       {{"FATAL", "[F]inv SQLiteFileName \"Public.DB\" refused: it names the shared database "
+                  "public.db.[InitDBManager.cpp(*)]"},
+        {"FATAL", "[F]inv DBConfig.xml error[InitDBManager.cpp(*)]"}}},
+      {"inv", ProductTree::DBConfigBody("inv", "platform.db"),
+       {{"FATAL", "[F]inv SQLiteFileName \"platform.db\" refused: it names the platform's "
+                  "database platform.db.[InitDBManager.cpp(*)]"},
+        {"FATAL", "[F]inv DBConfig.xml error[InitDBManager.cpp(*)]"}}},
+  };
+  for (const auto& c : cases) {
+    CInitDBManagerPeer peer;
+    tree_.WriteDBConfig(c.plugin, c.sqlite);
+    LogCapture capture;
+    EXPECT_FALSE(peer.ReadPluginDBConfig(c.plugin)) << c.sqlite;
+    std::vector<LogLine> expected = c.lines;
+    for (LogLine& line : expected) {
+      line.message.replace(1, 1, "plinth::CInitDBManager::ReadPluginDBConfig");
+    }
+    EXPECT_EQ(Lines(capture), expected) << c.sqlite;
+  }
+}
+
+TEST_F(ManagerTest, ProductTypeElementOfAnotherProductIsAnError) {
+  tree_.Write(tree_.PluginFile("inv", "DBConfig.xml"),
+              "<DBConfig><ProductB><SQLite><Schema>inv</Schema>"
+              "<SQLiteFileName>inv.db</SQLiteFileName></SQLite></ProductB></DBConfig>");
+  EXPECT_FALSE(peer_.ReadPluginDBConfig("inv"));
+}
+
+TEST_F(ManagerTest, SpecialPluginRecords) {
+  tree_.WriteDBConfig("event.s", ProductTree::DBConfigBody("event", "event.db",
+      "<LoadPublicFuncDLL>0</LoadPublicFuncDLL><DBInitForOtherPlugins><Plugin><Identify>x"
+      "</Identify><SQLScript><Path>x.sql</Path></SQLScript></Plugin></DBInitForOtherPlugins>"));
+  tree_.WriteDBConfig("b.s", ProductTree::DBConfigBody("b", "b.db"));
+  ASSERT_TRUE(peer_.ReadSpecial({"event.s", "b.s", "event.s"}));
+  ASSERT_EQ(peer_.special().size(), 2u);
+  const PluginDBConfig& event = peer_.special().at("event.s");
+  EXPECT_EQ(event.plugin_name, "event.s");
+  EXPECT_EQ(event.sqlite_file_name, "event.db");
+  EXPECT_FALSE(event.load_public_func_dll);
+  EXPECT_TRUE(event.other_plugin_scripts.empty());
+  EXPECT_EQ(peer_.special().begin()->first, "b.s");
+
+  CInitDBManagerPeer empty;
+  EXPECT_TRUE(empty.ReadSpecial({}));
+
+  // A failing name stops the walk; the names before it stay.
+  CInitDBManagerPeer partial;
+  EXPECT_FALSE(partial.ReadSpecial({"b.s", "missing.s", "event.s"}));
+  ASSERT_EQ(partial.special().size(), 1u);
+  EXPECT_EQ(partial.special().count("b.s"), 1u);
+}
+
+TEST_F(ManagerTest, SQLiteSettings) {
+  tree_.WriteSQLiteConfig({{"synchronous", "NORMAL"},
+                           {"journal_mode", "WAL"},
+                           {"cache_size", "-4000"},
+                           {"synchronous", "FULL"},
+                           {"KEY", "upper"},
+                           {"Key", "mixed"}});
+  LogCapture capture;
+  ASSERT_TRUE(peer_.ReadSQLiteConfig());
+  EXPECT_FALSE(peer_.need_encrypt());
+  EXPECT_EQ(peer_.sqlite_config(), (std::map<std::string, std::string>{{"KEY", "upper"},
+                                                                       {"Key", "mixed"},
+                                                                       {"cache_size", "-4000"},
+                                                                       {"journal_mode", "WAL"},
+                                                                       {"synchronous", "NORMAL"}}));
+  const std::string f = "[plinth::CInitDBManager::ReadSQLiteConfig]";
+  const std::string at = "[InitDBManager.cpp(*)]";
+  EXPECT_EQ(Lines(capture), (std::vector<LogLine>{{"INFO", f + "Get 6 cnt config in SQLiteConfig.xml" + at},
+                                                  {"INFO", f + "PRAGMA synchronous = NORMAL" + at},
+                                                  {"INFO", f + "PRAGMA journal_mode = WAL" + at},
+                                                  {"INFO", f + "PRAGMA cache_size = -4000" + at},
+                                                  {"INFO", f + "PRAGMA synchronous = FULL" + at},
+                                                  {"INFO", f + "PRAGMA KEY = ***" + at},
+                                                  {"INFO", f + "PRAGMA Key = ***" + at}}));
+}
+
+TEST_F(ManagerTest, KeySettings) {
+  const struct {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> settings;
+    bool need_encrypt;
+    std::string stored_key;
+  } cases[] = {
+      {"key set", {{"key", "s3cret"}}, true, "s3cret"},
+      {"key empty", {{"key", ""}}, false, ""},
+      {"empty then set", {{"key", ""}, {"key", "later"}}, true, "later"},
+      {"first of two set wins", {{"key", "first"}, {"key", "second"}}, true, "first"},
+      {"set then empty", {{"key", "first"}, {"key", ""}}, true, "first"},
+  };
+  for (const auto& c : cases) {
+    CInitDBManagerPeer peer;
+    tree_.WriteSQLiteConfig(c.settings);
+    LogCapture capture;
+    ASSERT_TRUE(peer.ReadSQLiteConfig()) << c.name;
+    EXPECT_EQ(peer.need_encrypt(), c.need_encrypt) << c.name;
+    EXPECT_EQ(peer.sqlite_config().at("key"), c.stored_key) << c.name;
+    const std::vector<LogLine> lines = capture.Lines();
+    const auto encrypt_lines = std::count_if(lines.begin(), lines.end(), [](const LogLine& l) {
+      return l.message.find("db file need encrypt") != std::string::npos;
+    });
+    EXPECT_EQ(encrypt_lines > 0, c.need_encrypt) << c.name;
+    for (const LogLine& line : lines) {
+      for (const auto& setting : c.settings) {
+        if (!setting.second.empty()) {
+          EXPECT_EQ(line.message.find(setting.second), std::string::npos) << c.name;
+        }
+      }
+    }
+  }
+}
+
+TEST_F(ManagerTest, SettingsFileThatIsNotXmlGivesNoSettings) {
+  tree_.Write(tree_.bin_dir() + "/META_INFO/SQLiteConf/SQLiteConfig.xml", "<Configs><Config");
+  ASSERT_TRUE(peer_.ReadSQLiteConfig());
+  EXPECT_TRUE(peer_.sqlite_config().empty());
+  EXPECT_FALSE(peer_.need_encrypt());
+}
+
+TEST_F(ManagerTest, SecondInitManagerReadsNothing) {
+  ASSERT_TRUE(peer_->InitManager("platform"));
+  EXPECT_TRUE(peer_.inited());
+  tree_.Remove(tree_.sys_dir() + "/META_INFO");
+  tree_.Remove(tree_.bin_dir() + "/META_INFO/SQLiteConf");
+  LogCapture capture;
+  EXPECT_TRUE(peer_->InitManager("other"));
+  EXPECT_TRUE(capture.Lines().empty());
+  EXPECT_EQ(peer_.plugin_config().plugin_name, "platform");
+}
+
+TEST_F(ManagerTest, UninitManagerClosesEveryConnectionAndClears) {
+  ASSERT_TRUE(peer_->InitManager("platform"));
+  LogCapture capture;
+  EXPECT_TRUE(peer_->UninitManager());  // nothing open
+  EXPECT_FALSE(peer_.inited());
+  EXPECT_TRUE(capture.Lines().empty());
+
+  ASSERT_TRUE(peer_->InitManager("platform"));
+  for (sqlite3** conn : {&peer_.db_conn(), &peer_.public_conn(), &peer_.other_conns()["b"],
+                         &peer_.other_conns()["a"]}) {
+    ASSERT_EQ(sqlite3_open(":memory:", conn), SQLITE_OK);
+  }
+  peer_.other_conns()["null"] = nullptr;
+  LogCapture release;
+  EXPECT_TRUE(peer_->UninitManager());
+  EXPECT_EQ(peer_.db_conn(), nullptr);
+  EXPECT_EQ(peer_.public_conn(), nullptr);
+  EXPECT_TRUE(peer_.other_conns().empty());
+  EXPECT_TRUE(peer_.plugin_config().plugin_name.empty());
+  EXPECT_TRUE(peer_.plugin_config().sqlite_file_name.empty());
+  EXPECT_TRUE(peer_.sqlite_config().empty());
+  EXPECT_TRUE(peer_.special().empty());
+  EXPECT_FALSE(peer_.need_encrypt());
+  EXPECT_FALSE(peer_.inited());
+  EXPECT_TRUE(release.Lines().empty());
+}
+
+TEST(ManagerMaps, KeysCompareAsUnsignedBytes) {
+  std::map<std::string, int> map{{"\xC3\xA9", 1}, {"z", 2}, {"Z", 3}, {"ab", 4}, {"a", 5}};
+  std::vector<std::string> keys;
+  for (const auto& entry : map) keys.push_back(entry.first);
+  EXPECT_EQ(keys, (std::vector<std::string>{"Z", "a", "ab", "z", "\xC3\xA9"}));
+}
+
+}  // namespace
+}  // namespace plinth
