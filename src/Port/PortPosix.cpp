@@ -465,12 +465,13 @@ void InstallCrashHandler() {
   ::backtrace(frame, 1);
 
   // The handler runs on a stack of its own, so that a stack overflow is
-  // reported too. The stack is never freed.
+  // reported too; it lives as long as the process.
+  alignas(16) static char alt_stack[kAltStackSize];
   stack_t alt;
   std::memset(&alt, 0, sizeof alt);
-  alt.ss_size = std::max(kAltStackSize, static_cast<std::size_t>(SIGSTKSZ));
-  alt.ss_sp = std::malloc(alt.ss_size);
-  if (alt.ss_sp != nullptr) ::sigaltstack(&alt, nullptr);
+  alt.ss_size = sizeof alt_stack;
+  alt.ss_sp = alt_stack;
+  ::sigaltstack(&alt, nullptr);
 
   struct sigaction action;
   std::memset(&action, 0, sizeof action);

@@ -26,12 +26,32 @@ namespace {
 
 constexpr auto kRunTimeout = std::chrono::seconds(120);
 
-std::string MakeRoot() {
+// Reads `fd` until end of file or `deadline`; false on timeout.
+bool DrainPipe(int fd, std::string& out, std::chrono::steady_clock::time_point deadline) {
+  char buf[4096];
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    pollfd p{fd, POLLIN, 0};
+    const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) return false;
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return true;
+    out.append(buf, static_cast<std::size_t>(n));
+  }
+}
+
+}  // namespace
+
+std::string MakeTempDir(const std::string& prefix) {
   std::random_device random;
   const fs::path base = fs::temp_directory_path();
   for (;;) {
-    const fs::path dir = base / ("plinth-e2e-" + std::to_string(::getpid()) + "-" +
-                                 std::to_string(random()));
+    const fs::path dir =
+        base / (prefix + "-" + std::to_string(::getpid()) + "-" + std::to_string(random()));
     if (fs::create_directory(dir)) return dir.string();
   }
 }
@@ -54,27 +74,6 @@ std::vector<LogLine> ParseLog(const std::string& text) {
   return lines;
 }
 
-// Reads `fd` until end of file or `deadline`; false on timeout.
-bool DrainPipe(int fd, std::string& out, std::chrono::steady_clock::time_point deadline) {
-  char buf[4096];
-  for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return false;
-    pollfd p{fd, POLLIN, 0};
-    const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) return false;
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return true;
-    out.append(buf, static_cast<std::size_t>(n));
-  }
-}
-
-}  // namespace
-
-// `message` with the line number of a closing "[file(line)]" written as "*".
 std::string WithoutLineNumber(const std::string& message) {
   if (message.size() < 2 || message.compare(message.size() - 2, 2, ")]") != 0) return message;
   const std::size_t open = message.rfind('(');
@@ -112,7 +111,7 @@ std::string RunResult::Dump() const {
 }
 
 ProductTree::ProductTree(const std::string& bin_name)
-    : root_(MakeRoot()), bin_dir_(root_ + "/" + bin_name) {
+    : root_(MakeTempDir("plinth-e2e")), bin_dir_(root_ + "/" + bin_name) {
   fs::create_directories(bin_dir_ + "/META_INFO");
   fs::create_directories(sys_dir());
   fs::create_directories(tmp_dir());

@@ -20,6 +20,7 @@
 #ifndef PLINTH_TESTS_E2E_HARNESS_H_
 #define PLINTH_TESTS_E2E_HARNESS_H_
 
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,7 +34,23 @@ inline constexpr char kKey[] = "Qz7-unique-k3y-9fX";
 struct LogLine {
   std::string level;    // "INFO", "WARN", "ERROR", "FATAL", ...
   std::string message;  // as formatted by the tool
+  bool operator==(const LogLine& other) const {
+    return level == other.level && message == other.message;
+  }
+  friend std::ostream& operator<<(std::ostream& os, const LogLine& line) {
+    return os << line.level << " " << line.message;
+  }
 };
+
+// Splits log text written with the layout "%p %m%n" into lines.
+std::vector<LogLine> ParseLog(const std::string& text);
+
+// `message` with the line number of its closing "[file(line)]" written as "*".
+std::string WithoutLineNumber(const std::string& message);
+
+// A fresh directory below the system's temporary directory, named
+// "<prefix>-<pid>-<random>".
+std::string MakeTempDir(const std::string& prefix);
 
 struct RunResult {
   int exit_code = -1;    // -1 when the process did not exit normally

@@ -12,16 +12,6 @@ using plinth_test::LogLine;
 using plinth_test::ScopedTempDir;
 using plinth_test::WriteFile;
 
-// The line number of the closing "[FileBak.cpp(n)]" is not part of what the
-// tests pin down.
-std::vector<LogLine> WithoutLineNumbers(std::vector<LogLine> lines) {
-  for (LogLine& line : lines) {
-    const std::size_t open = line.message.rfind("(");
-    if (open != std::string::npos) line.message = line.message.substr(0, open) + "(*)]";
-  }
-  return lines;
-}
-
 TEST(FileBakRead, ContentCases) {
   const struct {
     const char* name;
@@ -85,7 +75,7 @@ TEST(FileBakRead, BackupPathCases) {
                       ", errno_t:2.[FileBak.cpp(*)]"},
         {"ERROR", "[plinth::CFileBak::ReadFile]Open File Fail. file path:" + c.backup_tried +
                       ", errno_t:2.[FileBak.cpp(*)]"}};
-    EXPECT_EQ(WithoutLineNumbers(capture.Lines()), expected) << c.name;
+    EXPECT_EQ(capture.LinesWithoutNumbers(), expected) << c.name;
 
     WriteFile(c.backup_tried, "from backup\n");
     EXPECT_TRUE(CFileBak::ReadFile(text, c.file, c.backup_arg)) << c.name;
@@ -102,7 +92,7 @@ TEST(FileBakRead, BareNameTriesNoBackup) {
                 "errno_t:2.[FileBak.cpp(*)]"},
       {"ERROR", "[plinth::CFileBak::ReadFile]Parse File Path Fail. file_path_name:"
                 "plinth-no-such-file.xml, file_path:, file_name:, file_type:.[FileBak.cpp(*)]"}};
-  EXPECT_EQ(WithoutLineNumbers(capture.Lines()), expected);
+  EXPECT_EQ(capture.LinesWithoutNumbers(), expected);
 }
 
 TEST(FileBakRead, EmptyBackupFailsSilently) {

@@ -57,16 +57,6 @@ class ManagerTest : public ::testing::Test {
     ASSERT_TRUE(CToolSetup::GetInstance()->InitSetup());
   }
 
-  // Log lines with the line number of "[file(line)]" left out.
-  static std::vector<LogLine> Lines(const LogCapture& capture) {
-    std::vector<LogLine> lines = capture.Lines();
-    for (LogLine& line : lines) {
-      const std::size_t open = line.message.rfind('(');
-      if (open != std::string::npos) line.message = line.message.substr(0, open) + "(*)]";
-    }
-    return lines;
-  }
-
   ProductTree tree_;
   CInitDBManagerPeer peer_;
 };
@@ -164,7 +154,7 @@ TEST_F(ManagerTest, DBConfigErrors) {
     for (LogLine& line : expected) {
       line.message.replace(1, 1, "plinth::CInitDBManager::ReadPluginDBConfig");
     }
-    EXPECT_EQ(Lines(capture), expected) << c.sqlite;
+    EXPECT_EQ(capture.LinesWithoutNumbers(), expected) << c.sqlite;
   }
 }
 
@@ -216,7 +206,7 @@ TEST_F(ManagerTest, SQLiteSettings) {
                                                                        {"synchronous", "NORMAL"}}));
   const std::string f = "[plinth::CInitDBManager::ReadSQLiteConfig]";
   const std::string at = "[InitDBManager.cpp(*)]";
-  EXPECT_EQ(Lines(capture), (std::vector<LogLine>{{"INFO", f + "Get 6 cnt config in SQLiteConfig.xml" + at},
+  EXPECT_EQ(capture.LinesWithoutNumbers(), (std::vector<LogLine>{{"INFO", f + "Get 6 cnt config in SQLiteConfig.xml" + at},
                                                   {"INFO", f + "PRAGMA synchronous = NORMAL" + at},
                                                   {"INFO", f + "PRAGMA journal_mode = WAL" + at},
                                                   {"INFO", f + "PRAGMA cache_size = -4000" + at},

@@ -1,9 +1,6 @@
 // Test main of the unit tests: configures logging into a file of its own, so
 // that tests can assert the exact lines an operation writes.
-#include <unistd.h>
-
 #include <fstream>
-#include <random>
 
 #include <gtest/gtest.h>
 
@@ -13,16 +10,6 @@
 namespace plinth_test {
 namespace {
 
-std::filesystem::path MakeUniqueDir() {
-  std::random_device random;
-  const auto base = std::filesystem::temp_directory_path();
-  for (;;) {
-    auto dir = base / ("plinth-unit-" + std::to_string(::getpid()) + "-" +
-                       std::to_string(random()));
-    if (std::filesystem::create_directory(dir)) return dir;
-  }
-}
-
 std::filesystem::path& LogDir() {
   static std::filesystem::path dir;
   return dir;
@@ -30,7 +17,7 @@ std::filesystem::path& LogDir() {
 
 }  // namespace
 
-ScopedTempDir::ScopedTempDir() : path_(MakeUniqueDir()) {}
+ScopedTempDir::ScopedTempDir() : path_(plinth_e2e::MakeTempDir("plinth-unit")) {}
 
 ScopedTempDir::~ScopedTempDir() {
   std::error_code ec;
@@ -62,21 +49,12 @@ LogCapture::LogCapture() {
 }
 
 std::vector<LogLine> LogCapture::Lines() const {
-  const std::string text = ReadWholeFile(LogFilePath()).substr(start_);
-  std::vector<LogLine> lines;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(pos, end - pos);
-    const std::size_t blank = line.find(' ');
-    if (blank == std::string::npos) {
-      lines.push_back({line, ""});
-    } else {
-      lines.push_back({line.substr(0, blank), line.substr(blank + 1)});
-    }
-    pos = end + 1;
-  }
+  return plinth_e2e::ParseLog(ReadWholeFile(LogFilePath()).substr(start_));
+}
+
+std::vector<LogLine> LogCapture::LinesWithoutNumbers() const {
+  std::vector<LogLine> lines = Lines();
+  for (LogLine& line : lines) line.message = plinth_e2e::WithoutLineNumber(line.message);
   return lines;
 }
 

@@ -5,9 +5,10 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <ostream>
 #include <string>
 #include <vector>
+
+#include "e2e/Harness.h"
 
 namespace plinth_test {
 
@@ -32,16 +33,7 @@ class ScopedTempDir {
 void WriteFile(const std::string& path, const std::string& content);
 std::string ReadWholeFile(const std::string& path);
 
-struct LogLine {
-  std::string level;    // "INFO", "WARN", "ERROR", ...
-  std::string message;  // the formatted message, as written
-  bool operator==(const LogLine& other) const {
-    return level == other.level && message == other.message;
-  }
-  friend std::ostream& operator<<(std::ostream& os, const LogLine& line) {
-    return os << line.level << " " << line.message;
-  }
-};
+using LogLine = plinth_e2e::LogLine;
 
 // The log lines written from construction on. The test main configures the
 // logger to write "LEVEL message" lines into one file; a capture remembers
@@ -50,6 +42,8 @@ class LogCapture {
  public:
   LogCapture();
   std::vector<LogLine> Lines() const;
+  // The same, with the line numbers of "[file(line)]" written as "*".
+  std::vector<LogLine> LinesWithoutNumbers() const;
 
  private:
   std::uintmax_t start_;
