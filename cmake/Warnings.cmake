@@ -1,5 +1,12 @@
 # Warning flags for the project's own targets; call plinth_warnings(<target>).
+if(PLINTH_CLANG_TIDY)
+  find_program(PLINTH_CLANG_TIDY_EXE NAMES clang-tidy clang-tidy-14 REQUIRED)
+endif()
+
 function(plinth_warnings target)
+  if(PLINTH_CLANG_TIDY)
+    set_target_properties(${target} PROPERTIES CXX_CLANG_TIDY ${PLINTH_CLANG_TIDY_EXE})
+  endif()
   if(MSVC)
     target_compile_options(${target} PRIVATE /W4 $<$<BOOL:${PLINTH_WERROR}>:/WX>)
   else()

@@ -447,6 +447,15 @@ bool CInitDBManager::ReadSpecialPluginDBConfig(const std::vector<std::string>& s
     if (!ReadDatabaseFields(*xml, CToolSetup::GetInstance()->GetProductType(), function, record)) {
       return false;
     }
+    // The plug-in's own file is removed and created afresh: it must not be a
+    // special plug-in's database.
+    if (SameDatabaseFile(plugin_config_.sqlite_file_name, record.sqlite_file_name)) {
+      PLINTH_LOG(6, "[%s]%s SQLiteFileName \"%s\" refused: it is the database of %s.[%s(%d)]",
+                 plugin_config_.plugin_name.c_str(), plugin_config_.sqlite_file_name.c_str(),
+                 name.c_str());
+      PLINTH_LOG(6, "[%s]%s DBConfig.xml error[%s(%d)]", plugin_config_.plugin_name.c_str());
+      return false;
+    }
     special_plugins_.emplace(name, std::move(record));
   }
   return true;

@@ -5,7 +5,7 @@
 namespace plinth {
 
 std::string QualifiedFunctionName(const char* signature) {
-  const std::string text(signature);
+  std::string text(signature);
   // The parameter list starts at the first "(" outside template brackets.
   int depth = 0;
   std::size_t open = std::string::npos;

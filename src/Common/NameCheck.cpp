@@ -12,23 +12,23 @@ std::string PathComponentProblem(const std::string& name) {
   return std::string();
 }
 
-bool EqualsIgnoringAsciiCase(const std::string& a, const std::string& b) {
+}  // namespace
+
+bool SameDatabaseFile(const std::string& a, const std::string& b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
     return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
   });
 }
-
-}  // namespace
 
 std::string PluginNameProblem(const std::string& name) { return PathComponentProblem(name); }
 
 std::string DatabaseFileNameProblem(const std::string& file_name, const std::string& plugin_name) {
   std::string problem = PathComponentProblem(file_name);
   if (!problem.empty()) return problem;
-  if (EqualsIgnoringAsciiCase(file_name, "public.db")) {
+  if (SameDatabaseFile(file_name, "public.db")) {
     return "it names the shared database public.db";
   }
-  if (plugin_name != "platform" && EqualsIgnoringAsciiCase(file_name, "platform.db")) {
+  if (plugin_name != "platform" && SameDatabaseFile(file_name, "platform.db")) {
     return "it names the platform's database platform.db";
   }
   return std::string();

@@ -17,6 +17,10 @@ std::string PluginNameProblem(const std::string& name);
 // for any plug-in but "platform"; letter case is not told apart).
 std::string DatabaseFileNameProblem(const std::string& file_name, const std::string& plugin_name);
 
+// True when the two database file names name the same file; letter case is
+// not told apart.
+bool SameDatabaseFile(const std::string& a, const std::string& b);
+
 }  // namespace plinth
 
 #endif  // PLINTH_COMMON_NAMECHECK_H_

@@ -57,6 +57,23 @@ TEST(Build, PlatformRunBuildsPublicPlatformAndSpecialDatabases) {
   EXPECT_EQ(run.Find("not special plugin"), -1);
 }
 
+// Every connection is closed by the end of a successful run, the platform's own
+// one too when the special plug-ins' builds take its place: in WAL mode a
+// connection left open would leave its -wal and -shm files behind.
+TEST(Build, SuccessfulRunLeavesNoWriteAheadLogs) {
+  ProductTree tree;
+  tree.WriteSQLiteConfig({{"key", kKey}, {"journal_mode", "WAL"}});
+  tree.Write(tree.ScriptFile("event.s", "create_tables.sql"), "CREATE TABLE events(a);");
+  const RunResult run = tree.Run({"platform"});
+  ASSERT_EQ(run.exit_code, 0) << run.Dump();
+  for (const char* file : {"public.db", "platform.db", "event.db"}) {
+    EXPECT_TRUE(tree.Exists(tree.data_dir() + "/" + file)) << file;
+    EXPECT_FALSE(tree.Exists(tree.data_dir() + "/" + file + std::string("-wal"))) << file;
+    EXPECT_FALSE(tree.Exists(tree.data_dir() + "/" + file + std::string("-shm"))) << file;
+  }
+  EXPECT_EQ(tree.Query("platform.db", "PRAGMA journal_mode;"), "wal\n");
+}
+
 TEST(Build, DataDirectoryIsCreatedSilently) {
   ProductTree tree;
   const RunResult run = tree.Run({"platform"});
@@ -401,9 +418,9 @@ TEST(Build, DataDirectoryProblems) {
                             "ERROR " + kRun + "CreateDataDir fail" + kAt}));
 }
 
-TEST(Build, DataDirectoryWithAQuoteInItsName) {
+TEST(Build, DataDirectoryWithAQuoteAndNonAsciiCharactersInItsName) {
   ProductTree tree;
-  const std::string data = tree.Path("data o'dir");
+  const std::string data = tree.Path("data o'dir \xC3\xA9");
   tree.WriteInitSetup(data, tree.sys_dir());
   AddInventory(tree, "", "CREATE TABLE t AS SELECT count(*) AS n FROM public.dictionary;");
   ASSERT_EQ(tree.Run({"platform"}).exit_code, 0);

@@ -87,6 +87,18 @@ const ConfigCase kConfigCases[] = {
                     f + "event.s DBConfig.xml error[InitDBManager.cpp(*)]",
                     "ERROR " + kInit + "ReadSpecialPluginDBConfig fail[InitDBManager.cpp(*)]"};
      }},
+    {"FileNameOfASpecialPlugin",
+     [](const ProductTree& t) {
+       t.WriteDBConfig("inv", ProductTree::DBConfigBody("inv", "Event.db"));
+       t.Write(t.data_dir() + "/event.db", "event.s's data");
+     },
+     [](const ProductTree&) {
+       const std::string f = "FATAL [plinth::CInitDBManager::ReadSpecialPluginDBConfig]";
+       return Lines{f + "inv SQLiteFileName \"Event.db\" refused: it is the database of event.s."
+                        "[InitDBManager.cpp(*)]",
+                    f + "inv DBConfig.xml error[InitDBManager.cpp(*)]",
+                    "ERROR " + kInit + "ReadSpecialPluginDBConfig fail[InitDBManager.cpp(*)]"};
+     }},
     {"SQLiteConfigMissing",
      [](const ProductTree& t) {
        WriteInventory(t);
@@ -104,13 +116,14 @@ class ConfigFailure : public ::testing::TestWithParam<ConfigCase> {};
 TEST_P(ConfigFailure, EndsWithErrCodeFive) {
   ProductTree tree;
   GetParam().spoil(tree);
+  const std::string before = DirectorySnapshot(tree.data_dir());
   const RunResult run = tree.Run({"inv"});
   EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(DirectorySnapshot(tree.data_dir()), before);
   Lines expected = GetParam().expected(tree);
   expected.push_back("ERROR [plinth::CExecuteInit::ExecInitDB]manager init failed![ExecuteInit.cpp(*)]");
   expected.push_back("ERROR [main]inv plugin Init FAILED.err_code:5.[main.cpp(*)]");
   EXPECT_TRUE(InOrder(run, expected));
-  EXPECT_FALSE(tree.Exists(tree.data_dir()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Config, ConfigFailure, ::testing::ValuesIn(kConfigCases),

@@ -152,6 +152,12 @@ const SettingsCase kSettingsCases[] = {
        return Lines{"INFO " + kSetup + "s_db_data_dir_: [ToolSetup.cpp(*)]",
                     "FATAL " + kSetup + "data path empty.[ToolSetup.cpp(*)]"};
      }},
+    {"SettingsHuge",
+     [](const ProductTree& t) { t.Write(SettingsPath(t), std::string(32 << 20, 'x')); },
+     [](const ProductTree&) {
+       return Lines{"INFO " + kSetup + "s_db_data_dir_: [ToolSetup.cpp(*)]",
+                    "FATAL " + kSetup + "data path empty.[ToolSetup.cpp(*)]"};
+     }},
     {"SettingsTruncated",
      [](const ProductTree& t) {
        t.Write(SettingsPath(t), "<Configs><SQLiteDataPath>/x</SQLiteDataPath><SYSPath>/y");

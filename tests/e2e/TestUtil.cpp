@@ -1,5 +1,9 @@
 #include "e2e/TestUtil.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
 namespace plinth_e2e {
 
 ::testing::AssertionResult InOrder(const RunResult& run, const Lines& expected) {
@@ -25,6 +29,25 @@ namespace plinth_e2e {
     return ::testing::AssertionFailure() << text << " in the log: " << run.log[at].message;
   }
   return ::testing::AssertionSuccess();
+}
+
+std::string DirectorySnapshot(const std::string& dir) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (!fs::exists(dir, ec)) return std::string();
+  std::vector<std::string> entries;
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    std::string text = entry.path().string();
+    if (entry.is_regular_file()) {
+      std::ifstream in(entry.path(), std::ios::binary);
+      text += "=" + std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    entries.push_back(text);
+  }
+  std::sort(entries.begin(), entries.end());
+  std::string snapshot = dir + "\n";
+  for (const std::string& entry : entries) snapshot += entry + "\n";
+  return snapshot;
 }
 
 }  // namespace plinth_e2e

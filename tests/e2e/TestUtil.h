@@ -20,6 +20,10 @@ using Lines = std::vector<std::string>;
 // Success when no line of the log and nothing on standard error holds `text`.
 ::testing::AssertionResult NowhereInOutput(const RunResult& run, const std::string& text);
 
+// The names and contents of the files below `dir`, as one text; empty when
+// `dir` does not exist. Compare two to see that a run touched nothing there.
+std::string DirectorySnapshot(const std::string& dir);
+
 }  // namespace plinth_e2e
 
 #endif  // PLINTH_TESTS_E2E_TESTUTIL_H_

@@ -295,6 +295,58 @@ TEST_F(ManagerTest, UninitManagerClosesEveryConnectionAndClears) {
   EXPECT_TRUE(release.Lines().empty());
 }
 
+// Where a line holding `part` stands among `lines`; -1 when none does.
+int IndexOf(const std::vector<LogLine>& lines, const std::string& part) {
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].message.find(part) != std::string::npos) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+TEST_F(ManagerTest, PlatformBuildsSpecialPluginsInKeyOrderThenRestoresItsRecord) {
+  tree_.WriteDBConfig("platform", ProductTree::DBConfigBody("platform", "platform.db",
+      "<DBInitForOtherPlugins><Plugin><Identify>a</Identify><SQLScript><Path>x.sql</Path>"
+      "</SQLScript></Plugin></DBInitForOtherPlugins>"));
+  tree_.WriteDBConfig("b", ProductTree::DBConfigBody("b", "b.db"));
+  tree_.WriteDBConfig("a", ProductTree::DBConfigBody("a", "a.db"));
+  ASSERT_TRUE(peer_->InitManager("platform"));
+  const PluginDBConfig platform = peer_.plugin_config();
+  ASSERT_TRUE(peer_.ReadSpecial({"b", "a"}));
+
+  LogCapture capture;
+  ASSERT_TRUE(peer_->RunDBInit());
+  const std::vector<LogLine> lines = capture.Lines();
+  const int a = IndexOf(lines, "Init for special a.");
+  const int b = IndexOf(lines, "Init for special b.");
+  const int event = IndexOf(lines, "Init for special event.s.");
+  EXPECT_TRUE(a >= 0 && a < b && b < event) << a << " " << b << " " << event;
+  EXPECT_TRUE(peer_.other_conns().empty());
+  EXPECT_EQ(peer_.plugin_config().plugin_name, platform.plugin_name);
+  EXPECT_EQ(peer_.plugin_config().schema, platform.schema);
+  EXPECT_EQ(peer_.plugin_config().sqlite_file_name, platform.sqlite_file_name);
+  EXPECT_EQ(peer_.plugin_config().load_public_func_dll, platform.load_public_func_dll);
+  EXPECT_EQ(peer_.plugin_config().sqlite_func_dll_name, platform.sqlite_func_dll_name);
+  EXPECT_EQ(peer_.plugin_config().other_plugin_scripts, platform.other_plugin_scripts);
+}
+
+TEST_F(ManagerTest, FailingSpecialPluginEndsTheBuild) {
+  tree_.WriteDBConfig("b", ProductTree::DBConfigBody("b", "b.db"));
+  tree_.WriteDBConfig("a", ProductTree::DBConfigBody("a", "a.db"));
+  tree_.Write(tree_.ScriptFile("a", "create_tables.sql"), "CREATE TABLE broken(");
+  ASSERT_TRUE(peer_->InitManager("platform"));
+  ASSERT_TRUE(peer_.ReadSpecial({"b", "a"}));
+
+  LogCapture capture;
+  EXPECT_FALSE(peer_->RunDBInit());
+  const std::vector<LogLine> lines = capture.LinesWithoutNumbers();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), (LogLine{"ERROR", "[plinth::CInitDBManager::RunDBInit]SQLiteDBInit for "
+                                            "special a fail[InitDBManager.cpp(*)]"}));
+  EXPECT_EQ(IndexOf(lines, "Init for special b."), -1);
+  EXPECT_FALSE(tree_.Exists(tree_.data_dir() + "/b.db"));
+  EXPECT_EQ(peer_.plugin_config().plugin_name, "a");
+}
+
 TEST(ManagerMaps, KeysCompareAsUnsignedBytes) {
   std::map<std::string, int> map{{"\xC3\xA9", 1}, {"z", 2}, {"Z", 3}, {"ab", 4}, {"a", 5}};
   std::vector<std::string> keys;
