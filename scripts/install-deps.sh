@@ -9,6 +9,7 @@ packages=(
   libboost-filesystem-dev libboost-system-dev
   liblog4cxx-dev libpugixml-dev
   libgtest-dev
+  locales
 )
 
 missing=()
