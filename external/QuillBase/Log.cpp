@@ -1,18 +1,18 @@
 // Logging over Apache log4cxx. Lines logged before InitLog has configured
 // log4cxx, or after it failed, are written to standard error, so that nothing
 // is lost silently.
-#include <atomic>
-#include <clocale>
-#include <cstring>
-#include <cstdarg>
-#include <cstdio>
-#include <fstream>
-#include <string>
-
 #include <log4cxx/file.h>
 #include <log4cxx/level.h>
 #include <log4cxx/logger.h>
 #include <log4cxx/propertyconfigurator.h>
+
+#include <atomic>
+#include <clocale>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
 
 #include "External/QuillBase.h"
 #include "QuillBase/Format.h"
@@ -33,12 +33,18 @@ const char* LevelName(int level) {
 
 log4cxx::LevelPtr Log4cxxLevel(int level) {
   switch (level < 1 ? 1 : level > 6 ? 6 : level) {
-    case 1: return log4cxx::Level::getTrace();
-    case 2: return log4cxx::Level::getDebug();
-    case 3: return log4cxx::Level::getInfo();
-    case 4: return log4cxx::Level::getWarn();
-    case 5: return log4cxx::Level::getError();
-    default: return log4cxx::Level::getFatal();
+    case 1:
+      return log4cxx::Level::getTrace();
+    case 2:
+      return log4cxx::Level::getDebug();
+    case 3:
+      return log4cxx::Level::getInfo();
+    case 4:
+      return log4cxx::Level::getWarn();
+    case 5:
+      return log4cxx::Level::getError();
+    default:
+      return log4cxx::Level::getFatal();
   }
 }
 
@@ -80,8 +86,7 @@ void VexaFormatLog(int level, const char* module, const char* format, ...) {
 
 void CLog::InitLog(const std::string& path) {
   if (!std::ifstream(path, std::ios::binary).is_open()) {
-    std::fprintf(stderr,
-                 "log configuration %s cannot be read; logging to standard error\n",
+    std::fprintf(stderr, "log configuration %s cannot be read; logging to standard error\n",
                  path.c_str());
     return;
   }

@@ -3,11 +3,10 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <algorithm>
-#include <memory>
-#include <utility>
-
 #include <boost/filesystem.hpp>
 #include <boost/system/error_code.hpp>
+#include <memory>
+#include <utility>
 
 #include "Business/SqlText.h"
 #include "Common/FileBak.h"
@@ -76,8 +75,7 @@ bool TellExists(const std::string& path, const std::string& function, bool& exis
 
 std::string DBConfigPath(const std::string& plugin_name) {
   return UTF82Local(CToolSetup::GetInstance()->GetSysPath() + port::NativePath("/META_INFO/") +
-                    PluginDirName(plugin_name) +
-                    port::NativePath("/runtime_script/DBConfig.xml"));
+                    PluginDirName(plugin_name) + port::NativePath("/runtime_script/DBConfig.xml"));
 }
 
 // Reads the DBConfig.xml of `plugin_name` into `xml`.
@@ -100,7 +98,8 @@ bool ReadDatabaseFields(proto::CXmlProto& xml, const std::string& product,
   record.sqlite_file_name = xml.GetNodeText(str_fmt("/DBConfig/%s/SQLite/SQLiteFileName", p), "");
   bool valid = !record.schema.empty() && !record.sqlite_file_name.empty();
   if (valid) {
-    const std::string problem = DatabaseFileNameProblem(record.sqlite_file_name, record.plugin_name);
+    const std::string problem =
+        DatabaseFileNameProblem(record.sqlite_file_name, record.plugin_name);
     if (!problem.empty()) {
       PLINTH_LOG_AS(function, 6, "[%s]%s SQLiteFileName \"%s\" refused: %s.[%s(%d)]",
                     record.plugin_name.c_str(), record.sqlite_file_name.c_str(), problem.c_str());
@@ -123,7 +122,8 @@ void ReadOtherPluginScripts(proto::CXmlProto& xml, const std::string& product,
                             PluginDBConfig& record) {
   const char* p = product.c_str();
   const std::string sys_path = CToolSetup::GetInstance()->GetSysPath();
-  const int plugins = xml.GetNodeCount(str_fmt("/DBConfig/%s/SQLite/DBInitForOtherPlugins/Plugin", p));
+  const int plugins =
+      xml.GetNodeCount(str_fmt("/DBConfig/%s/SQLite/DBInitForOtherPlugins/Plugin", p));
   for (int i = 1; i <= plugins; ++i) {
     const std::string identify = xml.GetNodeText(
         str_fmt("/DBConfig/%s/SQLite/DBInitForOtherPlugins/Plugin[%d]/Identify", p, i), "");
@@ -308,8 +308,7 @@ bool RemoveOldDatabase(const std::string& path, const std::string& file_name,
 // False when it cannot be read or is not a whole script (logged here), or when
 // SQLite refuses it: `report` is then called with SQLite's error.
 template <typename Report>
-bool RunScript(sqlite3* conn, const std::string& path, const std::string& function,
-               Report report) {
+bool RunScript(sqlite3* conn, const std::string& path, const std::string& function, Report report) {
   std::string text;
   if (!ReadTextFile(path, function, text)) return false;
   // SQLite would stop at a NUL byte and report success for what came before.
@@ -324,6 +323,61 @@ bool RunScript(sqlite3* conn, const std::string& path, const std::string& functi
   if (Execute(conn, text.c_str() + start) != SQLITE_OK) {
     report(LastError(conn));
     return false;
+  }
+  return true;
+}
+
+// Runs the plug-in's create_tables.sql and init_data.sql of `scripts_dir`
+// (UTF-8, ending with a separator) on `conn`; a missing one is skipped with a
+// notice.
+bool RunOwnScripts(sqlite3* conn, const std::string& scripts_dir, const std::string& function) {
+  const std::string create_tables = UTF82Local(scripts_dir + "create_tables.sql");
+  if (!ExistsQuietly(create_tables)) {
+    PLINTH_LOG_AS(function, 4, "[%s]Not exists create_tables.sql[%s(%d)]");
+  } else if (!RunScript(conn, create_tables, function, [&](const SqliteError& e) {
+               PLINTH_LOG_AS(function, 5, "[%s]create_table fail,errorcode:%d,errinfo:%s[%s(%d)]",
+                             e.code, e.text.c_str());
+             })) {
+    return false;
+  }
+  const std::string init_data = UTF82Local(scripts_dir + "init_data.sql");
+  if (!ExistsQuietly(init_data)) {
+    PLINTH_LOG_AS(function, 4, "[%s]Not exists init_data.sql[%s(%d)]");
+  } else if (!RunScript(conn, init_data, function, [&](const SqliteError& e) {
+               PLINTH_LOG_AS(function, 5, "[%s]init_data fail,errorcode:%d,errinfo:%s[%s(%d)]",
+                             e.code, e.text.c_str());
+             })) {
+    return false;
+  }
+  return true;
+}
+
+// Runs, for each connection of `conns` in name order, the scripts that
+// `scripts` lists for that name. Every script must exist.
+bool RunScriptsForOtherPlugins(const std::map<std::string, sqlite3*>& conns,
+                               const std::map<std::string, std::vector<std::string>>& scripts,
+                               const std::string& function) {
+  for (const auto& [name, conn] : conns) {
+    if (conn == nullptr) {
+      PLINTH_LOG_AS(function, 5, "[%s]%s other_conn is nullptr[%s(%d)]", name.c_str());
+      return false;
+    }
+    const auto listed = scripts.find(name);
+    if (listed == scripts.end()) {
+      PLINTH_LOG_AS(function, 5, "[%s]Not support sql file for plugin %s[%s(%d)]", name.c_str());
+      return false;
+    }
+    for (const std::string& script : listed->second) {
+      if (!ExistsQuietly(script)) {
+        PLINTH_LOG_AS(function, 5, "[%s]Not exists sql file!%s[%s(%d)]", script.c_str());
+        return false;
+      }
+      const bool ran = RunScript(conn, script, function, [&](const SqliteError& e) {
+        PLINTH_LOG_AS(function, 5, "[%s]create_table fail,errorcode:%d,errinfo:%s[%s(%d)]", e.code,
+                      e.text.c_str());
+      });
+      if (!ran) return false;
+    }
   }
   return true;
 }
@@ -362,7 +416,8 @@ bool PrepareConnection(const std::string& path, const PluginDBConfig& record, bo
 
   if (sqlite3_enable_load_extension(conn, 1) != SQLITE_OK) {
     const SqliteError error = LastError(conn);
-    PLINTH_LOG_AS(function, 5, "[%s]sqlite3_enable_load_extension fail,errorcode:%d,errinfo:%s[%s(%d)]",
+    PLINTH_LOG_AS(function, 5,
+                  "[%s]sqlite3_enable_load_extension fail,errorcode:%d,errinfo:%s[%s(%d)]",
                   error.code, error.text.c_str());
     return false;
   }
@@ -383,6 +438,39 @@ bool PrepareConnection(const std::string& path, const PluginDBConfig& record, bo
                     error.code, error.text.c_str());
       return false;
     }
+  }
+  return true;
+}
+
+// For the special plug-ins in whose databases `config` runs scripts, prepares
+// a connection to each one's existing database (key but no settings) and
+// enters it into `conns`. The platform, the special plug-ins themselves and
+// deviceaccess.d open none.
+bool OpenSpecialConnections(const PluginDBConfig& config,
+                            const std::map<std::string, PluginDBConfig>& special_plugins,
+                            const ConnectionSettings& settings, const std::string& function,
+                            std::map<std::string, sqlite3*>& conns) {
+  const CToolSetup* setup = CToolSetup::GetInstance();
+  std::vector<std::string> excluded = setup->GetSpecialPlugins();
+  excluded.push_back(kPlatform);
+  excluded.push_back("deviceaccess.d");
+  if (std::find(excluded.begin(), excluded.end(), config.plugin_name) != excluded.end()) {
+    return true;
+  }
+  const auto& scripts = config.other_plugin_scripts;
+  if (scripts.empty()) return true;
+  for (const auto& [name, record] : special_plugins) {
+    if (scripts.find(name) == scripts.end()) {
+      PLINTH_LOG_AS(function, 4, "[%s]%s not special plugin!continue![%s(%d)]", name.c_str());
+      continue;
+    }
+    sqlite3* conn = nullptr;
+    const std::string path = InDir(setup->GetDBDataDir(), record.sqlite_file_name);
+    if (!PrepareConnection(path, record, false, settings, function, conn)) {
+      CloseConnection(conn);
+      return false;
+    }
+    if (!conns.emplace(name, conn).second) CloseConnection(conn);
   }
   return true;
 }
@@ -463,9 +551,8 @@ bool CInitDBManager::ReadSpecialPluginDBConfig(const std::vector<std::string>& s
 
 bool CInitDBManager::ReadSQLiteConfig() {
   const std::string function = PLINTH_FUNCTION;
-  const std::string path =
-      UTF82Local(Quill::Base::FileUtil::GetCurExeDirUtf8() +
-                 port::NativePath("META_INFO/SQLiteConf/SQLiteConfig.xml"));
+  const std::string path = UTF82Local(Quill::Base::FileUtil::GetCurExeDirUtf8() +
+                                      port::NativePath("META_INFO/SQLiteConf/SQLiteConfig.xml"));
   std::string text;
   if (!ReadTextFile(path, function, text)) return false;
   auto xml = std::make_unique<proto::CXmlProto>();
@@ -567,8 +654,8 @@ bool CInitDBManager::CreatePublicSQLiteDBFile() {
   }
   SqliteError error{};
   if (!LoadExtension(public_conn, SharedExtensionPath(setup->GetSysPath()), error)) {
-    PLINTH_LOG(5, "[%s]sqlite3_load_extension key fail,errorcode:%d,errinfo:%s[%s(%d)]",
-               error.code, error.text.c_str());
+    PLINTH_LOG(5, "[%s]sqlite3_load_extension key fail,errorcode:%d,errinfo:%s[%s(%d)]", error.code,
+               error.text.c_str());
     return false;
   }
   return true;
@@ -590,28 +677,7 @@ bool CInitDBManager::CreateSQLiteDBFile() {
   const ConnectionSettings settings{need_encrypt_, KeyValue(sqlite_config_), &sqlite_config_};
   if (!PrepareConnection(path, plugin_config_, true, settings, function, db_conn_)) return false;
 
-  std::vector<std::string> excluded = setup->GetSpecialPlugins();
-  excluded.push_back(kPlatform);
-  excluded.push_back("deviceaccess.d");
-  if (std::find(excluded.begin(), excluded.end(), plugin_config_.plugin_name) != excluded.end()) {
-    return true;
-  }
-  const auto& scripts = plugin_config_.other_plugin_scripts;
-  if (scripts.empty()) return true;
-  for (const auto& [name, record] : special_plugins_) {
-    if (scripts.find(name) == scripts.end()) {
-      PLINTH_LOG(4, "[%s]%s not special plugin!continue![%s(%d)]", name.c_str());
-      continue;
-    }
-    sqlite3* conn = nullptr;
-    const std::string special_path = InDir(setup->GetDBDataDir(), record.sqlite_file_name);
-    if (!PrepareConnection(special_path, record, false, settings, function, conn)) {
-      CloseConnection(conn);
-      return false;
-    }
-    if (!other_conns_.emplace(name, conn).second) CloseConnection(conn);
-  }
-  return true;
+  return OpenSpecialConnections(plugin_config_, special_plugins_, settings, function, other_conns_);
 }
 
 bool CInitDBManager::SQLiteDBInit() {
@@ -630,54 +696,16 @@ bool CInitDBManager::SQLiteDBInit() {
     const std::string version =
         UTF82Local(sys_path + port::NativePath("/META_INFO/ProductVersionToDB.sql"));
     const bool ran = RunScript(db_conn_, version, function, [&](const SqliteError& e) {
-      PLINTH_LOG_AS(function, 5, "[%s]ProductVersionToDB exec fail,errorcode:%d,errinfo:%s[%s(%d)]", e.code, e.text.c_str());
+      PLINTH_LOG_AS(function, 5, "[%s]ProductVersionToDB exec fail,errorcode:%d,errinfo:%s[%s(%d)]",
+                    e.code, e.text.c_str());
     });
     if (!ran) return false;
   }
 
   const std::string scripts_dir = sys_path + port::NativePath("/META_INFO/") + dir_name +
                                   port::NativePath("/runtime_script/db_init/SQLite/");
-  const std::string create_tables = UTF82Local(scripts_dir + "create_tables.sql");
-  const std::string init_data = UTF82Local(scripts_dir + "init_data.sql");
-  if (!ExistsQuietly(create_tables)) {
-    PLINTH_LOG(4, "[%s]Not exists create_tables.sql[%s(%d)]");
-  } else {
-    const bool ran = RunScript(db_conn_, create_tables, function, [&](const SqliteError& e) {
-      PLINTH_LOG_AS(function, 5, "[%s]create_table fail,errorcode:%d,errinfo:%s[%s(%d)]", e.code, e.text.c_str());
-    });
-    if (!ran) return false;
-  }
-  if (!ExistsQuietly(init_data)) {
-    PLINTH_LOG(4, "[%s]Not exists init_data.sql[%s(%d)]");
-  } else {
-    const bool ran = RunScript(db_conn_, init_data, function, [&](const SqliteError& e) {
-      PLINTH_LOG_AS(function, 5, "[%s]init_data fail,errorcode:%d,errinfo:%s[%s(%d)]", e.code, e.text.c_str());
-    });
-    if (!ran) return false;
-  }
-
-  for (const auto& [name, conn] : other_conns_) {
-    if (conn == nullptr) {
-      PLINTH_LOG(5, "[%s]%s other_conn is nullptr[%s(%d)]", name.c_str());
-      return false;
-    }
-    const auto scripts = plugin_config_.other_plugin_scripts.find(name);
-    if (scripts == plugin_config_.other_plugin_scripts.end()) {
-      PLINTH_LOG(5, "[%s]Not support sql file for plugin %s[%s(%d)]", name.c_str());
-      return false;
-    }
-    for (const std::string& script : scripts->second) {
-      if (!ExistsQuietly(script)) {
-        PLINTH_LOG(5, "[%s]Not exists sql file!%s[%s(%d)]", script.c_str());
-        return false;
-      }
-      const bool ran = RunScript(conn, script, function, [&](const SqliteError& e) {
-      PLINTH_LOG_AS(function, 5, "[%s]create_table fail,errorcode:%d,errinfo:%s[%s(%d)]", e.code, e.text.c_str());
-    });
-    if (!ran) return false;
-    }
-  }
-  return true;
+  return RunOwnScripts(db_conn_, scripts_dir, function) &&
+         RunScriptsForOtherPlugins(other_conns_, plugin_config_.other_plugin_scripts, function);
 }
 
 bool CInitDBManager::SQLitePublicDBInit() {
@@ -686,8 +714,9 @@ bool CInitDBManager::SQLitePublicDBInit() {
     PLINTH_LOG(5, "[%s]public_conn is nullptr[%s(%d)]");
     return false;
   }
-  const std::string path = UTF82Local(Quill::Base::FileUtil::GetCurExeDirUtf8() +
-                                      port::NativePath("META_INFO/db_init/SQLite/create_public_data.sql"));
+  const std::string path =
+      UTF82Local(Quill::Base::FileUtil::GetCurExeDirUtf8() +
+                 port::NativePath("META_INFO/db_init/SQLite/create_public_data.sql"));
   return RunScript(public_conn, path, function, [&](const SqliteError& e) {
     PLINTH_LOG_AS(function, 5,
                   "[%s]create_public_data.sql exec fail,errorcode:%d,errinfo:%s[%s(%d)]", e.code,

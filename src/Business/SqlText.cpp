@@ -50,8 +50,9 @@ SqlStatement KeyStatement(const std::string& key) {
 SqlStatement SettingStatement(const std::string& name, const std::string& value) {
   const char* format = "PRAGMA \"%s\" = \"%s\";";
   const std::string quoted_name = DoubleQuotes(name, '"');
-  return {str_fmt(format, quoted_name.c_str(), DoubleQuotes(value, '"').c_str()),
-          str_fmt(format, quoted_name.c_str(), DoubleQuotes(LoggableValue(name, value), '"').c_str())};
+  return {
+      str_fmt(format, quoted_name.c_str(), DoubleQuotes(value, '"').c_str()),
+      str_fmt(format, quoted_name.c_str(), DoubleQuotes(LoggableValue(name, value), '"').c_str())};
 }
 
 std::string AttachStatement(const std::string& path, const std::string& schema, bool encrypted,

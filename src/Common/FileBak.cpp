@@ -64,8 +64,8 @@ bool ReadContent(std::string& text, const OpenFile& file, long size, const std::
   }
   __orl_safec_errno_t = ORL_Memset_s(&buffer[0], length, 0, length);
   if (__orl_safec_errno_t != 0) {
-    __orl_safec_error_handle(SourceBaseName(__FILE__), __LINE__, function.c_str(),
-                             "ORL_MEMSET_S", __orl_safec_errno_t);
+    __orl_safec_error_handle(SourceBaseName(__FILE__), __LINE__, function.c_str(), "ORL_MEMSET_S",
+                             __orl_safec_errno_t);
   }
   buffer.resize(std::fread(&buffer[0], 1, length, file.get()));
   text = std::move(buffer);

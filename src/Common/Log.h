@@ -44,11 +44,10 @@ constexpr const char* SourceBaseName(const char* path) {
 // The file and line are appended to the arguments, so the inner macro always
 // has arguments after the format and the call stays a direct printf-style call
 // that the compiler checks.
-#define PLINTH_LOG_AS(function, level, ...)                                     \
-  PLINTH_LOG_CALL_(function, level, __VA_ARGS__, ::plinth::SourceBaseName(__FILE__), \
-                   __LINE__)
-#define PLINTH_LOG_CALL_(function, level, format, ...)                          \
-  ::Quill::Base::details::VexaFormatLog(level, ::plinth::kLogModule, format,    \
+#define PLINTH_LOG_AS(function, level, ...) \
+  PLINTH_LOG_CALL_(function, level, __VA_ARGS__, ::plinth::SourceBaseName(__FILE__), __LINE__)
+#define PLINTH_LOG_CALL_(function, level, format, ...)                       \
+  ::Quill::Base::details::VexaFormatLog(level, ::plinth::kLogModule, format, \
                                         std::string(function).c_str(), __VA_ARGS__)
 #define PLINTH_LOG(level, ...) PLINTH_LOG_AS(PLINTH_FUNCTION, level, __VA_ARGS__)
 

@@ -14,7 +14,7 @@ extern int __orl_safec_errno_t;
 
 // Reports a non-zero result `code` of the safe call `call` made at
 // `file`:`line` in `function`, through the log.
-void __orl_safec_error_handle(const char* file, int line, const char* function,
-                              const char* call, int code);
+void __orl_safec_error_handle(const char* file, int line, const char* function, const char* call,
+                              int code);
 
 #endif  // PLINTH_EXTERNAL_SAFEFUNC_H_

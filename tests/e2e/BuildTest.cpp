@@ -21,7 +21,8 @@ const std::string kFailed5 = "ERROR [main]inv plugin Init FAILED.err_code:5.[mai
 void AddInventory(const ProductTree& tree, const std::string& extra = "",
                   const std::string& create_tables = "") {
   tree.WriteDBConfig("inv", ProductTree::DBConfigBody("inv", "inv.db", extra));
-  if (!create_tables.empty()) tree.Write(tree.ScriptFile("inv", "create_tables.sql"), create_tables);
+  if (!create_tables.empty())
+    tree.Write(tree.ScriptFile("inv", "create_tables.sql"), create_tables);
 }
 
 std::string EventScripts(const std::string& paths) {
@@ -38,18 +39,18 @@ TEST(Build, PlatformRunBuildsPublicPlatformAndSpecialDatabases) {
              "CREATE TABLE public.labels AS SELECT label FROM public.dictionary;");
   tree.Write(tree.ScriptFile("event.s", "create_tables.sql"),
              "CREATE TABLE events(name TEXT, at TEXT DEFAULT (utc_now()));");
-  tree.Write(tree.ScriptFile("event.s", "init_data.sql"), "INSERT INTO events(name) VALUES('boot');");
+  tree.Write(tree.ScriptFile("event.s", "init_data.sql"),
+             "INSERT INTO events(name) VALUES('boot');");
 
   const RunResult run = tree.Run({"platform"});
   ASSERT_EQ(run.exit_code, 0) << run.Dump();
   const std::string data = tree.data_dir();
-  EXPECT_TRUE(InOrder(run, {
-      "INFO " + kPublic + "db file full_path:" + data + "/public.db" + kAt,
-      "INFO " + kCreate + "db file full_path:" + data + "/platform.db" + kAt,
-      "WARN " + kScripts + "Not exists init_data.sql" + kAt,
-      "INFO " + kRun + "Init for special event.s." + kAt,
-      "INFO " + kCreate + "db file full_path:" + data + "/event.db" + kAt,
-      "INFO [main]RUN Plinth SUCCESS.[main.cpp(*)]"}));
+  EXPECT_TRUE(InOrder(run, {"INFO " + kPublic + "db file full_path:" + data + "/public.db" + kAt,
+                            "INFO " + kCreate + "db file full_path:" + data + "/platform.db" + kAt,
+                            "WARN " + kScripts + "Not exists init_data.sql" + kAt,
+                            "INFO " + kRun + "Init for special event.s." + kAt,
+                            "INFO " + kCreate + "db file full_path:" + data + "/event.db" + kAt,
+                            "INFO [main]RUN Plinth SUCCESS.[main.cpp(*)]"}));
   EXPECT_EQ(tree.Query("public.db", "SELECT code, label FROM dictionary;"), "a|Alpha\n");
   EXPECT_EQ(tree.Query("platform.db", "SELECT * FROM copied;"), "1.0\n");
   EXPECT_EQ(tree.Query("public.db", "SELECT * FROM labels;"), "Alpha\n");
@@ -90,8 +91,10 @@ TEST(Build, PlatformDatabaseHasPublicAttachedButNotPlatform) {
   tree.Write(tree.ScriptFile("platform", "init_data.sql"), "CREATE TABLE platform.nope(a);");
   const RunResult run = tree.Run({"platform"});
   EXPECT_EQ(run.exit_code, 1);
-  EXPECT_TRUE(InOrder(run, {"ERROR " + kScripts + "init_data fail,errorcode:1,errinfo:unknown "
-                                                  "database platform" + kAt,
+  EXPECT_TRUE(InOrder(run, {"ERROR " + kScripts +
+                                "init_data fail,errorcode:1,errinfo:unknown "
+                                "database platform" +
+                                kAt,
                             "ERROR " + kRun + "SQLiteDBInit fail" + kAt}));
   const std::string tables = "SELECT name FROM sqlite_master WHERE type = 'table';";
   EXPECT_EQ(tree.Query("public.db", tables), "dictionary\nfrom_platform\n");
@@ -106,11 +109,12 @@ TEST(Build, OrdinaryPluginRunsItsScriptsAndThoseForEventS) {
   // The settings reach only a database that is created: event.db keeps 0.
   ASSERT_EQ(tree.Query("event.db", "PRAGMA user_version = 0;"), "");
 
-  AddInventory(tree,
-               "<LoadPublicFuncDLL>1</LoadPublicFuncDLL>" +
-                   EventScripts("<Path>META_INFO/inv/ev1.sql</Path><Path>META_INFO/inv/ev2.sql</Path>"),
-               "CREATE TABLE seen AS SELECT (SELECT count(*) FROM public.dictionary) AS d,"
-               " (SELECT version FROM platform.product_version) AS v, length(uuid()) AS u;");
+  AddInventory(
+      tree,
+      "<LoadPublicFuncDLL>1</LoadPublicFuncDLL>" +
+          EventScripts("<Path>META_INFO/inv/ev1.sql</Path><Path>META_INFO/inv/ev2.sql</Path>"),
+      "CREATE TABLE seen AS SELECT (SELECT count(*) FROM public.dictionary) AS d,"
+      " (SELECT version FROM platform.product_version) AS v, length(uuid()) AS u;");
   tree.Write(tree.sys_dir() + "/META_INFO/inv/ev1.sql",
              "INSERT INTO events SELECT 'inv ' || label FROM public.dictionary;");
   tree.Write(tree.sys_dir() + "/META_INFO/inv/ev2.sql",
@@ -131,9 +135,12 @@ TEST(Build, OrdinaryPluginRunsItsScriptsAndThoseForEventS) {
 TEST(Build, SpecialPluginNotNamedIsSkippedWithANotice) {
   ProductTree tree;
   ASSERT_EQ(tree.Run({"platform"}).exit_code, 0);
-  tree.WriteDBConfig("inv", ProductTree::DBConfigBody("inv", "inv.db",
-      "<DBInitForOtherPlugins><Plugin><Identify>other.s</Identify><SQLScript><Path>x.sql</Path>"
-      "</SQLScript></Plugin></DBInitForOtherPlugins>"));
+  tree.WriteDBConfig(
+      "inv",
+      ProductTree::DBConfigBody(
+          "inv", "inv.db",
+          "<DBInitForOtherPlugins><Plugin><Identify>other.s</Identify><SQLScript><Path>x.sql</Path>"
+          "</SQLScript></Plugin></DBInitForOtherPlugins>"));
   const RunResult run = tree.Run({"inv"});
   EXPECT_EQ(run.exit_code, 0) << run.Dump();
   EXPECT_TRUE(run.Has("WARN " + kCreate + "event.s not special plugin!continue!" + kAt));
@@ -191,8 +198,9 @@ TEST(Build, KeyIsRefusedByASqliteThatDoesNotEncrypt) {
   if (!tree.Exists(plain)) GTEST_SKIP() << "no plain SQLite library at " << plain;
   const RunResult run = tree.Run({"platform"}, {std::string("LD_PRELOAD=") + plain});
   EXPECT_EQ(run.exit_code, 1);
-  EXPECT_TRUE(InOrder(run, {"ERROR " + kPublic + "the SQLite library does not encrypt (no answer "
-                                                 "to PRAGMA cipher_version), " +
+  EXPECT_TRUE(InOrder(run, {"ERROR " + kPublic +
+                                "the SQLite library does not encrypt (no answer "
+                                "to PRAGMA cipher_version), " +
                                 tree.data_dir() + "/public.db is not keyed" + kAt,
                             "FATAL " + kCreate + "CreatePublicSQLiteDBFile fail" + kAt}));
   EXPECT_EQ(tree.Read(tree.data_dir() + "/public.db"), "");
@@ -209,13 +217,16 @@ TEST(Build, SettingsRunInNameOrderAndTheFirstFailureStops) {
   AddInventory(tree);
   const RunResult run = tree.Run({"inv"});
   EXPECT_EQ(run.exit_code, 1);
-  EXPECT_TRUE(InOrder(run, {
-      "INFO " + kCreate + "conf_sql:PRAGMA \"cache_size\" = \"-3000\";." + kAt,
-      "INFO " + kCreate + "conf_sql:PRAGMA \"journal_mode\" = \"WAL\";." + kAt,
-      "INFO " + kCreate + "conf_sql:PRAGMA \"temp_store_directory\" = \"/nonexistent/dir\";." + kAt,
-      "ERROR " + kCreate + "sqlite config set fail,sql:PRAGMA \"temp_store_directory\" = "
-                           "\"/nonexistent/dir\";,errorcode:1,errinfo:not a writable directory" + kAt,
-      "ERROR " + kRun + "CreateSQLiteDBFile fail" + kAt, kFailed5}));
+  EXPECT_TRUE(
+      InOrder(run, {"INFO " + kCreate + "conf_sql:PRAGMA \"cache_size\" = \"-3000\";." + kAt,
+                    "INFO " + kCreate + "conf_sql:PRAGMA \"journal_mode\" = \"WAL\";." + kAt,
+                    "INFO " + kCreate +
+                        "conf_sql:PRAGMA \"temp_store_directory\" = \"/nonexistent/dir\";." + kAt,
+                    "ERROR " + kCreate +
+                        "sqlite config set fail,sql:PRAGMA \"temp_store_directory\" = "
+                        "\"/nonexistent/dir\";,errorcode:1,errinfo:not a writable directory" +
+                        kAt,
+                    "ERROR " + kRun + "CreateSQLiteDBFile fail" + kAt, kFailed5}));
   EXPECT_EQ(run.Find("conf_sql:PRAGMA \"user_version\""), -1);
   EXPECT_EQ(tree.Query("inv.db", "PRAGMA journal_mode; PRAGMA user_version;"), "wal\n0\n");
 }
@@ -231,8 +242,10 @@ TEST(Build, SharedFunctionsOnlyWhenLoaded) {
     const RunResult run = tree.Run({"inv"});
     EXPECT_EQ(run.exit_code, c.exit_code) << c.flag << run.Dump();
     if (c.exit_code == 1) {
-      EXPECT_TRUE(run.Has("ERROR " + kScripts + "create_table fail,errorcode:1,errinfo:no such "
-                                                "function: uuid" + kAt))
+      EXPECT_TRUE(run.Has("ERROR " + kScripts +
+                          "create_table fail,errorcode:1,errinfo:no such "
+                          "function: uuid" +
+                          kAt))
           << run.Dump();
     }
   }
@@ -244,10 +257,13 @@ TEST(Build, ExtensionLibraries) {
   RunResult run = missing_shared.Run({"platform"});
   EXPECT_EQ(run.exit_code, 1);
   // SQLite tries the name with ".so" appended too, and reports that attempt.
-  EXPECT_TRUE(InOrder(run, {"ERROR " + kPublic + "sqlite3_load_extension key fail,errorcode:1,"
-                                                 "errinfo:" + missing_shared.sys_dir() +
+  EXPECT_TRUE(InOrder(run, {"ERROR " + kPublic +
+                                "sqlite3_load_extension key fail,errorcode:1,"
+                                "errinfo:" +
+                                missing_shared.sys_dir() +
                                 "/public.func.sqlite.so.so: cannot open shared object file: No "
-                                "such file or directory" + kAt,
+                                "such file or directory" +
+                                kAt,
                             "FATAL " + kCreate + "CreatePublicSQLiteDBFile fail" + kAt,
                             "ERROR " + kRun + "CreateSQLiteDBFile fail" + kAt}));
 
@@ -262,9 +278,11 @@ TEST(Build, ExtensionLibraries) {
   AddInventory(failing, "<SQLiteFuncDLL><Name>failing.func.sqlite.so</Name></SQLiteFuncDLL>");
   run = failing.Run({"inv"});
   EXPECT_EQ(run.exit_code, 1);
-  EXPECT_TRUE(InOrder(run, {"ERROR " + kCreate + "sqlite3_load_extension fail,errorcode:1,"
-                                                 "errinfo:error during initialization: failing.func.sqlite "
-                                                 "refuses to load" + kAt,
+  EXPECT_TRUE(InOrder(run, {"ERROR " + kCreate +
+                                "sqlite3_load_extension fail,errorcode:1,"
+                                "errinfo:error during initialization: failing.func.sqlite "
+                                "refuses to load" +
+                                kAt,
                             "ERROR " + kRun + "CreateSQLiteDBFile fail" + kAt, kFailed5}));
 
   ProductTree own;
@@ -302,9 +320,10 @@ TEST(Build, RemovalThatFailsStopsTheRun) {
   tree.Write(tree.data_dir() + "/inv.db-wal/inside", "a directory with a file in it");
   const RunResult run = tree.Run({"inv"});
   EXPECT_EQ(run.exit_code, 1);
-  EXPECT_TRUE(InOrder(run, {"INFO " + kCreate + "inv.db dir_wal aleady exists remove." + kAt,
-                            "FATAL " + kCreate + "remove inv.db fail,errinfo:Directory not empty" + kAt,
-                            "ERROR " + kRun + "CreateSQLiteDBFile fail" + kAt}));
+  EXPECT_TRUE(
+      InOrder(run, {"INFO " + kCreate + "inv.db dir_wal aleady exists remove." + kAt,
+                    "FATAL " + kCreate + "remove inv.db fail,errinfo:Directory not empty" + kAt,
+                    "ERROR " + kRun + "CreateSQLiteDBFile fail" + kAt}));
 }
 
 // Script outcomes that differ only in the files laid out.
@@ -312,48 +331,76 @@ struct ScriptCase {
   const char* name;
   std::vector<std::pair<std::string, std::string>> files;  // below the scripts directory
   int exit_code;
-  Lines lines;           // with "@" for the scripts directory
-  std::string tables;    // tables of inv.db afterwards
+  Lines lines;         // with "@" for the scripts directory
+  std::string tables;  // tables of inv.db afterwards
   friend void PrintTo(const ScriptCase& c, std::ostream* os) { *os << c.name; }
 };
 
 const ScriptCase kScriptCases[] = {
-    {"NoScripts", {}, 0,
+    {"NoScripts",
+     {},
+     0,
      {"WARN " + kScripts + "Not exists create_tables.sql" + kAt,
-      "WARN " + kScripts + "Not exists init_data.sql" + kAt}, ""},
+      "WARN " + kScripts + "Not exists init_data.sql" + kAt},
+     ""},
     {"BothScriptsInOrder",
      {{"create_tables.sql", "CREATE TABLE t(a);"}, {"init_data.sql", "INSERT INTO t VALUES(1);"}},
-     0, {}, "t\n"},
-    {"EmptyScriptWithoutBackup", {{"create_tables.sql", ""}}, 1,
+     0,
+     {},
+     "t\n"},
+    {"EmptyScriptWithoutBackup",
+     {{"create_tables.sql", ""}},
+     1,
      {"ERROR [plinth::CFileBak::ReadFile]Open File Fail. file path:@/create_tables.data, "
       "errno_t:2.[FileBak.cpp(*)]",
       "FATAL " + kScripts + "ReadFile fail, path = @/create_tables.sql" + kAt,
-      "ERROR " + kRun + "SQLiteDBInit fail" + kAt}, ""},
+      "ERROR " + kRun + "SQLiteDBInit fail" + kAt},
+     ""},
     {"EmptyScriptRunsItsBackup",
-     {{"create_tables.sql", ""}, {"create_tables.data", "CREATE TABLE from_backup(a);\n\n"}}, 0,
-     {}, "from_backup\n"},
-    {"DirectoryNamedLikeTheScript", {{"create_tables.sql/x", "x"}}, 1,
+     {{"create_tables.sql", ""}, {"create_tables.data", "CREATE TABLE from_backup(a);\n\n"}},
+     0,
+     {},
+     "from_backup\n"},
+    {"DirectoryNamedLikeTheScript",
+     {{"create_tables.sql/x", "x"}},
+     1,
      {"ERROR [plinth::CFileBak::ReadFile]open file fail. file path:@/create_tables.sql, "
       "errno_t:21.[FileBak.cpp(*)]",
-      "FATAL " + kScripts + "ReadFile fail, path = @/create_tables.sql" + kAt}, ""},
+      "FATAL " + kScripts + "ReadFile fail, path = @/create_tables.sql" + kAt},
+     ""},
     {"DirectoryNamedLikeTheScriptWithBackup",
-     {{"create_tables.sql/x", "x"}, {"create_tables.data", "CREATE TABLE b(a);"}}, 0, {}, "b\n"},
+     {{"create_tables.sql/x", "x"}, {"create_tables.data", "CREATE TABLE b(a);"}},
+     0,
+     {},
+     "b\n"},
     {"ThirdStatementFails",
-     {{"create_tables.sql", "CREATE TABLE one(a);\nCREATE TABLE two(a);\nINSERT INTO nope VALUES(1);\n"
-                            "CREATE TABLE four(a);"}},
+     {{"create_tables.sql",
+       "CREATE TABLE one(a);\nCREATE TABLE two(a);\nINSERT INTO nope VALUES(1);\n"
+       "CREATE TABLE four(a);"}},
      1,
      {"ERROR " + kScripts + "create_table fail,errorcode:1,errinfo:no such table: nope" + kAt,
       "ERROR " + kRun + "SQLiteDBInit fail" + kAt, kFailed5},
      "one\ntwo\n"},
-    {"InitDataFails", {{"init_data.sql", "INSERT INTO nope VALUES(1);"}}, 1,
+    {"InitDataFails",
+     {{"init_data.sql", "INSERT INTO nope VALUES(1);"}},
+     1,
      {"WARN " + kScripts + "Not exists create_tables.sql" + kAt,
-      "ERROR " + kScripts + "init_data fail,errorcode:1,errinfo:no such table: nope" + kAt}, ""},
+      "ERROR " + kScripts + "init_data fail,errorcode:1,errinfo:no such table: nope" + kAt},
+     ""},
     {"NulByteStopsTheScript",
-     {{"create_tables.sql", std::string("CREATE TABLE one(a);\0CREATE TABLE two(a);", 41)}}, 1,
+     {{"create_tables.sql", std::string("CREATE TABLE one(a);\0CREATE TABLE two(a);", 41)}},
+     1,
      {"ERROR " + kScripts + "sql file @/create_tables.sql holds a NUL byte at offset 20, not run" +
-      kAt, "ERROR " + kRun + "SQLiteDBInit fail" + kAt}, ""},
-    {"ByteOrderMarkIsSkipped", {{"create_tables.sql", "\xEF\xBB\xBF" "CREATE TABLE bom(a);"}}, 0,
-     {}, "bom\n"},
+          kAt,
+      "ERROR " + kRun + "SQLiteDBInit fail" + kAt},
+     ""},
+    {"ByteOrderMarkIsSkipped",
+     {{"create_tables.sql",
+       "\xEF\xBB\xBF"
+       "CREATE TABLE bom(a);"}},
+     0,
+     {},
+     "bom\n"},
 };
 
 class Script : public ::testing::TestWithParam<ScriptCase> {};
@@ -389,14 +436,15 @@ TEST(Build, PlatformScriptsThatMustExist) {
                             "ERROR " + kRun + "SQLiteDBInit fail" + kAt}));
 
   ProductTree no_public;
-  const std::string public_data = no_public.bin_dir() + "/META_INFO/db_init/SQLite/create_public_data.sql";
+  const std::string public_data =
+      no_public.bin_dir() + "/META_INFO/db_init/SQLite/create_public_data.sql";
   no_public.Remove(public_data);
   run = no_public.Run({"platform"});
   EXPECT_EQ(run.exit_code, 1);
-  EXPECT_TRUE(InOrder(run, {"FATAL [plinth::CInitDBManager::SQLitePublicDBInit]ReadFile fail, path = " +
-                                public_data + kAt,
-                            "FATAL " + kScripts + "SQLitePublicDBInit fail" + kAt}));
-
+  EXPECT_TRUE(
+      InOrder(run, {"FATAL [plinth::CInitDBManager::SQLitePublicDBInit]ReadFile fail, path = " +
+                        public_data + kAt,
+                    "FATAL " + kScripts + "SQLitePublicDBInit fail" + kAt}));
 }
 
 TEST(Build, DataDirectoryProblems) {
@@ -404,9 +452,10 @@ TEST(Build, DataDirectoryProblems) {
   file_instead.Write(file_instead.data_dir(), "a file");
   RunResult run = file_instead.Run({"platform"});
   EXPECT_EQ(run.exit_code, 1);
-  EXPECT_TRUE(InOrder(run, {"INFO [plinth::CInitDBManager::CreateDataDir]data_path aleady exists." + kAt,
-                            "ERROR " + kPublic + "sqlite3_open fail,errinfo:unable to open database file" + kAt,
-                            "FATAL " + kCreate + "CreatePublicSQLiteDBFile fail" + kAt}));
+  EXPECT_TRUE(InOrder(
+      run, {"INFO [plinth::CInitDBManager::CreateDataDir]data_path aleady exists." + kAt,
+            "ERROR " + kPublic + "sqlite3_open fail,errinfo:unable to open database file" + kAt,
+            "FATAL " + kCreate + "CreatePublicSQLiteDBFile fail" + kAt}));
   EXPECT_EQ(file_instead.Read(file_instead.data_dir()), "a file");
 
   ProductTree no_parent;
@@ -414,7 +463,8 @@ TEST(Build, DataDirectoryProblems) {
   run = no_parent.Run({"platform"});
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_TRUE(InOrder(run, {"FATAL [plinth::CInitDBManager::CreateDataDir]create_directory fail,"
-                            "errinfo:No such file or directory" + kAt,
+                            "errinfo:No such file or directory" +
+                                kAt,
                             "ERROR " + kRun + "CreateDataDir fail" + kAt}));
 }
 

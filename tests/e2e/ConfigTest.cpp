@@ -1,8 +1,8 @@
 // The plug-in's configuration through the real binary: refused names, the
 // failures of reading the configuration, and the key kept out of the log.
-#include <functional>
-
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include "e2e/Harness.h"
 #include "e2e/TestUtil.h"
@@ -29,8 +29,8 @@ TEST(Config, PluginNamesThatLeaveTheirDirectoryAreInputErrors) {
     EXPECT_EQ(run.Lines(),
               (Lines{"INFO [main]RUN Plinth START.[main.cpp(*)]",
                      std::string("INFO [main]") + c.name + " Init.[main.cpp(*)]",
-                     std::string("ERROR [main]plugin name \"") + c.name + "\" refused: " +
-                         c.reason + ".[main.cpp(*)]",
+                     std::string("ERROR [main]plugin name \"") + c.name +
+                         "\" refused: " + c.reason + ".[main.cpp(*)]",
                      "ERROR [main]RUN Plinth FAILED. input param error![main.cpp(*)]"}))
         << c.name;
   }
@@ -61,9 +61,10 @@ const ConfigCase kConfigCases[] = {
        t.WriteDBConfig("inv", "<SQLiteFileName>inv.db</SQLiteFileName>");
      },
      [](const ProductTree&) {
-       return Lines{"FATAL [plinth::CInitDBManager::ReadPluginDBConfig]inv DBConfig.xml error"
-                    "[InitDBManager.cpp(*)]",
-                    "ERROR " + kInit + "ReadPluginDBConfig fail, plugin inv[InitDBManager.cpp(*)]"};
+       return Lines{
+           "FATAL [plinth::CInitDBManager::ReadPluginDBConfig]inv DBConfig.xml error"
+           "[InitDBManager.cpp(*)]",
+           "ERROR " + kInit + "ReadPluginDBConfig fail, plugin inv[InitDBManager.cpp(*)]"};
      }},
     {"SpecialDBConfigMissing",
      [](const ProductTree& t) {
@@ -71,9 +72,10 @@ const ConfigCase kConfigCases[] = {
        t.Remove(t.PluginFile("event.s", "DBConfig.xml"));
      },
      [](const ProductTree& t) {
-       return Lines{"FATAL [plinth::CInitDBManager::ReadSpecialPluginDBConfig]ReadFile fail, path = " +
-                        t.PluginFile("event.s", "DBConfig.xml") + "[InitDBManager.cpp(*)]",
-                    "ERROR " + kInit + "ReadSpecialPluginDBConfig fail[InitDBManager.cpp(*)]"};
+       return Lines{
+           "FATAL [plinth::CInitDBManager::ReadSpecialPluginDBConfig]ReadFile fail, path = " +
+               t.PluginFile("event.s", "DBConfig.xml") + "[InitDBManager.cpp(*)]",
+           "ERROR " + kInit + "ReadSpecialPluginDBConfig fail[InitDBManager.cpp(*)]"};
      }},
     {"SpecialFileNameIsTheSharedDatabase",
      [](const ProductTree& t) {
@@ -105,9 +107,10 @@ const ConfigCase kConfigCases[] = {
        t.Remove(t.bin_dir() + "/META_INFO/SQLiteConf");
      },
      [](const ProductTree& t) {
-       return Lines{"FATAL [plinth::CInitDBManager::ReadSQLiteConfig]ReadFile fail, path = " +
-                        t.bin_dir() + "/META_INFO/SQLiteConf/SQLiteConfig.xml[InitDBManager.cpp(*)]",
-                    "ERROR " + kInit + "ReadSQLiteConfig fail[InitDBManager.cpp(*)]"};
+       return Lines{
+           "FATAL [plinth::CInitDBManager::ReadSQLiteConfig]ReadFile fail, path = " + t.bin_dir() +
+               "/META_INFO/SQLiteConf/SQLiteConfig.xml[InitDBManager.cpp(*)]",
+           "ERROR " + kInit + "ReadSQLiteConfig fail[InitDBManager.cpp(*)]"};
      }},
 };
 
@@ -121,7 +124,8 @@ TEST_P(ConfigFailure, EndsWithErrCodeFive) {
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_EQ(DirectorySnapshot(tree.data_dir()), before);
   Lines expected = GetParam().expected(tree);
-  expected.push_back("ERROR [plinth::CExecuteInit::ExecInitDB]manager init failed![ExecuteInit.cpp(*)]");
+  expected.push_back(
+      "ERROR [plinth::CExecuteInit::ExecInitDB]manager init failed![ExecuteInit.cpp(*)]");
   expected.push_back("ERROR [main]inv plugin Init FAILED.err_code:5.[main.cpp(*)]");
   EXPECT_TRUE(InOrder(run, expected));
 }
@@ -152,23 +156,26 @@ TEST(Config, SpecialNameInOtherSpellingIsAnOrdinaryPlugin) {
     const RunResult run = tree.Run({name});
     EXPECT_EQ(run.exit_code, 1) << name;
     EXPECT_EQ(run.Find("aleady init with platform"), -1) << name;
-    EXPECT_TRUE(InOrder(run, {"FATAL [plinth::CInitDBManager::ReadPluginDBConfig]ReadFile fail, path = " +
-                                  tree.PluginFile(name, "DBConfig.xml") + "[InitDBManager.cpp(*)]"}))
+    EXPECT_TRUE(
+        InOrder(run, {"FATAL [plinth::CInitDBManager::ReadPluginDBConfig]ReadFile fail, path = " +
+                      tree.PluginFile(name, "DBConfig.xml") + "[InitDBManager.cpp(*)]"}))
         << name;
   }
 }
 
 TEST(Config, KeyNeverReachesTheLog) {
   ProductTree tree;
-  tree.WriteSQLiteConfig({{"key", kKey}, {"Key", kKey}, {"rekey", kKey}, {"HexKey", kKey},
-                          {"cache_size", "-2000"}});
+  tree.WriteSQLiteConfig(
+      {{"key", kKey}, {"Key", kKey}, {"rekey", kKey}, {"HexKey", kKey}, {"cache_size", "-2000"}});
   const RunResult run = tree.Run({"platform"});
   EXPECT_TRUE(NowhereInOutput(run, kKey));
-  EXPECT_TRUE(run.Has("INFO [plinth::CInitDBManager::ReadSQLiteConfig]PRAGMA key = ***"
-                      "[InitDBManager.cpp(*)]"))
+  EXPECT_TRUE(
+      run.Has("INFO [plinth::CInitDBManager::ReadSQLiteConfig]PRAGMA key = ***"
+              "[InitDBManager.cpp(*)]"))
       << run.Dump();
-  EXPECT_TRUE(run.Has("INFO [plinth::CInitDBManager::ReadSQLiteConfig]PRAGMA HexKey = ***"
-                      "[InitDBManager.cpp(*)]"))
+  EXPECT_TRUE(
+      run.Has("INFO [plinth::CInitDBManager::ReadSQLiteConfig]PRAGMA HexKey = ***"
+              "[InitDBManager.cpp(*)]"))
       << run.Dump();
 }
 

@@ -4,10 +4,9 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sqlcipher/sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <sqlcipher/sqlite3.h>
 
 #include <algorithm>
 #include <chrono>
@@ -87,7 +86,8 @@ std::string WithoutLineNumber(const std::string& message) {
 
 std::vector<std::string> RunResult::Lines() const {
   std::vector<std::string> lines;
-  for (const LogLine& line : log) lines.push_back(line.level + " " + WithoutLineNumber(line.message));
+  for (const LogLine& line : log)
+    lines.push_back(line.level + " " + WithoutLineNumber(line.message));
   return lines;
 }
 
@@ -104,8 +104,7 @@ bool RunResult::Has(const std::string& line) const {
 }
 
 std::string RunResult::Dump() const {
-  std::string text = "exit code " + std::to_string(exit_code) + "\nstderr:\n" + std_err +
-                     "log:\n";
+  std::string text = "exit code " + std::to_string(exit_code) + "\nstderr:\n" + std_err + "log:\n";
   for (const LogLine& line : log) text += line.level + " " + line.message + "\n";
   return text;
 }
@@ -119,10 +118,12 @@ ProductTree::ProductTree(const std::string& bin_name)
   Write(bin_dir_ + "/META_INFO/plinth.log4cxx.properties",
         "log4j.rootLogger=TRACE, file\n"
         "log4j.appender.file=org.apache.log4j.FileAppender\n"
-        "log4j.appender.file.File=" + Path("plinth.log") + "\n"
-        "log4j.appender.file.Append=true\n"
-        "log4j.appender.file.layout=org.apache.log4j.PatternLayout\n"
-        "log4j.appender.file.layout.ConversionPattern=%p %m%n\n");
+        "log4j.appender.file.File=" +
+            Path("plinth.log") +
+            "\n"
+            "log4j.appender.file.Append=true\n"
+            "log4j.appender.file.layout=org.apache.log4j.PatternLayout\n"
+            "log4j.appender.file.layout.ConversionPattern=%p %m%n\n");
   WriteInitSetup(data_dir(), sys_dir());
   Write("product/Product.xml",
         "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
@@ -265,8 +266,8 @@ RunResult ProductTree::Run(const std::vector<std::string>& args,
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
   pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(),
-                                  envp.data());
+  const int spawned =
+      posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   ::close(err_pipe[1]);
   if (spawned != 0) {

@@ -53,8 +53,8 @@ std::string WithoutLineNumber(const std::string& message);
 std::string MakeTempDir(const std::string& prefix);
 
 struct RunResult {
-  int exit_code = -1;    // -1 when the process did not exit normally
-  int term_signal = 0;   // the signal that ended it, if any
+  int exit_code = -1;   // -1 when the process did not exit normally
+  int term_signal = 0;  // the signal that ended it, if any
   bool timed_out = false;
   std::string std_err;
   std::vector<LogLine> log;

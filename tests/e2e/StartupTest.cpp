@@ -1,11 +1,10 @@
 // Start-up, argument handling and the tool settings, through the real binary.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <functional>
-
-#include <gtest/gtest.h>
 
 #include "e2e/Harness.h"
 #include "e2e/TestUtil.h"
@@ -47,28 +46,31 @@ TEST(Startup, ArgumentErrors) {
   ProductTree tree;
   const RunResult none = tree.Run({});
   EXPECT_EQ(none.exit_code, 1);
-  EXPECT_EQ(none.Lines(), (Lines{"INFO [main]RUN Plinth START.[main.cpp(*)]",
-                                 "ERROR [main]RUN Plinth FAILED. input param error![main.cpp(*)]"}));
+  EXPECT_EQ(none.Lines(),
+            (Lines{"INFO [main]RUN Plinth START.[main.cpp(*)]",
+                   "ERROR [main]RUN Plinth FAILED. input param error![main.cpp(*)]"}));
 
   const RunResult empty = tree.Run({""});
   EXPECT_EQ(empty.exit_code, 1);
-  EXPECT_EQ(empty.Lines(), (Lines{"INFO [main]RUN Plinth START.[main.cpp(*)]",
-                                  "INFO [main] Init.[main.cpp(*)]",
-                                  "ERROR [main]RUN Plinth FAILED. input param error![main.cpp(*)]"}));
+  EXPECT_EQ(empty.Lines(),
+            (Lines{"INFO [main]RUN Plinth START.[main.cpp(*)]", "INFO [main] Init.[main.cpp(*)]",
+                   "ERROR [main]RUN Plinth FAILED. input param error![main.cpp(*)]"}));
 }
 
 TEST(Startup, SpecialPluginSucceedsWithoutBuilding) {
   ProductTree tree;
   const RunResult run = tree.Run({"event.s", "ignored", "also ignored"});
   EXPECT_EQ(run.exit_code, 0);
-  EXPECT_TRUE(InOrder(run, {
-      "INFO [main]RUN Plinth START.[main.cpp(*)]",
-      "INFO [main]event.s Init.[main.cpp(*)]",
-      "INFO [plinth::CToolSetup::InitSetup]s_db_data_dir_: " + tree.data_dir() + "[ToolSetup.cpp(*)]",
-      "INFO [plinth::CToolSetup::InitSetup]s_sys_path_: " + tree.sys_dir() + "[ToolSetup.cpp(*)]",
-      "INFO [plinth::CToolSetup::InitSetup]s_product_type: ProductA[ToolSetup.cpp(*)]",
-      "INFO [plinth::CExecuteInit::ExecInitDB]event.s aleady init with platform![ExecuteInit.cpp(*)]",
-      "INFO [main]RUN Plinth SUCCESS.[main.cpp(*)]"}));
+  EXPECT_TRUE(InOrder(
+      run,
+      {"INFO [main]RUN Plinth START.[main.cpp(*)]", "INFO [main]event.s Init.[main.cpp(*)]",
+       "INFO [plinth::CToolSetup::InitSetup]s_db_data_dir_: " + tree.data_dir() +
+           "[ToolSetup.cpp(*)]",
+       "INFO [plinth::CToolSetup::InitSetup]s_sys_path_: " + tree.sys_dir() + "[ToolSetup.cpp(*)]",
+       "INFO [plinth::CToolSetup::InitSetup]s_product_type: ProductA[ToolSetup.cpp(*)]",
+       "INFO [plinth::CExecuteInit::ExecInitDB]event.s aleady init with "
+       "platform![ExecuteInit.cpp(*)]",
+       "INFO [main]RUN Plinth SUCCESS.[main.cpp(*)]"}));
   EXPECT_EQ(run.Find("ignored"), -1);
   EXPECT_FALSE(tree.Exists(tree.data_dir()));
 }
@@ -109,8 +111,7 @@ std::string SettingsPath(const ProductTree& tree) {
 }
 
 const SettingsCase kSettingsCases[] = {
-    {"SettingsFileMissing",
-     [](const ProductTree& t) { t.Remove(SettingsPath(t)); },
+    {"SettingsFileMissing", [](const ProductTree& t) { t.Remove(SettingsPath(t)); },
      [](const ProductTree& t) {
        return Lines{
            "ERROR [plinth::CFileBak::ReadFile]open file fail. file path:" + SettingsPath(t) +
@@ -119,8 +120,7 @@ const SettingsCase kSettingsCases[] = {
                "/META_INFO/InitSetup.data, errno_t:2.[FileBak.cpp(*)]",
            "FATAL " + kSetup + "ReadFile fail, path = " + SettingsPath(t) + "[ToolSetup.cpp(*)]"};
      }},
-    {"SettingsFileEmpty",
-     [](const ProductTree& t) { t.Write(SettingsPath(t), ""); },
+    {"SettingsFileEmpty", [](const ProductTree& t) { t.Write(SettingsPath(t), ""); },
      [](const ProductTree& t) {
        return Lines{
            "ERROR [plinth::CFileBak::ReadFile]Open File Fail. file path:" + t.bin_dir() +
@@ -138,8 +138,7 @@ const SettingsCase kSettingsCases[] = {
                ", errno_t:21.[FileBak.cpp(*)]",
            "FATAL " + kSetup + "ReadFile fail, path = " + SettingsPath(t) + "[ToolSetup.cpp(*)]"};
      }},
-    {"SettingsNotXml",
-     [](const ProductTree& t) { t.Write(SettingsPath(t), "this is not XML\n"); },
+    {"SettingsNotXml", [](const ProductTree& t) { t.Write(SettingsPath(t), "this is not XML\n"); },
      [](const ProductTree&) {
        return Lines{"INFO " + kSetup + "s_db_data_dir_: [ToolSetup.cpp(*)]",
                     "FATAL " + kSetup + "data path empty.[ToolSetup.cpp(*)]"};
@@ -184,8 +183,7 @@ const SettingsCase kSettingsCases[] = {
                     "INFO " + kSetup + "s_sys_path_: [ToolSetup.cpp(*)]",
                     "FATAL " + kSetup + "SYS path empty.[ToolSetup.cpp(*)]"};
      }},
-    {"ProductDescriptionMissing",
-     [](const ProductTree& t) { t.Remove("product/Product.xml"); },
+    {"ProductDescriptionMissing", [](const ProductTree& t) { t.Remove("product/Product.xml"); },
      [](const ProductTree& t) {
        return Lines{"INFO " + kSetup + "s_sys_path_: " + t.sys_dir() + "[ToolSetup.cpp(*)]",
                     "FATAL " + kSetup + "ReadFile fail, path = " + t.sys_dir() +
@@ -210,7 +208,8 @@ TEST_P(SettingsFailure, EndsWithErrCodeOne) {
   EXPECT_EQ(run.exit_code, 1);
   Lines expected = GetParam().expected(tree);
   expected.insert(expected.begin(), "INFO [main]event.s Init.[main.cpp(*)]");
-  expected.push_back("ERROR [plinth::CExecuteInit::ExecInitDB]Init Setup failed![ExecuteInit.cpp(*)]");
+  expected.push_back(
+      "ERROR [plinth::CExecuteInit::ExecInitDB]Init Setup failed![ExecuteInit.cpp(*)]");
   expected.push_back("ERROR [main]event.s plugin Init FAILED.err_code:1.[main.cpp(*)]");
   EXPECT_TRUE(InOrder(run, expected));
   EXPECT_EQ(run.Find("aleady init with platform"), -1);

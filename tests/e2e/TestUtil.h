@@ -2,10 +2,10 @@
 #ifndef PLINTH_TESTS_E2E_TESTUTIL_H_
 #define PLINTH_TESTS_E2E_TESTUTIL_H_
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "e2e/Harness.h"
 

@@ -1,7 +1,6 @@
-#include "Common/FileBak.h"
-
 #include <gtest/gtest.h>
 
+#include "Common/FileBak.h"
 #include "TestSupport.h"
 
 namespace plinth {
@@ -88,10 +87,12 @@ TEST(FileBakRead, BareNameTriesNoBackup) {
   LogCapture capture;
   EXPECT_FALSE(CFileBak::ReadFile(text, "plinth-no-such-file.xml"));
   const std::vector<LogLine> expected = {
-      {"ERROR", "[plinth::CFileBak::ReadFile]open file fail. file path:plinth-no-such-file.xml, "
-                "errno_t:2.[FileBak.cpp(*)]"},
-      {"ERROR", "[plinth::CFileBak::ReadFile]Parse File Path Fail. file_path_name:"
-                "plinth-no-such-file.xml, file_path:, file_name:, file_type:.[FileBak.cpp(*)]"}};
+      {"ERROR",
+       "[plinth::CFileBak::ReadFile]open file fail. file path:plinth-no-such-file.xml, "
+       "errno_t:2.[FileBak.cpp(*)]"},
+      {"ERROR",
+       "[plinth::CFileBak::ReadFile]Parse File Path Fail. file_path_name:"
+       "plinth-no-such-file.xml, file_path:, file_name:, file_type:.[FileBak.cpp(*)]"}};
   EXPECT_EQ(capture.LinesWithoutNumbers(), expected);
 }
 

@@ -1,11 +1,9 @@
 // The database manager's configuration readers and its release, in process,
 // on a product tree laid out by the end-to-end harness.
-#include "Business/InitDBManager.h"
-
+#include <gtest/gtest.h>
 #include <sqlcipher/sqlite3.h>
 
-#include <gtest/gtest.h>
-
+#include "Business/InitDBManager.h"
 #include "Config/ToolSetup.h"
 #include "TestSupport.h"
 #include "e2e/Harness.h"
@@ -30,8 +28,12 @@ class CInitDBManagerPeer {
   bool ReadSQLiteConfig() { return manager_->ReadSQLiteConfig(); }
 
   const PluginDBConfig& plugin_config() const { return manager_->plugin_config_; }
-  const std::map<std::string, PluginDBConfig>& special() const { return manager_->special_plugins_; }
-  const std::map<std::string, std::string>& sqlite_config() const { return manager_->sqlite_config_; }
+  const std::map<std::string, PluginDBConfig>& special() const {
+    return manager_->special_plugins_;
+  }
+  const std::map<std::string, std::string>& sqlite_config() const {
+    return manager_->sqlite_config_;
+  }
   bool need_encrypt() const { return manager_->need_encrypt_; }
   bool inited() const { return manager_->inited_; }
   sqlite3*& db_conn() { return manager_->db_conn_; }
@@ -98,14 +100,18 @@ TEST_F(ManagerTest, PlatformReadsTheSysDirectory) {
 }
 
 TEST_F(ManagerTest, OtherPluginScripts) {
-  tree_.WriteDBConfig("inv", ProductTree::DBConfigBody("inv", "inv.db",
-      "<DBInitForOtherPlugins>"
-      "<Plugin><Identify>event.s</Identify><SQLScript><Path>a.sql</Path><Path>dir/b.sql</Path>"
-      "<Path>c.sql</Path></SQLScript></Plugin>"
-      "<Plugin><Identify>none</Identify></Plugin>"
-      "<Plugin><Identify>event.s</Identify><SQLScript><Path>dropped.sql</Path></SQLScript></Plugin>"
-      "<Plugin><SQLScript><Path>anonymous.sql</Path></SQLScript></Plugin>"
-      "</DBInitForOtherPlugins>"));
+  tree_.WriteDBConfig(
+      "inv",
+      ProductTree::DBConfigBody(
+          "inv", "inv.db",
+          "<DBInitForOtherPlugins>"
+          "<Plugin><Identify>event.s</Identify><SQLScript><Path>a.sql</Path><Path>dir/b.sql</Path>"
+          "<Path>c.sql</Path></SQLScript></Plugin>"
+          "<Plugin><Identify>none</Identify></Plugin>"
+          "<Plugin><Identify>event.s</Identify><SQLScript><Path>dropped.sql</Path></SQLScript></"
+          "Plugin>"
+          "<Plugin><SQLScript><Path>anonymous.sql</Path></SQLScript></Plugin>"
+          "</DBInitForOtherPlugins>"));
   ASSERT_TRUE(peer_.ReadPluginDBConfig("inv"));
   const std::string sys = tree_.sys_dir() + "/";
   EXPECT_EQ(peer_.plugin_config().other_plugin_scripts,
@@ -121,28 +127,41 @@ TEST_F(ManagerTest, DBConfigErrors) {
     std::string sqlite;
     std::vector<LogLine> lines;
   } cases[] = {
-      {"inv", "<Schema>inv</Schema>", {{"FATAL", "[F]inv DBConfig.xml error[InitDBManager.cpp(*)]"}}},
-      {"inv", "<SQLiteFileName>inv.db</SQLiteFileName>",
+      {"inv",
+       "<Schema>inv</Schema>",
        {{"FATAL", "[F]inv DBConfig.xml error[InitDBManager.cpp(*)]"}}},
-      {"inv", ProductTree::DBConfigBody("inv", "../inv.db"),
-       {{"FATAL", "[F]inv SQLiteFileName \"../inv.db\" refused: it contains a path separator."
-                  "[InitDBManager.cpp(*)]"},
+      {"inv",
+       "<SQLiteFileName>inv.db</SQLiteFileName>",
+       {{"FATAL", "[F]inv DBConfig.xml error[InitDBManager.cpp(*)]"}}},
+      {"inv",
+       ProductTree::DBConfigBody("inv", "../inv.db"),
+       {{"FATAL",
+         "[F]inv SQLiteFileName \"../inv.db\" refused: it contains a path separator."
+         "[InitDBManager.cpp(*)]"},
         {"FATAL", "[F]inv DBConfig.xml error[InitDBManager.cpp(*)]"}}},
-      {"inv", ProductTree::DBConfigBody("inv", "sub\\inv.db"),
-       {{"FATAL", "[F]inv SQLiteFileName \"sub\\inv.db\" refused: it contains a path separator."
-                  "[InitDBManager.cpp(*)]"},
+      {"inv",
+       ProductTree::DBConfigBody("inv", "sub\\inv.db"),
+       {{"FATAL",
+         "[F]inv SQLiteFileName \"sub\\inv.db\" refused: it contains a path separator."
+         "[InitDBManager.cpp(*)]"},
         {"FATAL", "[F]inv DBConfig.xml error[InitDBManager.cpp(*)]"}}},
-      {"inv", ProductTree::DBConfigBody("inv", ".."),
-       {{"FATAL", "[F]inv SQLiteFileName \"..\" refused: it is \".\" or \"..\"."
-                  "[InitDBManager.cpp(*)]"},
+      {"inv",
+       ProductTree::DBConfigBody("inv", ".."),
+       {{"FATAL",
+         "[F]inv SQLiteFileName \"..\" refused: it is \".\" or \"..\"."
+         "[InitDBManager.cpp(*)]"},
         {"FATAL", "[F]inv DBConfig.xml error[InitDBManager.cpp(*)]"}}},
-      {"inv", ProductTree::DBConfigBody("inv", "Public.DB"),
-       {{"FATAL", "[F]inv SQLiteFileName \"Public.DB\" refused: it names the shared database "
-                  "public.db.[InitDBManager.cpp(*)]"},
+      {"inv",
+       ProductTree::DBConfigBody("inv", "Public.DB"),
+       {{"FATAL",
+         "[F]inv SQLiteFileName \"Public.DB\" refused: it names the shared database "
+         "public.db.[InitDBManager.cpp(*)]"},
         {"FATAL", "[F]inv DBConfig.xml error[InitDBManager.cpp(*)]"}}},
-      {"inv", ProductTree::DBConfigBody("inv", "platform.db"),
-       {{"FATAL", "[F]inv SQLiteFileName \"platform.db\" refused: it names the platform's "
-                  "database platform.db.[InitDBManager.cpp(*)]"},
+      {"inv",
+       ProductTree::DBConfigBody("inv", "platform.db"),
+       {{"FATAL",
+         "[F]inv SQLiteFileName \"platform.db\" refused: it names the platform's "
+         "database platform.db.[InitDBManager.cpp(*)]"},
         {"FATAL", "[F]inv DBConfig.xml error[InitDBManager.cpp(*)]"}}},
   };
   for (const auto& c : cases) {
@@ -166,9 +185,12 @@ TEST_F(ManagerTest, ProductTypeElementOfAnotherProductIsAnError) {
 }
 
 TEST_F(ManagerTest, SpecialPluginRecords) {
-  tree_.WriteDBConfig("event.s", ProductTree::DBConfigBody("event", "event.db",
-      "<LoadPublicFuncDLL>0</LoadPublicFuncDLL><DBInitForOtherPlugins><Plugin><Identify>x"
-      "</Identify><SQLScript><Path>x.sql</Path></SQLScript></Plugin></DBInitForOtherPlugins>"));
+  tree_.WriteDBConfig(
+      "event.s",
+      ProductTree::DBConfigBody(
+          "event", "event.db",
+          "<LoadPublicFuncDLL>0</LoadPublicFuncDLL><DBInitForOtherPlugins><Plugin><Identify>x"
+          "</Identify><SQLScript><Path>x.sql</Path></SQLScript></Plugin></DBInitForOtherPlugins>"));
   tree_.WriteDBConfig("b.s", ProductTree::DBConfigBody("b", "b.db"));
   ASSERT_TRUE(peer_.ReadSpecial({"event.s", "b.s", "event.s"}));
   ASSERT_EQ(peer_.special().size(), 2u);
@@ -206,13 +228,14 @@ TEST_F(ManagerTest, SQLiteSettings) {
                                                                        {"synchronous", "NORMAL"}}));
   const std::string f = "[plinth::CInitDBManager::ReadSQLiteConfig]";
   const std::string at = "[InitDBManager.cpp(*)]";
-  EXPECT_EQ(capture.LinesWithoutNumbers(), (std::vector<LogLine>{{"INFO", f + "Get 6 cnt config in SQLiteConfig.xml" + at},
-                                                  {"INFO", f + "PRAGMA synchronous = NORMAL" + at},
-                                                  {"INFO", f + "PRAGMA journal_mode = WAL" + at},
-                                                  {"INFO", f + "PRAGMA cache_size = -4000" + at},
-                                                  {"INFO", f + "PRAGMA synchronous = FULL" + at},
-                                                  {"INFO", f + "PRAGMA KEY = ***" + at},
-                                                  {"INFO", f + "PRAGMA Key = ***" + at}}));
+  EXPECT_EQ(capture.LinesWithoutNumbers(),
+            (std::vector<LogLine>{{"INFO", f + "Get 6 cnt config in SQLiteConfig.xml" + at},
+                                  {"INFO", f + "PRAGMA synchronous = NORMAL" + at},
+                                  {"INFO", f + "PRAGMA journal_mode = WAL" + at},
+                                  {"INFO", f + "PRAGMA cache_size = -4000" + at},
+                                  {"INFO", f + "PRAGMA synchronous = FULL" + at},
+                                  {"INFO", f + "PRAGMA KEY = ***" + at},
+                                  {"INFO", f + "PRAGMA Key = ***" + at}}));
 }
 
 TEST_F(ManagerTest, KeySettings) {
@@ -304,9 +327,12 @@ int IndexOf(const std::vector<LogLine>& lines, const std::string& part) {
 }
 
 TEST_F(ManagerTest, PlatformBuildsSpecialPluginsInKeyOrderThenRestoresItsRecord) {
-  tree_.WriteDBConfig("platform", ProductTree::DBConfigBody("platform", "platform.db",
-      "<DBInitForOtherPlugins><Plugin><Identify>a</Identify><SQLScript><Path>x.sql</Path>"
-      "</SQLScript></Plugin></DBInitForOtherPlugins>"));
+  tree_.WriteDBConfig(
+      "platform",
+      ProductTree::DBConfigBody(
+          "platform", "platform.db",
+          "<DBInitForOtherPlugins><Plugin><Identify>a</Identify><SQLScript><Path>x.sql</Path>"
+          "</SQLScript></Plugin></DBInitForOtherPlugins>"));
   tree_.WriteDBConfig("b", ProductTree::DBConfigBody("b", "b.db"));
   tree_.WriteDBConfig("a", ProductTree::DBConfigBody("a", "a.db"));
   ASSERT_TRUE(peer_->InitManager("platform"));
@@ -340,8 +366,9 @@ TEST_F(ManagerTest, FailingSpecialPluginEndsTheBuild) {
   EXPECT_FALSE(peer_->RunDBInit());
   const std::vector<LogLine> lines = capture.LinesWithoutNumbers();
   ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(lines.back(), (LogLine{"ERROR", "[plinth::CInitDBManager::RunDBInit]SQLiteDBInit for "
-                                            "special a fail[InitDBManager.cpp(*)]"}));
+  EXPECT_EQ(lines.back(), (LogLine{"ERROR",
+                                   "[plinth::CInitDBManager::RunDBInit]SQLiteDBInit for "
+                                   "special a fail[InitDBManager.cpp(*)]"}));
   EXPECT_EQ(IndexOf(lines, "Init for special b."), -1);
   EXPECT_FALSE(tree_.Exists(tree_.data_dir() + "/b.db"));
   EXPECT_EQ(peer_.plugin_config().plugin_name, "a");

@@ -1,7 +1,6 @@
-#include "Common/Log.h"
-
 #include <gtest/gtest.h>
 
+#include "Common/Log.h"
 #include "TestSupport.h"
 
 namespace plinth {
@@ -44,7 +43,8 @@ TEST(PlinthLog, FillsFunctionFileAndLine) {
 
 TEST(PlinthLog, LevelsMapToLog4cxxLevels) {
   plinth_test::LogCapture capture;
-  for (int level = 1; level <= 6; ++level) Quill::Base::details::VexaFormatLog(level, "PLINTH", "%d", level);
+  for (int level = 1; level <= 6; ++level)
+    Quill::Base::details::VexaFormatLog(level, "PLINTH", "%d", level);
   const std::vector<plinth_test::LogLine> expected = {
       {"TRACE", "1"}, {"DEBUG", "2"}, {"INFO", "3"}, {"WARN", "4"}, {"ERROR", "5"}, {"FATAL", "6"}};
   EXPECT_EQ(capture.Lines(), expected);

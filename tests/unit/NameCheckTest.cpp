@@ -1,6 +1,6 @@
-#include "Common/NameCheck.h"
-
 #include <gtest/gtest.h>
+
+#include "Common/NameCheck.h"
 
 namespace plinth {
 namespace {

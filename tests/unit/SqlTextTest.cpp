@@ -1,8 +1,7 @@
-#include "Business/SqlText.h"
-
+#include <gtest/gtest.h>
 #include <sqlcipher/sqlite3.h>
 
-#include <gtest/gtest.h>
+#include "Business/SqlText.h"
 
 namespace plinth {
 namespace {
@@ -39,7 +38,8 @@ TEST(SqlText, StatementsQuoteTheirValues) {
 TEST(SqlText, SqliteReadsTheValuesBack) {
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
-  const std::string attach = AttachStatement(":memory:", QuotedName("odd \"name\"; DROP"), false, "");
+  const std::string attach =
+      AttachStatement(":memory:", QuotedName("odd \"name\"; DROP"), false, "");
   char* error = nullptr;
   ASSERT_EQ(sqlite3_exec(db, attach.c_str(), nullptr, nullptr, &error), SQLITE_OK) << error;
   sqlite3_stmt* stmt = nullptr;

@@ -1,8 +1,8 @@
 // Test main of the unit tests: configures logging into a file of its own, so
 // that tests can assert the exact lines an operation writes.
-#include <fstream>
-
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 #include "External/QuillBase.h"
 #include "TestSupport.h"
@@ -68,10 +68,12 @@ int main(int argc, char** argv) {
   plinth_test::WriteFile(properties,
                          "log4j.rootLogger=TRACE, file\n"
                          "log4j.appender.file=org.apache.log4j.FileAppender\n"
-                         "log4j.appender.file.File=" + plinth_test::LogFilePath() + "\n"
-                         "log4j.appender.file.Append=true\n"
-                         "log4j.appender.file.layout=org.apache.log4j.PatternLayout\n"
-                         "log4j.appender.file.layout.ConversionPattern=%p %m%n\n");
+                         "log4j.appender.file.File=" +
+                             plinth_test::LogFilePath() +
+                             "\n"
+                             "log4j.appender.file.Append=true\n"
+                             "log4j.appender.file.layout=org.apache.log4j.PatternLayout\n"
+                             "log4j.appender.file.layout.ConversionPattern=%p %m%n\n");
   Quill::Base::CSingleton<Quill::Base::details::CLog>::Instance()->InitLog(properties);
   return RUN_ALL_TESTS();
 }
