@@ -9,7 +9,9 @@ packages=(
   libboost-filesystem-dev libboost-system-dev
   liblog4cxx-dev libpugixml-dev
   libgtest-dev
-  locales
+  # for the tests: locale sources for a code-page test, and a SQLite that
+  # does not encrypt
+  locales libsqlite3-0
 )
 
 missing=()
