@@ -185,6 +185,16 @@ std::string KeyValue(const std::map<std::string, std::string>& pragmas) {
   return key != pragmas.end() ? key->second : std::string();
 }
 
+// Executes the key or setting `statement` on `conn`; a failure is logged with
+// the statement's loggable text.
+bool ExecuteSetting(sqlite3* conn, const SqlStatement& statement, const std::string& function) {
+  if (Execute(conn, statement.sql.c_str()) == SQLITE_OK) return true;
+  const SqliteError error = LastError(conn);
+  PLINTH_LOG_AS(function, 5, "[%s]sqlite config set fail,sql:%s,errorcode:%d,errinfo:%s[%s(%d)]",
+                statement.loggable.c_str(), error.code, error.text.c_str());
+  return false;
+}
+
 // Applies the key to `conn`, opened on `path`, once it is sure the library
 // encrypts.
 bool ApplyKey(sqlite3* conn, const std::string& path, const ConnectionSettings& settings,
@@ -196,14 +206,7 @@ bool ApplyKey(sqlite3* conn, const std::string& path, const ConnectionSettings& 
                   path.c_str());
     return false;
   }
-  const SqlStatement statement = KeyStatement(settings.key);
-  if (Execute(conn, statement.sql.c_str()) != SQLITE_OK) {
-    const SqliteError error = LastError(conn);
-    PLINTH_LOG_AS(function, 5, "[%s]sqlite config set fail,sql:%s,errorcode:%d,errinfo:%s[%s(%d)]",
-                  statement.loggable.c_str(), error.code, error.text.c_str());
-    return false;
-  }
-  return true;
+  return ExecuteSetting(conn, KeyStatement(settings.key), function);
 }
 
 // Applies every setting but "key" in name order; the first failure ends it.
@@ -212,13 +215,7 @@ bool ApplyPragmas(sqlite3* conn, const ConnectionSettings& settings, const std::
     if (name == "key") continue;
     const SqlStatement statement = SettingStatement(name, value);
     PLINTH_LOG_AS(function, 3, "[%s]conf_sql:%s.[%s(%d)]", statement.loggable.c_str());
-    if (Execute(conn, statement.sql.c_str()) != SQLITE_OK) {
-      const SqliteError error = LastError(conn);
-      PLINTH_LOG_AS(function, 5,
-                    "[%s]sqlite config set fail,sql:%s,errorcode:%d,errinfo:%s[%s(%d)]",
-                    statement.loggable.c_str(), error.code, error.text.c_str());
-      return false;
-    }
+    if (!ExecuteSetting(conn, statement, function)) return false;
   }
   return true;
 }
@@ -387,6 +384,21 @@ void CloseConnection(sqlite3*& conn) {
   conn = nullptr;
 }
 
+// Opens `path` into `conn`, applies the key when the files are encrypted and,
+// when `apply_pragmas`, the settings, and writes a keyed file's header. The
+// first failure ends it with false; `conn` keeps what was opened.
+bool OpenConfigured(const std::string& path, bool apply_pragmas, const ConnectionSettings& settings,
+                    const std::string& function, sqlite3*& conn) {
+  if (sqlite3_open(path.c_str(), &conn) != SQLITE_OK) {
+    PLINTH_LOG_AS(function, 5, "[%s]sqlite3_open fail,errinfo:%s[%s(%d)]",
+                  LastError(conn).text.c_str());
+    return false;
+  }
+  if (settings.encrypt && !ApplyKey(conn, path, settings, function)) return false;
+  if (apply_pragmas && !ApplyPragmas(conn, settings, function)) return false;
+  return !settings.encrypt || WriteKeyedHeader(conn, path, function);
+}
+
 // Opens `path` into `conn` and prepares the connection for the scripts of
 // `record`: the key, the settings when `apply_pragmas`, the file attached as
 // the record's schema, public.db as public, platform.db as platform (unless
@@ -396,14 +408,7 @@ void CloseConnection(sqlite3*& conn) {
 bool PrepareConnection(const std::string& path, const PluginDBConfig& record, bool apply_pragmas,
                        const ConnectionSettings& settings, const std::string& function,
                        sqlite3*& conn) {
-  if (sqlite3_open(path.c_str(), &conn) != SQLITE_OK) {
-    PLINTH_LOG_AS(function, 5, "[%s]sqlite3_open fail,errinfo:%s[%s(%d)]",
-                  LastError(conn).text.c_str());
-    return false;
-  }
-  if (settings.encrypt && !ApplyKey(conn, path, settings, function)) return false;
-  if (apply_pragmas && !ApplyPragmas(conn, settings, function)) return false;
-  if (settings.encrypt && !WriteKeyedHeader(conn, path, function)) return false;
+  if (!OpenConfigured(path, apply_pragmas, settings, function, conn)) return false;
 
   const CToolSetup* setup = CToolSetup::GetInstance();
   const std::string data_dir = setup->GetDBDataDir();
@@ -636,14 +641,8 @@ bool CInitDBManager::CreatePublicSQLiteDBFile() {
   PLINTH_LOG(3, "[%s]db file full_path:%s[%s(%d)]", path.c_str());
   if (!RemoveOldDatabase(path, "public.db", function)) return false;
 
-  if (sqlite3_open(path.c_str(), &public_conn) != SQLITE_OK) {
-    PLINTH_LOG(5, "[%s]sqlite3_open fail,errinfo:%s[%s(%d)]", LastError(public_conn).text.c_str());
-    return false;
-  }
   const ConnectionSettings settings{need_encrypt_, KeyValue(sqlite_config_), &sqlite_config_};
-  if (need_encrypt_ && !ApplyKey(public_conn, path, settings, function)) return false;
-  if (!ApplyPragmas(public_conn, settings, function)) return false;
-  if (need_encrypt_ && !WriteKeyedHeader(public_conn, path, function)) return false;
+  if (!OpenConfigured(path, true, settings, function, public_conn)) return false;
   if (!Attach(public_conn, path, "public", settings, function)) return false;
 
   if (sqlite3_enable_load_extension(public_conn, 1) != SQLITE_OK) {

@@ -42,17 +42,20 @@ std::string LoggableValue(const std::string& name, const std::string& value) {
 
 std::string QuotedName(const std::string& name) { return "\"" + DoubleQuotes(name, '"') + "\""; }
 
+// The statement texts; literal formats, so the compiler checks the arguments.
+#define PLINTH_KEY_SQL "PRAGMA key = '%s';"
+#define PLINTH_SETTING_SQL "PRAGMA \"%s\" = \"%s\";"
+
 SqlStatement KeyStatement(const std::string& key) {
-  const char* format = "PRAGMA key = '%s';";
-  return {str_fmt(format, DoubleQuotes(key, '\'').c_str()), str_fmt(format, kMasked)};
+  return {str_fmt(PLINTH_KEY_SQL, DoubleQuotes(key, '\'').c_str()),
+          str_fmt(PLINTH_KEY_SQL, kMasked)};
 }
 
 SqlStatement SettingStatement(const std::string& name, const std::string& value) {
-  const char* format = "PRAGMA \"%s\" = \"%s\";";
   const std::string quoted_name = DoubleQuotes(name, '"');
-  return {
-      str_fmt(format, quoted_name.c_str(), DoubleQuotes(value, '"').c_str()),
-      str_fmt(format, quoted_name.c_str(), DoubleQuotes(LoggableValue(name, value), '"').c_str())};
+  const std::string shown = LoggableValue(name, value);
+  return {str_fmt(PLINTH_SETTING_SQL, quoted_name.c_str(), DoubleQuotes(value, '"').c_str()),
+          str_fmt(PLINTH_SETTING_SQL, quoted_name.c_str(), DoubleQuotes(shown, '"').c_str())};
 }
 
 std::string AttachStatement(const std::string& path, const std::string& schema, bool encrypted,
