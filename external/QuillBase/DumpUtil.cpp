@@ -1,5 +1,5 @@
 #include "External/QuillBase.h"
-#include "Port/Port.h"
+#include "Port/Crash.h"
 
 namespace Quill {
 namespace Base {

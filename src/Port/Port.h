@@ -1,6 +1,7 @@
 // Platform services. Each function has one implementation per platform,
 // PortPosix.cpp and PortWin32.cpp, chosen by CMake; nothing outside those two
-// files needs to know which platform it runs on.
+// files needs to know which platform it runs on. Crash reports are declared in
+// Crash.h.
 #ifndef PLINTH_PORT_PORT_H_
 #define PLINTH_PORT_PORT_H_
 
@@ -34,6 +35,10 @@ bool EnableDebugPrivilege();
 // open never blocks.
 int fopen_s(std::FILE** file, const char* path, const char* mode);
 
+// The path of the running executable in the local code page; empty when it
+// cannot be determined.
+std::string ExecutablePath();
+
 // The directory of the running executable in the local code page, ending with
 // the path separator. Empty when it cannot be determined.
 std::string ExecutableDir();
@@ -42,19 +47,6 @@ std::string ExecutableDir();
 // converted is returned unchanged.
 std::string LocalToUtf8(const std::string& text);
 std::string Utf8ToLocal(const std::string& text);
-
-// Crash reports. InstallCrashHandler() makes a fatal signal (or an unhandled
-// exception on Windows) write one report into the report directory before the
-// process dies with its original cause. At most `limit` reports are kept
-// there (all when `limit` <= 0); the oldest are removed first. `full` adds the
-// stack trace (on Windows: a dump of the whole process memory). `dir` is UTF-8;
-// until one is set, the report goes to stderr (on Windows: one line only).
-// On POSIX the files already in `dir` are listed when the directory or the
-// limit is set; call these before the crash, from one thread.
-void InstallCrashHandler();
-void SetCrashReportDir(const std::string& dir);
-void SetCrashReportLimit(int limit);
-void SetCrashReportFull(bool full);
 
 }  // namespace port
 

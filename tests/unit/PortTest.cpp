@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "Port/Crash.h"
 #include "Port/Port.h"
 #include "TestSupport.h"
 
