@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs with apt-get the Debian packages that building, testing and running
 # Plinth need, and only those that are missing. Runs as root, or through sudo.
+# Further package names given as arguments are installed the same way (the
+# package script's tools).
 set -euo pipefail
 
 packages=(
@@ -12,6 +14,7 @@ packages=(
   # for the tests: locale sources for a code-page test, and a SQLite that
   # does not encrypt
   locales libsqlite3-0
+  "$@"
 )
 
 missing=()

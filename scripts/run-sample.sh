@@ -9,7 +9,8 @@
 #   PLINTH_JOBS        parallel build jobs (default: 2)
 #
 # The staged tree:
-#   bin/                  the executable's directory (cmake --install)
+#   bin/                  the executable's directory (cmake --install of the
+#                         components runtime and sample)
 #   bin/META_INFO/InitSetup.xml   names data/ and product/system/
 #   bin/log/plinth.log    the log
 #   product/Product.xml   the product description
@@ -54,7 +55,9 @@ step "Staging the sample product in $stage"
 bin=$stage/bin
 system=$stage/product/system
 data=$stage/data
-cmake --install "$build" --prefix "$bin" >>"$stage/build.log"
+for component in runtime sample; do
+  cmake --install "$build" --prefix "$bin" --component "$component" >>"$stage/build.log"
+done
 cp -R sample/product "$stage/product"
 mv "$bin"/sqlite_ext/* "$system/"
 rmdir "$bin/sqlite_ext"

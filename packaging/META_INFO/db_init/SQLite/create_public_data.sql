@@ -1,0 +1,11 @@
+-- The script that fills the shared database public.db, run once in the
+-- run of the plug-in "platform" (plinth platform) on a fresh public.db.
+-- Every plug-in reads public.db through the schema "public".
+--
+-- The product's installer replaces this script with the product's own, for
+-- example:
+--
+--   CREATE TABLE product_info (name TEXT PRIMARY KEY, value TEXT NOT NULL);
+--   INSERT INTO product_info (name, value) VALUES ('product', 'MyProduct');
+--
+-- As shipped it creates nothing, and public.db stays empty.
