@@ -14,9 +14,16 @@
 # changelog.gz (CHANGELOG.md), the README and the sample product as examples.
 # Its dependencies come from dpkg-shlibdeps.
 #
-# lintian reports no error on it. The warnings that remain, and why:
-#   non-standard-file-perm etc/plinth/SQLiteConf/SQLiteConfig.xml 0600
+# lintian (Debian 12's) reports no error on it. What remains, and why:
+#   W initial-upload-closes-no-bugs
+#       the first Debian changelog entry closes no "intent to package" bug:
+#       the package is built by this project, not uploaded to Debian
+#   W non-standard-file-perm 0600 != 0644 [etc/plinth/SQLiteConf/SQLiteConfig.xml]
 #       the file an installer puts the key into is private from the start
+#   I binary-has-unneeded-section .comment (with --display-info)
+#       CPack strips with plain `strip`, which keeps the compiler's note
+#   I spare-manual-page [usr/share/man/man1/Plinth.1.gz] (with --display-info)
+#       a link, so that `man Plinth` finds the page as `man plinth` does
 # (scripts/build-package.sh runs lintian and prints what it reports.)
 if(NOT PLINTH_INSTALL_LAYOUT STREQUAL "system")
   return()
@@ -77,15 +84,16 @@ set(CPACK_PACKAGE_VENDOR "The Plinth authors")
 set(CPACK_PACKAGE_CONTACT ${PLINTH_PACKAGE_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "create and initialise the SQLite databases of a product's plug-ins")
+# The summary is the synopsis; CPack indents this long description itself and
+# turns the empty line into the paragraph mark.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "create and initialise the SQLite databases of a product's plug-ins
- Plinth is run by a plug-in based product's installer, once for each
- plug-in. It creates the plug-in's database afresh through SQLCipher,
- applies the encryption key and the PRAGMA settings, attaches the shared
- databases, loads the product's SQLite extension libraries and runs the
- plug-in's SQL scripts, logging every step through log4cxx.
- .
- The configuration lies in /etc/plinth; see plinth(1).")
+    "Plinth is run by a plug-in based product's installer, once for each
+plug-in. It creates the plug-in's database afresh through SQLCipher,
+applies the encryption key and the PRAGMA settings, attaches the shared
+databases, loads the product's SQLite extension libraries and runs the
+plug-in's SQL scripts, logging every step through log4cxx.
+
+The configuration lies in /etc/plinth; see plinth(1).")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 # /etc/plinth and /var are absolute destinations: install into the staging
 # directory through DESTDIR.
