@@ -7,8 +7,10 @@
 #include <charconv>
 #include <climits>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <pugixml.hpp>
+#include <string>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -84,14 +86,103 @@ pugi::xml_node Walk(pugi::xml_node node, const Step* begin, const Step* end) {
 
 // pugixml accepts several top-level elements, and as a fragment none or text
 // beside them; a well-formed document has one root and only markup around it.
-bool HasSingleRoot(const pugi::xml_document& doc) {
+// Why `doc` is not such a document; empty when it is.
+std::string RootProblem(const pugi::xml_document& doc) {
   int elements = 0;
   for (const pugi::xml_node& node : doc.children()) {
     const pugi::xml_node_type type = node.type();
-    if (type == pugi::node_pcdata || type == pugi::node_cdata) return false;
+    if (type == pugi::node_pcdata || type == pugi::node_cdata) {
+      return "text outside the root element";
+    }
     if (type == pugi::node_element) ++elements;
   }
-  return elements == 1;
+  if (elements == 0) return "no root element";
+  return elements == 1 ? std::string() : "more than one root element";
+}
+
+// The code units of a text as the parser reads them: their width in bytes and
+// their byte order.
+struct UnitLayout {
+  std::size_t width;
+  bool big_endian;
+};
+
+// Tells the layout from the first four bytes, by the rule of the parser's
+// encoding detection: a UTF-32 or UTF-16 byte order mark, or "<" written in
+// one of those encodings; anything else is read byte by byte.
+UnitLayout DetectUnits(std::string_view text) {
+  if (text.size() < 4) return {1, false};
+  const auto b = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  if (b(0) == 0 && b(1) == 0 && b(2) == 0xFE && b(3) == 0xFF) return {4, true};
+  if (b(0) == 0xFF && b(1) == 0xFE && b(2) == 0 && b(3) == 0) return {4, false};
+  if (b(0) == 0xFE && b(1) == 0xFF) return {2, true};
+  if (b(0) == 0xFF && b(1) == 0xFE) return {2, false};
+  if (b(0) == 0 && b(1) == 0 && b(2) == 0 && b(3) == '<') return {4, true};
+  if (b(0) == '<' && b(1) == 0 && b(2) == 0 && b(3) == 0) return {4, false};
+  if (b(0) == 0 && b(1) == '<') return {2, true};
+  if (b(0) == '<' && b(1) == 0) return {2, false};
+  return {1, false};
+}
+
+// The text's code units, read in the layout of DetectUnits; a last unit that
+// is cut short is not read.
+class Units {
+ public:
+  explicit Units(std::string_view text) : text_(text), layout_(DetectUnits(text)) {}
+  std::size_t size() const { return text_.size() / layout_.width; }
+  std::size_t offset(std::size_t i) const { return i * layout_.width; }
+  std::uint32_t operator[](std::size_t i) const {
+    std::uint32_t unit = 0;
+    for (std::size_t k = 0; k < layout_.width; ++k) {
+      const std::size_t byte = layout_.big_endian ? k : layout_.width - 1 - k;
+      unit = unit << 8 | static_cast<unsigned char>(text_[offset(i) + byte]);
+    }
+    return unit;
+  }
+
+ private:
+  std::string_view text_;
+  UnitLayout layout_;
+};
+
+// When the units from `i` on spell a character reference ("&#" decimal digits
+// ";" or "&#x" hexadecimal digits ";"), its code point taken modulo 2^32 as the
+// parser decodes it; nullopt for anything else, which the parser leaves as
+// text.
+std::optional<std::uint32_t> ReferenceAt(const Units& units, std::size_t i) {
+  if (i + 2 >= units.size() || units[i] != '&' || units[i + 1] != '#') return std::nullopt;
+  i += 2;
+  const bool hex = units[i] == 'x';
+  if (hex) ++i;
+  std::uint32_t code = 0;
+  std::size_t digits = 0;
+  for (; i < units.size(); ++i, ++digits) {
+    const std::uint32_t u = units[i];
+    if (u == ';') return digits > 0 ? std::optional<std::uint32_t>(code) : std::nullopt;
+    if (u >= '0' && u <= '9') {
+      code = code * (hex ? 16 : 10) + (u - '0');
+    } else if (hex && (u | 0x20) >= 'a' && (u | 0x20) <= 'f') {
+      code = code * 16 + ((u | 0x20) - 'a' + 10);
+    } else {
+      return std::nullopt;
+    }
+  }
+  return std::nullopt;
+}
+
+// U+0000 is no XML character, and a value holding one would come back cut
+// short. Describes the first one in `text`, as a character or as a character
+// reference to it, with its byte offset; empty when there is none. A reference
+// counts wherever it stands, in a comment or a CDATA section too.
+std::string NulProblem(std::string_view text) {
+  const Units units(text);
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    if (units[i] == 0) return "NUL character at offset " + std::to_string(units.offset(i));
+    if (units[i] == '&' && ReferenceAt(units, i) == 0u) {
+      return "character reference to NUL at offset " + std::to_string(units.offset(i));
+    }
+  }
+  return std::string();
 }
 
 // Accepts an optionally signed decimal number, with blanks (space, tab, CR,
@@ -116,6 +207,7 @@ std::optional<int> ParseInt(std::string_view text) {
 
 struct CXmlProto::Impl {
   pugi::xml_document doc;
+  std::string parse_error;  // why the last Parse refused its text
 
   // The element that `path` selects; a null node when there is none.
   pugi::xml_node Find(std::string_view path) const {
@@ -130,18 +222,28 @@ CXmlProto::CXmlProto() : impl_(new Impl) {}
 CXmlProto::~CXmlProto() = default;
 
 bool CXmlProto::Parse(std::string text) {
+  impl_->parse_error = NulProblem(text);
+  if (!impl_->parse_error.empty()) {
+    impl_->doc.reset();
+    return false;
+  }
   // Whitespace-only text is kept when it is an element's only content, so such
   // an element reads back exactly as written; indentation between elements is
   // still dropped. As a fragment, text outside the root element lands in the
-  // tree, where HasSingleRoot finds it.
+  // tree, where RootProblem finds it.
   constexpr unsigned kOptions =
       pugi::parse_default | pugi::parse_ws_pcdata_single | pugi::parse_fragment;
   const pugi::xml_parse_result result =
       impl_->doc.load_buffer(text.data(), text.size(), kOptions, pugi::encoding_auto);
-  if (result && HasSingleRoot(impl_->doc)) return true;
+  impl_->parse_error =
+      result ? RootProblem(impl_->doc)
+             : std::string(result.description()) + " at offset " + std::to_string(result.offset);
+  if (impl_->parse_error.empty()) return true;
   impl_->doc.reset();  // pugixml keeps what it built before the error
   return false;
 }
+
+std::string CXmlProto::GetParseError() const { return impl_->parse_error; }
 
 // The interface takes its strings by value; the queries only read them.
 // NOLINTBEGIN(performance-unnecessary-value-param)

@@ -208,6 +208,87 @@ TEST(XmlProtoParseTest, UnparsableTextAnswersEveryDefault) {
   }
 }
 
+// Why a text is refused, with the byte offset of the fault.
+TEST(XmlProtoParseTest, RefusalTellsTheReason) {
+  const struct {
+    std::string text;
+    std::string reason;
+  } cases[] = {
+      {"<R><Item>5</Item>", "Start-end tags mismatch at offset 16"},
+      {"<R><Item a=\"1>5</Item></R>", "Error parsing element attribute at offset 12"},
+      {"<R/>junk", "text outside the root element"},
+      {"<R/><R/>", "more than one root element"},
+      {"", "no root element"},
+      {"<!-- only a comment -->", "no root element"},
+  };
+  for (const auto& c : cases) {
+    proto::CXmlProto xml;
+    EXPECT_FALSE(xml.Parse(c.text)) << c.text;
+    EXPECT_EQ(xml.GetParseError(), c.reason) << c.text;
+    ASSERT_TRUE(xml.Parse("<R/>"));
+    EXPECT_EQ(xml.GetParseError(), "");
+  }
+}
+
+// UTF-16LE with a byte order mark, each character one unit.
+std::string Utf16Le(const std::string& ascii) {
+  std::string bytes = "\xFF\xFE";
+  for (char c : ascii) bytes += std::string{c, '\0'};
+  return bytes;
+}
+
+// U+0000 is no XML character: as a character or as a reference that decodes
+// to it, it makes the text unparsable wherever it stands, so that no value
+// comes back cut at it.
+TEST(XmlProtoParseTest, NulIsRefusedAsCharacterAndAsReference) {
+  const std::string nul(1, '\0');
+  const struct {
+    std::string text;
+    std::string reason;
+  } cases[] = {
+      {"<R a=\"ab" + nul + "cd\"/>", "NUL character at offset 8"},
+      {"<R>ab" + nul + "cd</R>", "NUL character at offset 5"},
+      {"<R/>" + nul, "NUL character at offset 4"},
+      {" " + nul + "<R/>", "NUL character at offset 1"},
+      {"<R a=\"ab&#0;cd\"/>", "character reference to NUL at offset 8"},
+      {"<R>&#00000;</R>", "character reference to NUL at offset 3"},
+      {"<R>&#x0;</R>", "character reference to NUL at offset 3"},
+      {"<R>&#x0000;</R>", "character reference to NUL at offset 3"},
+      {"<R>x&#xA;&#x00;</R>", "character reference to NUL at offset 9"},
+      // The parser keeps the number modulo 2^32.
+      {"<R>&#4294967296;</R>", "character reference to NUL at offset 3"},
+      {"<R>&#x100000000;</R>", "character reference to NUL at offset 3"},
+      // Where the parser would not decode it, it is refused all the same.
+      {"<R><!-- &#0; --></R>", "character reference to NUL at offset 8"},
+      {"<R><![CDATA[&#0;]]></R>", "character reference to NUL at offset 12"},
+      // In UTF-16 a NUL is a unit of two zero bytes, at its byte offset.
+      {Utf16Le("<R>") + nul + nul + Utf16Le("</R>").substr(2), "NUL character at offset 8"},
+      {Utf16Le("<R>&#0;</R>"), "character reference to NUL at offset 8"},
+  };
+  for (const auto& c : cases) {
+    proto::CXmlProto xml;
+    EXPECT_FALSE(xml.Parse(c.text)) << c.text;
+    EXPECT_EQ(xml.GetParseError(), c.reason) << c.text;
+    EXPECT_EQ(xml.GetNodeAttribute("/R", "a", "def"), "def") << c.text;
+  }
+}
+
+TEST(XmlProtoParseTest, TextsThatAreNotReferencesToNulParse) {
+  const struct {
+    std::string text;
+    std::string value;
+  } cases[] = {
+      {"<R>&#;</R>", "&#;"},       {"<R>&#x;</R>", "&#x;"},         {"<R>&#X0;</R>", "&#X0;"},
+      {"<R>&#0x;</R>", "&#0x;"},   {"<R>&#0</R>", "&#0"},           {"<R>&#48;&#x30;</R>", "00"},
+      {"<R>&amp;#0;</R>", "&#0;"}, {Utf16Le("<R>&#x41;</R>"), "A"},
+  };
+  for (const auto& c : cases) {
+    proto::CXmlProto xml;
+    ASSERT_TRUE(xml.Parse(c.text)) << c.text << ": " << xml.GetParseError();
+    EXPECT_EQ(xml.GetNodeText("/R", "def"), c.value) << c.text;
+  }
+}
+
 TEST(XmlProtoParseTest, LaterParseReplacesDocument) {
   proto::CXmlProto xml;
   ASSERT_TRUE(xml.Parse("<R><Old>1</Old></R>"));
