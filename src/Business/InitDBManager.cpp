@@ -6,6 +6,7 @@
 #include <boost/filesystem.hpp>
 #include <boost/system/error_code.hpp>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "Business/SqlText.h"
@@ -185,6 +186,15 @@ std::string KeyValue(const std::map<std::string, std::string>& pragmas) {
   return key != pragmas.end() ? key->second : std::string();
 }
 
+// Logs, on behalf of `function`, that the `kind` statement ("key", "setting",
+// "attach") cannot be built.
+void LogUnbuiltStatement(const char* kind, const std::string& function) {
+  PLINTH_LOG_AS(function, 5,
+                "[%s]cannot build the %s statement: its text would be longer than INT_MAX "
+                "bytes[%s(%d)]",
+                kind);
+}
+
 // Executes the key or setting `statement` on `conn`; a failure is logged with
 // the statement's loggable text.
 bool ExecuteSetting(sqlite3* conn, const SqlStatement& statement, const std::string& function) {
@@ -206,16 +216,25 @@ bool ApplyKey(sqlite3* conn, const std::string& path, const ConnectionSettings& 
                   path.c_str());
     return false;
   }
-  return ExecuteSetting(conn, KeyStatement(settings.key), function);
+  const std::optional<SqlStatement> statement = KeyStatement(settings.key);
+  if (!statement) {
+    LogUnbuiltStatement("key", function);
+    return false;
+  }
+  return ExecuteSetting(conn, *statement, function);
 }
 
 // Applies every setting but "key" in name order; the first failure ends it.
 bool ApplyPragmas(sqlite3* conn, const ConnectionSettings& settings, const std::string& function) {
   for (const auto& [name, value] : *settings.pragmas) {
     if (name == "key") continue;
-    const SqlStatement statement = SettingStatement(name, value);
-    PLINTH_LOG_AS(function, 3, "[%s]conf_sql:%s.[%s(%d)]", statement.loggable.c_str());
-    if (!ExecuteSetting(conn, statement, function)) return false;
+    const std::optional<SqlStatement> statement = SettingStatement(name, value);
+    if (!statement) {
+      LogUnbuiltStatement("setting", function);
+      return false;
+    }
+    PLINTH_LOG_AS(function, 3, "[%s]conf_sql:%s.[%s(%d)]", statement->loggable.c_str());
+    if (!ExecuteSetting(conn, *statement, function)) return false;
   }
   return true;
 }
@@ -240,8 +259,13 @@ bool WriteKeyedHeader(sqlite3* conn, const std::string& path, const std::string&
 // Attaches the database at `path` to `conn` as `schema` (SQL as written).
 bool Attach(sqlite3* conn, const std::string& path, const std::string& schema,
             const ConnectionSettings& settings, const std::string& function) {
-  const std::string sql = AttachStatement(path, schema, settings.encrypt, settings.key);
-  if (Execute(conn, sql.c_str()) != SQLITE_OK) {
+  const std::optional<std::string> sql =
+      AttachStatement(path, schema, settings.encrypt, settings.key);
+  if (!sql) {
+    LogUnbuiltStatement("attach", function);
+    return false;
+  }
+  if (Execute(conn, sql->c_str()) != SQLITE_OK) {
     const SqliteError error = LastError(conn);
     PLINTH_LOG_AS(function, 5, "[%s]attach database fail,errorcode:%d,errinfo:%s[%s(%d)]",
                   error.code, error.text.c_str());

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
+#include <cstring>
+#include <initializer_list>
 
 #include "External/QuillBase.h"
 
@@ -13,7 +16,7 @@ using Quill::Base::StringUtil::str_fmt;
 constexpr char kMasked[] = "***";
 
 // `text` with every `quote` doubled.
-std::string DoubleQuotes(const std::string& text, char quote) {
+std::string DoubleQuotes(std::string_view text, char quote) {
   std::string out;
   out.reserve(text.size());
   for (char c : text) {
@@ -21,6 +24,48 @@ std::string DoubleQuotes(const std::string& text, char quote) {
     if (c == quote) out += c;
   }
   return out;
+}
+
+// A value inserted into a statement text, and the quote that is doubled in
+// it ('\0' for none).
+struct Part {
+  std::string_view text;
+  char quote;
+};
+
+// The length of `part` once its quotes are doubled, without building it.
+std::size_t QuotedSize(const Part& part) {
+  std::size_t size = part.text.size();
+  if (part.quote == '\0') return size;
+  const char* p = part.text.data();
+  const char* const end = p + part.text.size();
+  while ((p = static_cast<const char*>(std::memchr(p, part.quote, end - p))) != nullptr) {
+    ++size;
+    ++p;
+  }
+  return size;
+}
+
+// True when `format` with `parts` inserted fits in INT_MAX bytes (the "%s" of
+// the format counted in: the sum is an upper bound). The plain sizes are
+// summed first, so that a text far too long is not scanned for quotes.
+bool Fits(const char* format, std::initializer_list<Part> parts) {
+  for (const bool quoted : {false, true}) {
+    std::size_t size = std::strlen(format);
+    for (const Part& part : parts) {
+      const std::size_t part_size = quoted ? QuotedSize(part) : part.text.size();
+      if (part_size > static_cast<std::size_t>(INT_MAX) - size) return false;
+      size += part_size;
+    }
+  }
+  return true;
+}
+
+// `text` as str_fmt answered it; nullopt when formatting failed (str_fmt
+// answers "", which none of the formats here can give otherwise).
+std::optional<std::string> Built(std::string text) {
+  if (text.empty()) return std::nullopt;
+  return text;
 }
 
 std::string Lower(std::string text) {
@@ -45,27 +90,39 @@ std::string QuotedName(const std::string& name) { return "\"" + DoubleQuotes(nam
 // The statement texts; literal formats, so the compiler checks the arguments.
 #define PLINTH_KEY_SQL "PRAGMA key = '%s';"
 #define PLINTH_SETTING_SQL "PRAGMA \"%s\" = \"%s\";"
+#define PLINTH_ATTACH_SQL "ATTACH DATABASE '%s' AS %s;"
+#define PLINTH_ATTACH_KEY_SQL "ATTACH DATABASE '%s' AS %s KEY '%s';"
 
-SqlStatement KeyStatement(const std::string& key) {
-  return {str_fmt(PLINTH_KEY_SQL, DoubleQuotes(key, '\'').c_str()),
-          str_fmt(PLINTH_KEY_SQL, kMasked)};
+std::optional<SqlStatement> KeyStatement(std::string_view key) {
+  if (!Fits(PLINTH_KEY_SQL, {{key, '\''}})) return std::nullopt;
+  std::optional<std::string> sql = Built(str_fmt(PLINTH_KEY_SQL, DoubleQuotes(key, '\'').c_str()));
+  if (!sql) return std::nullopt;
+  return SqlStatement{std::move(*sql), str_fmt(PLINTH_KEY_SQL, kMasked)};
 }
 
-SqlStatement SettingStatement(const std::string& name, const std::string& value) {
+std::optional<SqlStatement> SettingStatement(std::string_view name, std::string_view value) {
+  if (!Fits(PLINTH_SETTING_SQL, {{name, '"'}, {value, '"'}})) return std::nullopt;
   const std::string quoted_name = DoubleQuotes(name, '"');
-  const std::string shown = LoggableValue(name, value);
-  return {str_fmt(PLINTH_SETTING_SQL, quoted_name.c_str(), DoubleQuotes(value, '"').c_str()),
-          str_fmt(PLINTH_SETTING_SQL, quoted_name.c_str(), DoubleQuotes(shown, '"').c_str())};
+  std::optional<std::string> sql =
+      Built(str_fmt(PLINTH_SETTING_SQL, quoted_name.c_str(), DoubleQuotes(value, '"').c_str()));
+  if (!sql) return std::nullopt;
+  const std::string_view shown = IsKeySetting(std::string(name)) ? kMasked : value;
+  return SqlStatement{std::move(*sql), str_fmt(PLINTH_SETTING_SQL, quoted_name.c_str(),
+                                               DoubleQuotes(shown, '"').c_str())};
 }
 
-std::string AttachStatement(const std::string& path, const std::string& schema, bool encrypted,
-                            const std::string& key) {
-  const std::string quoted_path = DoubleQuotes(path, '\'');
+std::optional<std::string> AttachStatement(std::string_view path, std::string_view schema,
+                                           bool encrypted, std::string_view key) {
   if (!encrypted) {
-    return str_fmt("ATTACH DATABASE '%s' AS %s;", quoted_path.c_str(), schema.c_str());
+    if (!Fits(PLINTH_ATTACH_SQL, {{path, '\''}, {schema, '\0'}})) return std::nullopt;
+    return Built(
+        str_fmt(PLINTH_ATTACH_SQL, DoubleQuotes(path, '\'').c_str(), std::string(schema).c_str()));
   }
-  return str_fmt("ATTACH DATABASE '%s' AS %s KEY '%s';", quoted_path.c_str(), schema.c_str(),
-                 DoubleQuotes(key, '\'').c_str());
+  if (!Fits(PLINTH_ATTACH_KEY_SQL, {{path, '\''}, {schema, '\0'}, {key, '\''}})) {
+    return std::nullopt;
+  }
+  return Built(str_fmt(PLINTH_ATTACH_KEY_SQL, DoubleQuotes(path, '\'').c_str(),
+                       std::string(schema).c_str(), DoubleQuotes(key, '\'').c_str()));
 }
 
 }  // namespace plinth

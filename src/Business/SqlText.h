@@ -1,10 +1,16 @@
 // The SQL texts the database build executes, built from configured values.
 // Values are quoted so that they stay values: a single quote inside a '...'
 // literal and a double quote inside a "..." name are doubled.
+//
+// A statement whose text would be longer than INT_MAX bytes cannot be built
+// (printf-style formatting cannot produce it): the builders answer nullopt
+// then, before anything of that size is copied.
 #ifndef PLINTH_BUSINESS_SQLTEXT_H_
 #define PLINTH_BUSINESS_SQLTEXT_H_
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace plinth {
 
@@ -24,15 +30,15 @@ struct SqlStatement {
 };
 
 // PRAGMA key = '<key>';
-SqlStatement KeyStatement(const std::string& key);
+std::optional<SqlStatement> KeyStatement(std::string_view key);
 
 // PRAGMA "<name>" = "<value>";
-SqlStatement SettingStatement(const std::string& name, const std::string& value);
+std::optional<SqlStatement> SettingStatement(std::string_view name, std::string_view value);
 
 // ATTACH DATABASE '<path>' AS <schema>; or, when `encrypted`, with KEY '<key>'.
 // `schema` is taken as written: pass QuotedName() for a configured name.
-std::string AttachStatement(const std::string& path, const std::string& schema, bool encrypted,
-                            const std::string& key);
+std::optional<std::string> AttachStatement(std::string_view path, std::string_view schema,
+                                           bool encrypted, std::string_view key);
 
 // "<name>", with every double quote doubled.
 std::string QuotedName(const std::string& name);

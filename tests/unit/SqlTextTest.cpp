@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 #include <sqlcipher/sqlite3.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstring>
+#include <string_view>
 
 #include "Business/SqlText.h"
 
@@ -18,14 +24,14 @@ TEST(SqlText, KeySettingsAreMaskedInAnyLetterCase) {
 }
 
 TEST(SqlText, StatementsQuoteTheirValues) {
-  const SqlStatement key = KeyStatement("it's");
+  const SqlStatement key = KeyStatement("it's").value();
   EXPECT_EQ(key.sql, "PRAGMA key = 'it''s';");
   EXPECT_EQ(key.loggable, "PRAGMA key = '***';");
 
-  const SqlStatement setting = SettingStatement("journal_mode", "W\"AL");
+  const SqlStatement setting = SettingStatement("journal_mode", "W\"AL").value();
   EXPECT_EQ(setting.sql, "PRAGMA \"journal_mode\" = \"W\"\"AL\";");
   EXPECT_EQ(setting.loggable, setting.sql);
-  EXPECT_EQ(SettingStatement("ReKey", "x").loggable, "PRAGMA \"ReKey\" = \"***\";");
+  EXPECT_EQ(SettingStatement("ReKey", "x").value().loggable, "PRAGMA \"ReKey\" = \"***\";");
 
   EXPECT_EQ(QuotedName("my \"db\""), "\"my \"\"db\"\"\"");
   EXPECT_EQ(AttachStatement("/d/o'k/x.db", QuotedName("x"), false, "k"),
@@ -39,7 +45,7 @@ TEST(SqlText, SqliteReadsTheValuesBack) {
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
   const std::string attach =
-      AttachStatement(":memory:", QuotedName("odd \"name\"; DROP"), false, "");
+      AttachStatement(":memory:", QuotedName("odd \"name\"; DROP"), false, "").value();
   char* error = nullptr;
   ASSERT_EQ(sqlite3_exec(db, attach.c_str(), nullptr, nullptr, &error), SQLITE_OK) << error;
   sqlite3_stmt* stmt = nullptr;
@@ -51,6 +57,64 @@ TEST(SqlText, SqliteReadsTheValuesBack) {
   sqlite3_finalize(stmt);
   EXPECT_EQ(names, (std::vector<std::string>{"main", "odd \"name\"; DROP"}));
   sqlite3_close(db);
+}
+
+// `size` bytes of `fill`, readable at one address but backed by a single
+// mebibyte mapped again and again: a text longer than INT_MAX for the price of
+// one mebibyte of memory.
+class RepeatedBytes {
+ public:
+  RepeatedBytes(std::size_t size, char fill) {
+    constexpr std::size_t kChunk = std::size_t{1} << 20;
+    mapped_ = (size + kChunk - 1) / kChunk * kChunk;
+    const int fd = ::memfd_create("plinth-sqltext-test", MFD_CLOEXEC);
+    if (fd < 0 || ::ftruncate(fd, kChunk) != 0) return;
+    void* chunk = ::mmap(nullptr, kChunk, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (chunk != MAP_FAILED) {
+      std::memset(chunk, fill, kChunk);
+      ::munmap(chunk, kChunk);
+      void* base =
+          ::mmap(nullptr, mapped_, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+      if (base != MAP_FAILED) {
+        base_ = static_cast<char*>(base);
+        for (std::size_t at = 0; at < mapped_ && base_ != nullptr; at += kChunk) {
+          if (::mmap(base_ + at, kChunk, PROT_READ, MAP_SHARED | MAP_FIXED, fd, 0) == MAP_FAILED) {
+            ::munmap(base_, mapped_);
+            base_ = nullptr;
+          }
+        }
+      }
+    }
+    ::close(fd);
+    size_ = size;
+  }
+  ~RepeatedBytes() {
+    if (base_ != nullptr) ::munmap(base_, mapped_);
+  }
+  RepeatedBytes(const RepeatedBytes&) = delete;
+  RepeatedBytes& operator=(const RepeatedBytes&) = delete;
+
+  bool ok() const { return base_ != nullptr; }
+  std::string_view view() const { return {base_, size_}; }
+
+ private:
+  char* base_ = nullptr;
+  std::size_t size_ = 0;
+  std::size_t mapped_ = 0;
+};
+
+TEST(SqlText, TextLongerThanIntMaxIsNotBuilt) {
+  const RepeatedBytes huge(static_cast<std::size_t>(INT_MAX) - 8, 'a');
+  ASSERT_TRUE(huge.ok()) << std::strerror(errno);
+  EXPECT_FALSE(KeyStatement(huge.view()));
+  EXPECT_FALSE(SettingStatement("cache_size", huge.view()));
+  EXPECT_FALSE(SettingStatement(huge.view(), "1"));
+  EXPECT_FALSE(AttachStatement(huge.view(), "s", false, ""));
+  EXPECT_FALSE(AttachStatement("/d/p.db", "public", true, huge.view()));
+  // Only the parts in use count: without encryption the key is not written.
+  EXPECT_FALSE(AttachStatement("/d/p.db", huge.view(), false, ""));
+  const std::string_view half = huge.view().substr(0, INT_MAX / 2);
+  EXPECT_FALSE(AttachStatement(half, half, false, ""));
 }
 
 }  // namespace
