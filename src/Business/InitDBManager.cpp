@@ -79,13 +79,35 @@ std::string DBConfigPath(const std::string& plugin_name) {
                     PluginDirName(plugin_name) + port::NativePath("/runtime_script/DBConfig.xml"));
 }
 
-// Reads the DBConfig.xml of `plugin_name` into `xml`.
+// Reads the XML file at `path` (local code page) into `xml`. False, logged on
+// behalf of `function`, when the file cannot be read. A text that is not
+// well-formed XML is logged with the parser's reason and leaves `xml` empty;
+// `well_formed` tells which.
+bool LoadXmlFile(const std::string& path, const std::string& function, proto::CXmlProto& xml,
+                 bool& well_formed) {
+  std::string text;
+  if (!ReadTextFile(path, function, text)) return false;
+  well_formed = xml.Parse(std::move(text));
+  if (!well_formed) {
+    PLINTH_LOG_AS(function, 6, "[%s]%s is not well-formed XML: %s[%s(%d)]", path.c_str(),
+                  xml.GetParseError().c_str());
+  }
+  return true;
+}
+
+// Reads the DBConfig.xml of `plugin_name` into `xml`. A text that does not
+// parse leaves `xml` empty, so that the required values are missing.
 bool LoadDBConfig(const std::string& plugin_name, const std::string& function,
                   proto::CXmlProto& xml) {
-  std::string text;
-  if (!ReadTextFile(DBConfigPath(plugin_name), function, text)) return false;
-  xml.Parse(std::move(text));
-  return true;
+  bool well_formed = false;
+  return LoadXmlFile(DBConfigPath(plugin_name), function, xml, well_formed);
+}
+
+// The product type names one element of DBConfig.xml literally: a type that
+// the element path would read as more than one name (a "/" between steps, an
+// index in "[...]", or a NUL that would end the path) selects nothing.
+bool NamesOneElement(const std::string& product) {
+  return product.find_first_of(std::string("/[]\0", 4)) == std::string::npos;
 }
 
 // Fills the fields of `record` that every plug-in's DBConfig.xml gives: the
@@ -95,8 +117,10 @@ bool LoadDBConfig(const std::string& plugin_name, const std::string& function,
 bool ReadDatabaseFields(proto::CXmlProto& xml, const std::string& product,
                         const std::string& function, PluginDBConfig& record) {
   const char* p = product.c_str();
-  record.schema = xml.GetNodeText(str_fmt("/DBConfig/%s/SQLite/Schema", p), "");
-  record.sqlite_file_name = xml.GetNodeText(str_fmt("/DBConfig/%s/SQLite/SQLiteFileName", p), "");
+  if (NamesOneElement(product)) {
+    record.schema = xml.GetNodeText(str_fmt("/DBConfig/%s/SQLite/Schema", p), "");
+    record.sqlite_file_name = xml.GetNodeText(str_fmt("/DBConfig/%s/SQLite/SQLiteFileName", p), "");
+  }
   bool valid = !record.schema.empty() && !record.sqlite_file_name.empty();
   if (valid) {
     const std::string problem =
@@ -564,12 +588,15 @@ bool CInitDBManager::ReadSpecialPluginDBConfig(const std::vector<std::string>& s
     if (!ReadDatabaseFields(*xml, CToolSetup::GetInstance()->GetProductType(), function, record)) {
       return false;
     }
-    // The plug-in's own file is removed and created afresh: it must not be a
-    // special plug-in's database.
-    if (SameDatabaseFile(plugin_config_.sqlite_file_name, record.sqlite_file_name)) {
-      PLINTH_LOG(6, "[%s]%s SQLiteFileName \"%s\" refused: it is the database of %s.[%s(%d)]",
+    // The plug-in's own file and its companions are removed and created
+    // afresh: none of them may be a special plug-in's database or one of its
+    // companions.
+    const std::string problem =
+        SpecialDatabaseProblem(plugin_config_.sqlite_file_name, record.sqlite_file_name, name);
+    if (!problem.empty()) {
+      PLINTH_LOG(6, "[%s]%s SQLiteFileName \"%s\" refused: %s.[%s(%d)]",
                  plugin_config_.plugin_name.c_str(), plugin_config_.sqlite_file_name.c_str(),
-                 name.c_str());
+                 problem.c_str());
       PLINTH_LOG(6, "[%s]%s DBConfig.xml error[%s(%d)]", plugin_config_.plugin_name.c_str());
       return false;
     }
@@ -582,10 +609,11 @@ bool CInitDBManager::ReadSQLiteConfig() {
   const std::string function = PLINTH_FUNCTION;
   const std::string path = UTF82Local(Quill::Base::FileUtil::GetCurExeDirUtf8() +
                                       port::NativePath("META_INFO/SQLiteConf/SQLiteConfig.xml"));
-  std::string text;
-  if (!ReadTextFile(path, function, text)) return false;
   auto xml = std::make_unique<proto::CXmlProto>();
-  xml->Parse(std::move(text));
+  // A text that does not parse would give no key: the databases would be
+  // built unencrypted.
+  bool well_formed = false;
+  if (!LoadXmlFile(path, function, *xml, well_formed) || !well_formed) return false;
   const int count = xml->GetNodeCount("/Configs/Config");
   PLINTH_LOG(3, "[%s]Get %d cnt config in SQLiteConfig.xml[%s(%d)]", count);
   for (int i = 1; i <= count; ++i) {

@@ -1,10 +1,15 @@
 #include "Common/NameCheck.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace plinth {
 namespace {
+
+// The files SQLite keeps beside a database: the write-ahead log, its index,
+// and the rollback journal.
+constexpr const char* kCompanionSuffixes[] = {"-wal", "-shm", "-journal"};
+
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::string PathComponentProblem(const std::string& name) {
   if (name.find_first_of("/\\") != std::string::npos) return "it contains a path separator";
@@ -12,13 +17,27 @@ std::string PathComponentProblem(const std::string& name) {
   return std::string();
 }
 
+// Why `file_name` may not stand beside the shared database `shared`
+// ("public.db" or "platform.db"), described as `what`.
+std::string SharedDatabaseProblem(const std::string& file_name, const std::string& shared,
+                                  const std::string& what) {
+  if (SameDatabaseFile(file_name, shared)) return "it names " + what + " " + shared;
+  if (IsCompanionFile(file_name, shared)) {
+    return "it names a companion file of " + what + " " + shared;
+  }
+  return std::string();
+}
+
 }  // namespace
 
 bool SameDatabaseFile(const std::string& a, const std::string& b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) ==
-           std::tolower(static_cast<unsigned char>(y));
-  });
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
+}
+
+bool IsCompanionFile(const std::string& name, const std::string& database) {
+  return std::any_of(std::begin(kCompanionSuffixes), std::end(kCompanionSuffixes),
+                     [&](const char* suffix) { return SameDatabaseFile(name, database + suffix); });
 }
 
 std::string PluginNameProblem(const std::string& name) { return PathComponentProblem(name); }
@@ -26,11 +45,22 @@ std::string PluginNameProblem(const std::string& name) { return PathComponentPro
 std::string DatabaseFileNameProblem(const std::string& file_name, const std::string& plugin_name) {
   std::string problem = PathComponentProblem(file_name);
   if (!problem.empty()) return problem;
-  if (SameDatabaseFile(file_name, "public.db")) {
-    return "it names the shared database public.db";
+  problem = SharedDatabaseProblem(file_name, "public.db", "the shared database");
+  if (!problem.empty()) return problem;
+  problem = SharedDatabaseProblem(file_name, "platform.db", "the platform's database");
+  // The platform's own database is platform.db; its companions are not.
+  if (plugin_name == "platform" && SameDatabaseFile(file_name, "platform.db")) return std::string();
+  return problem;
+}
+
+std::string SpecialDatabaseProblem(const std::string& own_file, const std::string& special_file,
+                                   const std::string& special_name) {
+  if (SameDatabaseFile(own_file, special_file)) return "it is the database of " + special_name;
+  if (IsCompanionFile(own_file, special_file)) {
+    return "it is a companion file of the database of " + special_name;
   }
-  if (plugin_name != "platform" && SameDatabaseFile(file_name, "platform.db")) {
-    return "it names the platform's database platform.db";
+  if (IsCompanionFile(special_file, own_file)) {
+    return "its companion file " + special_file + " is the database of " + special_name;
   }
   return std::string();
 }

@@ -13,13 +13,27 @@ std::string PluginNameProblem(const std::string& name);
 
 // `file_name` is the database file of `plugin_name` in the data directory, and
 // it is removed and created afresh: it must be a plain file name, not "." or
-// "..", and not one of the shared databases ("public.db", and "platform.db"
-// for any plug-in but "platform"; letter case is not told apart).
+// "..", not one of the shared databases ("public.db", and "platform.db" for
+// any plug-in but "platform") and not a companion file ("-wal", "-shm",
+// "-journal") of either. Letter case is not told apart.
 std::string DatabaseFileNameProblem(const std::string& file_name, const std::string& plugin_name);
 
-// True when the two database file names name the same file; letter case is
-// not told apart.
+// `own_file` is the database file that a run removes and creates afresh (with
+// its companions), and `special_file` the database of the special plug-in
+// `special_name`, which the run must leave alone: they must not be the same
+// file, and neither may be a companion file of the other. The problem is told
+// of `own_file`. Letter case is not told apart.
+std::string SpecialDatabaseProblem(const std::string& own_file, const std::string& special_file,
+                                   const std::string& special_name);
+
+// True when the two database file names name the same file; ASCII letter case
+// is not told apart.
 bool SameDatabaseFile(const std::string& a, const std::string& b);
+
+// True when `name` is a companion file of the database file `database`: its
+// name followed by "-wal", "-shm" or "-journal" (ASCII letter case not told
+// apart).
+bool IsCompanionFile(const std::string& name, const std::string& database);
 
 }  // namespace plinth
 

@@ -12,14 +12,19 @@ namespace plinth {
 namespace {
 
 // Reads the XML file at `path` (local code page) into `xml`. False, logged on
-// behalf of `function`, when the file cannot be read.
+// behalf of `function`, when the file cannot be read. A text that is not
+// well-formed XML is logged with the parser's reason and leaves `xml` empty,
+// so that the required values are missing.
 bool LoadXmlFile(const std::string& path, const std::string& function, proto::CXmlProto& xml) {
   std::string text;
   if (!CFileBak::ReadFile(text, path)) {
     PLINTH_LOG_AS(function, 6, "[%s]ReadFile fail, path = %s[%s(%d)]", path.c_str());
     return false;
   }
-  xml.Parse(std::move(text));
+  if (!xml.Parse(std::move(text))) {
+    PLINTH_LOG_AS(function, 6, "[%s]%s is not well-formed XML: %s[%s(%d)]", path.c_str(),
+                  xml.GetParseError().c_str());
+  }
   return true;
 }
 

@@ -101,6 +101,46 @@ const ConfigCase kConfigCases[] = {
                     f + "inv DBConfig.xml error[InitDBManager.cpp(*)]",
                     "ERROR " + kInit + "ReadSpecialPluginDBConfig fail[InitDBManager.cpp(*)]"};
      }},
+    {"DBConfigWithReferenceToNul",
+     [](const ProductTree& t) {
+       t.WriteDBConfig("inv", ProductTree::DBConfigBody("inv", "inv.db&#0;x"));
+     },
+     [](const ProductTree& t) {
+       const std::string f = "FATAL [plinth::CInitDBManager::ReadPluginDBConfig]";
+       return Lines{f + t.PluginFile("inv", "DBConfig.xml") +
+                        " is not well-formed XML: character reference to NUL at offset 117"
+                        "[InitDBManager.cpp(*)]",
+                    f + "inv DBConfig.xml error[InitDBManager.cpp(*)]",
+                    "ERROR " + kInit + "ReadPluginDBConfig fail, plugin inv[InitDBManager.cpp(*)]"};
+     }},
+    // "ProductA[1]" would read as the first ProductA element, "ProductA/SQLite/.."
+    // as a path of several steps: a product type names one element literally.
+    {"ProductTypeWithAnIndex",
+     [](const ProductTree& t) {
+       WriteInventory(t);
+       t.Write("product/Product.xml",
+               "<ProductDescription><Product>ProductA[1]</Product></ProductDescription>");
+     },
+     [](const ProductTree&) {
+       return Lines{
+           "FATAL [plinth::CInitDBManager::ReadPluginDBConfig]inv DBConfig.xml error"
+           "[InitDBManager.cpp(*)]",
+           "ERROR " + kInit + "ReadPluginDBConfig fail, plugin inv[InitDBManager.cpp(*)]"};
+     }},
+    {"ProductTypeWithASeparator",
+     [](const ProductTree& t) {
+       t.Write(t.PluginFile("inv", "DBConfig.xml"), "<DBConfig><Outer><ProductA><SQLite>" +
+                                                        ProductTree::DBConfigBody("inv", "inv.db") +
+                                                        "</SQLite></ProductA></Outer></DBConfig>");
+       t.Write("product/Product.xml",
+               "<ProductDescription><Product>Outer/ProductA</Product></ProductDescription>");
+     },
+     [](const ProductTree&) {
+       return Lines{
+           "FATAL [plinth::CInitDBManager::ReadPluginDBConfig]inv DBConfig.xml error"
+           "[InitDBManager.cpp(*)]",
+           "ERROR " + kInit + "ReadPluginDBConfig fail, plugin inv[InitDBManager.cpp(*)]"};
+     }},
     {"SQLiteConfigMissing",
      [](const ProductTree& t) {
        WriteInventory(t);
@@ -131,6 +171,183 @@ TEST_P(ConfigFailure, EndsWithErrCodeFive) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Config, ConfigFailure, ::testing::ValuesIn(kConfigCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A database file name that would make the run remove or overwrite another
+// database, or a file SQLite keeps beside one: the plug-in run, the plug-in
+// whose DBConfig.xml names `file`, and the lines from the refusal on.
+struct RefusedName {
+  const char* name;
+  const char* run;
+  const char* configured;
+  const char* file;
+  Lines lines;
+  friend void PrintTo(const RefusedName& c, std::ostream* os) { *os << c.name; }
+};
+
+const std::string kReadOwn = "FATAL [plinth::CInitDBManager::ReadPluginDBConfig]";
+const std::string kReadSpecial = "FATAL [plinth::CInitDBManager::ReadSpecialPluginDBConfig]";
+const std::string kAt = "[InitDBManager.cpp(*)]";
+
+const RefusedName kRefusedNames[] = {
+    {"CompanionOfEventDatabase",
+     "inv",
+     "inv",
+     "event.db-wal",
+     {kReadSpecial +
+          "inv SQLiteFileName \"event.db-wal\" refused: it is a companion file of the "
+          "database of event.s." +
+          kAt,
+      kReadSpecial + "inv DBConfig.xml error" + kAt,
+      "ERROR " + kInit + "ReadSpecialPluginDBConfig fail" + kAt}},
+    {"JournalOfEventDatabaseInOtherCase",
+     "inv",
+     "inv",
+     "EVENT.db-Journal",
+     {kReadSpecial +
+      "inv SQLiteFileName \"EVENT.db-Journal\" refused: it is a companion file of "
+      "the database of event.s." +
+      kAt}},
+    {"CompanionOfPublicDatabase",
+     "inv",
+     "inv",
+     "public.db-shm",
+     {kReadOwn +
+          "inv SQLiteFileName \"public.db-shm\" refused: it names a companion file of the "
+          "shared database public.db." +
+          kAt,
+      kReadOwn + "inv DBConfig.xml error" + kAt,
+      "ERROR " + kInit + "ReadPluginDBConfig fail, plugin inv" + kAt}},
+    {"CompanionOfPlatformDatabase",
+     "inv",
+     "inv",
+     "Platform.DB-journal",
+     {kReadOwn +
+      "inv SQLiteFileName \"Platform.DB-journal\" refused: it names a companion file "
+      "of the platform's database platform.db." +
+      kAt}},
+    {"PlatformsOwnCompanion",
+     "platform",
+     "platform",
+     "platform.db-wal",
+     {kReadOwn +
+          "platform SQLiteFileName \"platform.db-wal\" refused: it names a companion file "
+          "of the platform's database platform.db." +
+          kAt,
+      "ERROR " + kInit + "ReadPluginDBConfig fail, plugin platform" + kAt}},
+    {"PlatformOnACompanionOfEventDatabase",
+     "platform",
+     "platform",
+     "event.db-shm",
+     {kReadSpecial +
+      "platform SQLiteFileName \"event.db-shm\" refused: it is a companion file of "
+      "the database of event.s." +
+      kAt}},
+    {"EventDatabaseOnACompanionOfPublic",
+     "inv",
+     "event.s",
+     "public.db-wal",
+     {kReadSpecial +
+          "event.s SQLiteFileName \"public.db-wal\" refused: it names a companion file "
+          "of the shared database public.db." +
+          kAt,
+      kReadSpecial + "event.s DBConfig.xml error" + kAt}},
+    // inv's run would remove inv.db-wal with inv.db, and with it event.s's
+    // database.
+    {"EventDatabaseOnACompanionOfTheOwn",
+     "inv",
+     "event.s",
+     "inv.db-wal",
+     {kReadSpecial +
+          "inv SQLiteFileName \"inv.db\" refused: its companion file inv.db-wal is the "
+          "database of event.s." +
+          kAt,
+      kReadSpecial + "inv DBConfig.xml error" + kAt}},
+};
+
+class RefusedFileName : public ::testing::TestWithParam<RefusedName> {};
+
+// Each on a product the platform's run has built: the refusal comes before
+// anything is removed, and event.s's database still opens with the key.
+TEST_P(RefusedFileName, RemovesNothing) {
+  const RefusedName& c = GetParam();
+  ProductTree tree;
+  tree.Write(tree.ScriptFile("event.s", "create_tables.sql"),
+             "CREATE TABLE events(a); INSERT INTO events VALUES('kept');");
+  ASSERT_EQ(tree.Run({"platform"}).exit_code, 0);
+  WriteInventory(tree);
+  tree.WriteDBConfig(c.configured, ProductTree::DBConfigBody("x", c.file));
+  // The file the run would have removed, were it not refused.
+  tree.Write(tree.data_dir() + "/" + (std::string(c.configured) == "event.s" ? c.file : "inv.db"),
+             "precious");
+  const std::string before = DirectorySnapshot(tree.data_dir());
+
+  const RunResult run = tree.Run({c.run});
+  EXPECT_EQ(run.exit_code, 1);
+  Lines expected = c.lines;
+  expected.push_back("ERROR [main]" + std::string(c.run) + " plugin Init FAILED.err_code:5." +
+                     "[main.cpp(*)]");
+  EXPECT_TRUE(InOrder(run, expected));
+  EXPECT_EQ(DirectorySnapshot(tree.data_dir()), before);
+  EXPECT_EQ(tree.Query("event.db", "SELECT a FROM events;"), "kept\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Config, RefusedFileName, ::testing::ValuesIn(kRefusedNames),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A SQLiteConfig.xml that is not well-formed XML, as a power loss or a cut
+// copy leaves it, would give no key and unencrypted databases: the run fails.
+struct UnparsableText {
+  const char* name;
+  std::string text;
+  std::string reason;
+  friend void PrintTo(const UnparsableText& c, std::ostream* os) { *os << c.name; }
+};
+
+const std::string kKeyElement = std::string("<Configs><Config PRAGMA=\"key\" VALUE=\"") + kKey;
+
+const UnparsableText kUnparsableSettings[] = {
+    {"CutAfterTheKey", kKeyElement + "\"/>", "Start-end tags mismatch at offset 57"},
+    {"CutInsideTheKey", kKeyElement, "Error parsing element attribute at offset 37"},
+    {"NulBytesOnly", std::string(4096, '\0'), "NUL character at offset 0"},
+    {"NulBytesAfterTheText", kKeyElement + "\"/></Configs>" + std::string(512, '\0'),
+     "NUL character at offset 68"},
+    {"NulByteInTheKey", kKeyElement + std::string(1, '\0') + "\"/></Configs>",
+     "NUL character at offset 55"},
+    {"ReferenceToNulInTheKey", kKeyElement + "&#0;\"/></Configs>",
+     "character reference to NUL at offset 55"},
+    {"ReferenceToNulFirst", "<Configs><Config PRAGMA=\"key\" VALUE=\"&#x000;x\"/></Configs>",
+     "character reference to NUL at offset 37"},
+    {"ReferenceThatWrapsToNul",
+     "<Configs><Config PRAGMA=\"cache_size\" VALUE=\"&#4294967296;\"/></Configs>",
+     "character reference to NUL at offset 44"},
+    {"ReferenceToNulInAName",
+     "<Configs><Config PRAGMA=\"journal_mode&#00;x\" VALUE=\"WAL\"/></Configs>",
+     "character reference to NUL at offset 37"},
+    {"TextAfterTheRoot", kKeyElement + "\"/></Configs>\njunk", "text outside the root element"},
+    {"NotXml", "key=secret\n", "text outside the root element"},
+};
+
+class UnparsableSQLiteConfig : public ::testing::TestWithParam<UnparsableText> {};
+
+TEST_P(UnparsableSQLiteConfig, FailsTheRun) {
+  ProductTree tree;
+  const std::string path = tree.bin_dir() + "/META_INFO/SQLiteConf/SQLiteConfig.xml";
+  tree.Write(path, GetParam().text);
+  const RunResult run = tree.Run({"platform"});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_TRUE(InOrder(
+      run, {"FATAL [plinth::CInitDBManager::ReadSQLiteConfig]" + path +
+                " is not well-formed XML: " + GetParam().reason + kAt,
+            "ERROR " + kInit + "ReadSQLiteConfig fail" + kAt,
+            "ERROR [plinth::CExecuteInit::ExecInitDB]manager init failed![ExecuteInit.cpp(*)]",
+            "ERROR [main]platform plugin Init FAILED.err_code:5.[main.cpp(*)]"}));
+  EXPECT_EQ(run.Find("cnt config in SQLiteConfig.xml"), -1);
+  EXPECT_TRUE(NowhereInOutput(run, kKey));
+  EXPECT_FALSE(tree.Exists(tree.data_dir()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Config, UnparsableSQLiteConfig, ::testing::ValuesIn(kUnparsableSettings),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Config, RefusedFileNameRemovesNothing) {

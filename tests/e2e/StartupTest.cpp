@@ -165,6 +165,19 @@ const SettingsCase kSettingsCases[] = {
        return Lines{"INFO " + kSetup + "s_db_data_dir_: [ToolSetup.cpp(*)]",
                     "FATAL " + kSetup + "data path empty.[ToolSetup.cpp(*)]"};
      }},
+    {"SettingsWithReferenceToNul",
+     [](const ProductTree& t) {
+       t.Write(SettingsPath(t), "<Configs><SQLiteDataPath>&#0;" + t.data_dir() +
+                                    "</SQLiteDataPath><SYSPath>" + t.sys_dir() +
+                                    "</SYSPath></Configs>");
+     },
+     [](const ProductTree& t) {
+       return Lines{"FATAL " + kSetup + SettingsPath(t) +
+                        " is not well-formed XML: character reference to NUL at offset 25"
+                        "[ToolSetup.cpp(*)]",
+                    "INFO " + kSetup + "s_db_data_dir_: [ToolSetup.cpp(*)]",
+                    "FATAL " + kSetup + "data path empty.[ToolSetup.cpp(*)]"};
+     }},
     {"DataPathMissing",
      [](const ProductTree& t) {
        t.Write(SettingsPath(t), "<Configs><SYSPath>" + t.sys_dir() + "</SYSPath></Configs>");
@@ -188,6 +201,19 @@ const SettingsCase kSettingsCases[] = {
        return Lines{"INFO " + kSetup + "s_sys_path_: " + t.sys_dir() + "[ToolSetup.cpp(*)]",
                     "FATAL " + kSetup + "ReadFile fail, path = " + t.sys_dir() +
                         "/../Product.xml[ToolSetup.cpp(*)]"};
+     }},
+    {"ProductTypeWithNulByte",
+     [](const ProductTree& t) {
+       t.Write("product/Product.xml", std::string("<ProductDescription><Product>ProductA\0B"
+                                                  "</Product></ProductDescription>",
+                                                  70));
+     },
+     [](const ProductTree& t) {
+       return Lines{"FATAL " + kSetup + t.sys_dir() +
+                        "/../Product.xml is not well-formed XML: NUL character at offset 37"
+                        "[ToolSetup.cpp(*)]",
+                    "INFO " + kSetup + "s_product_type: [ToolSetup.cpp(*)]",
+                    "FATAL " + kSetup + "Product type empty.[ToolSetup.cpp(*)]"};
      }},
     {"ProductTypeMissing",
      [](const ProductTree& t) {

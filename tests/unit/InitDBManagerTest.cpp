@@ -273,9 +273,10 @@ TEST_F(ManagerTest, KeySettings) {
   }
 }
 
-TEST_F(ManagerTest, SettingsFileThatIsNotXmlGivesNoSettings) {
-  tree_.Write(tree_.bin_dir() + "/META_INFO/SQLiteConf/SQLiteConfig.xml", "<Configs><Config");
-  ASSERT_TRUE(peer_.ReadSQLiteConfig());
+TEST_F(ManagerTest, SettingsFileThatIsNotXmlIsRefused) {
+  tree_.Write(tree_.bin_dir() + "/META_INFO/SQLiteConf/SQLiteConfig.xml",
+              "<Configs><Config PRAGMA=\"key\" VALUE=\"k\"/>");
+  EXPECT_FALSE(peer_.ReadSQLiteConfig());
   EXPECT_TRUE(peer_.sqlite_config().empty());
   EXPECT_FALSE(peer_.need_encrypt());
 }

@@ -40,9 +40,49 @@ TEST(DatabaseFileNameProblem, RefusesPathsAndSharedDatabases) {
       {"PUBLIC.db", "platform", "it names the shared database public.db"},
       {"platform.db", "inventory", "it names the platform's database platform.db"},
       {"Platform.DB", "event.s", "it names the platform's database platform.db"},
+      // Companion files of the shared databases, for every plug-in.
+      {"public.db-wal", "inventory", "it names a companion file of the shared database public.db"},
+      {"PUBLIC.DB-SHM", "platform", "it names a companion file of the shared database public.db"},
+      {"public.db-Journal", "event.s",
+       "it names a companion file of the shared database public.db"},
+      {"platform.db-wal", "platform",
+       "it names a companion file of the platform's database platform.db"},
+      {"platform.db-journal", "inventory",
+       "it names a companion file of the platform's database platform.db"},
+      // Names that only resemble one.
+      {"public.db-wal2", "inventory", ""},
+      {"public.db-", "inventory", ""},
+      {"public.dbwal", "inventory", ""},
+      {"-wal", "inventory", ""},
+      {"inventory.db-wal", "inventory", ""},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(DatabaseFileNameProblem(c.file, c.plugin), c.problem) << c.file << " " << c.plugin;
+  }
+}
+
+TEST(SpecialDatabaseProblem, RefusesTheSameFileAndCompanionsEitherWay) {
+  const struct {
+    const char* own;
+    const char* special;
+    const char* problem;
+  } cases[] = {
+      {"inv.db", "event.db", ""},
+      {"inv.db", "inv.db2", ""},
+      {"inv.db-wal2", "inv.db", ""},
+      // Letter case is told apart only for ASCII letters, whatever the locale.
+      {"\xC9vent.db", "\xE9vent.db", ""},
+      {"event.db", "event.db", "it is the database of event.s"},
+      {"Event.DB", "event.db", "it is the database of event.s"},
+      {"event.db-wal", "event.db", "it is a companion file of the database of event.s"},
+      {"EVENT.db-shm", "event.db", "it is a companion file of the database of event.s"},
+      {"event.db-journal", "Event.db", "it is a companion file of the database of event.s"},
+      {"inv.db", "inv.db-wal", "its companion file inv.db-wal is the database of event.s"},
+      {"inv.db", "INV.DB-JOURNAL", "its companion file INV.DB-JOURNAL is the database of event.s"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SpecialDatabaseProblem(c.own, c.special, "event.s"), c.problem)
+        << c.own << " " << c.special;
   }
 }
 
