@@ -58,15 +58,22 @@ bool ExistsQuietly(const std::string& path) {
   return boost::filesystem::exists(path, ec);
 }
 
+// Whether an existence test looks through a symbolic link at the path, to what
+// it points to, or at the path itself (a link, dangling or not, exists).
+enum class Links { kFollow, kDoNotFollow };
+
 // Sets `exists` to whether something exists at `path`. False, logged on behalf
-// of `function`, when that cannot be told (an error other than absence).
-bool TellExists(const std::string& path, const std::string& function, bool& exists) {
+// of `function`, when that cannot be told (an error other than absence, such
+// as a denied directory or a loop of links).
+bool TellExists(const std::string& path, Links links, const std::string& function, bool& exists) {
   boost::system::error_code ec;
-  const boost::filesystem::file_status status = boost::filesystem::status(path, ec);
+  const boost::filesystem::file_status status = links == Links::kFollow
+                                                    ? boost::filesystem::status(path, ec)
+                                                    : boost::filesystem::symlink_status(path, ec);
   exists = boost::filesystem::exists(status);
   // Absence is an answer; status_error means the question has none.
   if (status.type() != boost::filesystem::status_error) return true;
-  PLINTH_LOG_AS(function, 6, "[%s]cannot tell whether %s exists,errinfo:%s[%s(%d)]", path.c_str(),
+  PLINTH_LOG_AS(function, 5, "[%s]cannot tell whether %s exists,errinfo:%s[%s(%d)]", path.c_str(),
                 ec.message().c_str());
   return false;
 }
@@ -327,7 +334,9 @@ void LogRemovalNotice(DatabasePart part, const std::string& file_name,
 }
 
 // Removes the database file at `path` (named `file_name` in messages) and its
-// "-shm" and "-wal" companions, where they exist.
+// "-shm" and "-wal" companions, where they exist. Each path is looked at
+// itself: a symbolic link there, dangling or not, is removed as a link, so the
+// fresh file is a regular file in the data directory.
 bool RemoveOldDatabase(const std::string& path, const std::string& file_name,
                        const std::string& function) {
   const std::pair<DatabasePart, std::string> parts[] = {{DatabasePart::kFile, path},
@@ -335,7 +344,7 @@ bool RemoveOldDatabase(const std::string& path, const std::string& file_name,
                                                         {DatabasePart::kWal, path + "-wal"}};
   for (const auto& [part, file] : parts) {
     bool exists = false;
-    if (!TellExists(file, function, exists)) return false;
+    if (!TellExists(file, Links::kDoNotFollow, function, exists)) return false;
     if (!exists) continue;
     LogRemovalNotice(part, file_name, function);
     boost::system::error_code ec;
@@ -372,29 +381,40 @@ bool RunScript(sqlite3* conn, const std::string& path, const std::string& functi
   return true;
 }
 
-// Runs the plug-in's create_tables.sql and init_data.sql of `scripts_dir`
-// (UTF-8, ending with a separator) on `conn`; a missing one is skipped with a
-// notice.
+// Runs the plug-in's script `name` of `scripts_dir` (UTF-8, ending with a
+// separator) on `conn` when it exists; a missing one is skipped with
+// `log_missing`. False when its existence cannot be told, or it fails (logged
+// with `log_failure`).
+template <typename LogMissing, typename LogFailure>
+bool RunOwnScript(sqlite3* conn, const std::string& scripts_dir, const char* name,
+                  const std::string& function, LogMissing log_missing, LogFailure log_failure) {
+  const std::string path = UTF82Local(scripts_dir + name);
+  bool exists = false;
+  if (!TellExists(path, Links::kFollow, function, exists)) return false;
+  if (!exists) {
+    log_missing();
+    return true;
+  }
+  return RunScript(conn, path, function, log_failure);
+}
+
+// Runs the plug-in's create_tables.sql and init_data.sql of `scripts_dir` on
+// `conn`; a missing one is skipped with a notice.
 bool RunOwnScripts(sqlite3* conn, const std::string& scripts_dir, const std::string& function) {
-  const std::string create_tables = UTF82Local(scripts_dir + "create_tables.sql");
-  if (!ExistsQuietly(create_tables)) {
-    PLINTH_LOG_AS(function, 4, "[%s]Not exists create_tables.sql[%s(%d)]");
-  } else if (!RunScript(conn, create_tables, function, [&](const SqliteError& e) {
+  return RunOwnScript(
+             conn, scripts_dir, "create_tables.sql", function,
+             [&] { PLINTH_LOG_AS(function, 4, "[%s]Not exists create_tables.sql[%s(%d)]"); },
+             [&](const SqliteError& e) {
                PLINTH_LOG_AS(function, 5, "[%s]create_table fail,errorcode:%d,errinfo:%s[%s(%d)]",
                              e.code, e.text.c_str());
-             })) {
-    return false;
-  }
-  const std::string init_data = UTF82Local(scripts_dir + "init_data.sql");
-  if (!ExistsQuietly(init_data)) {
-    PLINTH_LOG_AS(function, 4, "[%s]Not exists init_data.sql[%s(%d)]");
-  } else if (!RunScript(conn, init_data, function, [&](const SqliteError& e) {
+             }) &&
+         RunOwnScript(
+             conn, scripts_dir, "init_data.sql", function,
+             [&] { PLINTH_LOG_AS(function, 4, "[%s]Not exists init_data.sql[%s(%d)]"); },
+             [&](const SqliteError& e) {
                PLINTH_LOG_AS(function, 5, "[%s]init_data fail,errorcode:%d,errinfo:%s[%s(%d)]",
                              e.code, e.text.c_str());
-             })) {
-    return false;
-  }
-  return true;
+             });
 }
 
 // Runs, for each connection of `conns` in name order, the scripts that
@@ -413,7 +433,9 @@ bool RunScriptsForOtherPlugins(const std::map<std::string, sqlite3*>& conns,
       return false;
     }
     for (const std::string& script : listed->second) {
-      if (!ExistsQuietly(script)) {
+      bool exists = false;
+      if (!TellExists(script, Links::kFollow, function, exists)) return false;
+      if (!exists) {
         PLINTH_LOG_AS(function, 5, "[%s]Not exists sql file!%s[%s(%d)]", script.c_str());
         return false;
       }
@@ -672,7 +694,7 @@ bool CInitDBManager::CreateDataDir() {
   const std::string function = PLINTH_FUNCTION;
   const std::string data_dir = CToolSetup::GetInstance()->GetDBDataDir();
   bool exists = false;
-  if (!TellExists(data_dir, function, exists)) return false;
+  if (!TellExists(data_dir, Links::kFollow, function, exists)) return false;
   if (exists) {
     PLINTH_LOG(3, "[%s]data_path aleady exists.[%s(%d)]");
     return true;

@@ -3,11 +3,15 @@
 // extension libraries, old files, scripts and the data directory.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "e2e/Harness.h"
 #include "e2e/TestUtil.h"
 
 namespace plinth_e2e {
 namespace {
+
+namespace fs = std::filesystem;
 
 const std::string kCreate = "[plinth::CInitDBManager::CreateSQLiteDBFile]";
 const std::string kPublic = "[plinth::CInitDBManager::CreatePublicSQLiteDBFile]";
@@ -314,6 +318,65 @@ TEST(Build, OldFilesAreReplaced) {
                             "INFO " + kPublic + "public.db dir_wal aleady exists remove." + kAt}));
 }
 
+// A symbolic link where the database or a companion of it will be: the run
+// removes the link itself and creates a regular file in the data directory,
+// and what the link points to stays as it was.
+struct LinkCase {
+  const char* name;
+  const char* run;
+  const char* file;    // in the data directory
+  const char* target;  // relative to the tree's root; "" for the link itself
+  bool target_exists;
+  std::string notice;
+  friend void PrintTo(const LinkCase& c, std::ostream* os) { *os << c.name; }
+};
+
+const LinkCase kLinkCases[] = {
+    {"DanglingLinkAsTheDatabase", "inv", "inv.db", "outside/inv.db", false,
+     "INFO " + kCreate + "inv.db aleady exists remove." + kAt},
+    {"LinkToAFileOutside", "inv", "inv.db", "outside/precious", true,
+     "INFO " + kCreate + "inv.db aleady exists remove." + kAt},
+    {"LinkToItself", "inv", "inv.db", "", false,
+     "INFO " + kCreate + "inv.db aleady exists remove." + kAt},
+    {"DanglingLinkAsTheWriteAheadLog", "inv", "inv.db-wal", "outside/inv.db-wal", false,
+     "INFO " + kCreate + "inv.db dir_wal aleady exists remove." + kAt},
+    {"LinkToAFileOutsideAsTheSharedMemory", "inv", "inv.db-shm", "outside/precious", true,
+     "INFO " + kCreate + "inv.db dir_shm aleady exists remove." + kAt},
+    {"DanglingLinkAsThePublicDatabase", "platform", "public.db", "outside/public.db", false,
+     "INFO " + kPublic + "public.db aleady exists remove." + kAt},
+};
+
+class LinkAtDatabasePath : public ::testing::TestWithParam<LinkCase> {};
+
+TEST_P(LinkAtDatabasePath, IsReplacedByARegularFile) {
+  const LinkCase& c = GetParam();
+  ProductTree tree;
+  // In WAL mode SQLite opens the -wal and -shm files too.
+  tree.WriteSQLiteConfig({{"key", kKey}, {"journal_mode", "WAL"}});
+  AddInventory(tree);
+  const std::string link = tree.data_dir() + "/" + c.file;
+  const std::string target = *c.target != '\0' ? tree.Path(c.target) : link;
+  if (c.target_exists) tree.Write(target, "precious");
+  fs::create_directories(tree.data_dir());
+  fs::create_symlink(target, link);
+
+  const RunResult run = tree.Run({c.run});
+  ASSERT_EQ(run.exit_code, 0) << run.Dump();
+  EXPECT_TRUE(run.Has(c.notice)) << run.Dump();
+  EXPECT_NE(fs::symlink_status(link).type(), fs::file_type::symlink);
+  if (c.target_exists) {
+    EXPECT_EQ(tree.Read(target), "precious");
+  } else if (target != link) {
+    EXPECT_FALSE(tree.Exists(target));
+  }
+  const std::string database = std::string(c.run) == "inv" ? "inv.db" : "public.db";
+  EXPECT_EQ(fs::symlink_status(tree.data_dir() + "/" + database).type(), fs::file_type::regular);
+  EXPECT_EQ(tree.Query(database, "SELECT count(*) >= 0 FROM sqlite_master;"), "1\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Build, LinkAtDatabasePath, ::testing::ValuesIn(kLinkCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST(Build, RemovalThatFailsStopsTheRun) {
   ProductTree tree;
   AddInventory(tree);
@@ -425,6 +488,34 @@ TEST_P(Script, Outcome) {
 
 INSTANTIATE_TEST_SUITE_P(Build, Script, ::testing::ValuesIn(kScriptCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A script whose existence cannot be told (here a link to itself: a loop)
+// is not taken for a missing one: the build fails.
+TEST(Build, ScriptWhoseExistenceCannotBeTold) {
+  const struct {
+    const char* name;  // below the plug-in's scripts directory, or the system directory
+    bool for_event;
+    const char* not_logged;  // the notice of a missing script
+  } cases[] = {{"create_tables.sql", false, "Not exists create_tables.sql"},
+               {"init_data.sql", false, "Not exists init_data.sql"},
+               {"META_INFO/inv/ev.sql", true, "Not exists sql file!"}};
+  for (const auto& c : cases) {
+    ProductTree tree;
+    AddInventory(tree, c.for_event ? EventScripts("<Path>META_INFO/inv/ev.sql</Path>") : "");
+    ASSERT_EQ(tree.Run({"platform"}).exit_code, 0);
+    const std::string script =
+        c.for_event ? tree.sys_dir() + "/" + c.name : tree.ScriptFile("inv", c.name);
+    fs::create_directories(fs::path(script).parent_path());
+    fs::create_symlink(script, script);
+    const RunResult run = tree.Run({"inv"});
+    EXPECT_EQ(run.exit_code, 1) << c.name;
+    EXPECT_TRUE(InOrder(run, {"ERROR " + kScripts + "cannot tell whether " + script +
+                                  " exists,errinfo:Too many levels of symbolic links" + kAt,
+                              "ERROR " + kRun + "SQLiteDBInit fail" + kAt, kFailed5}))
+        << c.name;
+    EXPECT_EQ(run.Find(c.not_logged), -1) << c.name;
+  }
+}
 
 TEST(Build, PlatformScriptsThatMustExist) {
   ProductTree no_version;
