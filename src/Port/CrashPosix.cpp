@@ -219,7 +219,7 @@ void OnFatalSignal(int sig, siginfo_t* info, void*) {
     FixedText path;
     ReportPath(t, &path);
     if (!path.truncated()) {
-      fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+      fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
     }
   }
   if (fd >= 0) {
@@ -242,15 +242,32 @@ void InitProgramName() {
   std::memcpy(g_crash.program, name.c_str(), name.size() + 1);
 }
 
+// Skips `count` decimal digits at `*p` (at least one when `count` is 0, any
+// number then). False when they are not there.
+bool SkipDigits(const char** p, std::size_t count) {
+  const char* start = *p;
+  while (**p >= '0' && **p <= '9' && (count == 0 || static_cast<std::size_t>(*p - start) < count)) {
+    ++*p;
+  }
+  const auto skipped = static_cast<std::size_t>(*p - start);
+  return count == 0 ? skipped > 0 : skipped == count;
+}
+
+// True when `name` is one of our own reports, exactly as ReportPath names
+// them: "<program>_<yyyymmddHHMMSS>_<pid>.dmp". Other files ending in ".dmp"
+// belong to someone else and are never counted or removed.
 bool IsReportName(const char* name) {
-  const std::size_t len = std::strlen(name);
-  const std::size_t suffix = sizeof kReportSuffix - 1;
-  return len > suffix && std::strcmp(name + len - suffix, kReportSuffix) == 0;
+  const std::size_t program = std::strlen(g_crash.program);
+  if (std::strncmp(name, g_crash.program, program) != 0 || name[program] != '_') return false;
+  const char* p = name + program + 1;
+  if (!SkipDigits(&p, 14) || *p++ != '_' || !SkipDigits(&p, 0)) return false;
+  return std::strcmp(p, kReportSuffix) == 0;
 }
 
 // Counts the report files of the report directory into `g_crash` and keeps
 // the names of the oldest kMaxKnownReports of them, oldest first.
 void ScanReports() {
+  InitProgramName();
   g_crash.report_count = 0;
   g_crash.known = 0;
   if (g_crash.dir[0] == '\0') return;
