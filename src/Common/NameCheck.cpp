@@ -40,7 +40,13 @@ bool IsCompanionFile(const std::string& name, const std::string& database) {
                      [&](const char* suffix) { return SameDatabaseFile(name, database + suffix); });
 }
 
-std::string PluginNameProblem(const std::string& name) { return PathComponentProblem(name); }
+std::string PluginNameProblem(const std::string& name) {
+  std::string problem = PathComponentProblem(name);
+  if (!problem.empty()) return problem;
+  const auto control = [](unsigned char c) { return c < 0x20 || c == 0x7f; };
+  if (std::any_of(name.begin(), name.end(), control)) return "it contains a control character";
+  return std::string();
+}
 
 std::string DatabaseFileNameProblem(const std::string& file_name, const std::string& plugin_name) {
   std::string problem = PathComponentProblem(file_name);

@@ -21,15 +21,26 @@ namespace details {
 // Writes one log line at `level` (1 TRACE, 2 DEBUG, 3 INFO, 4 WARN, 5 ERROR,
 // 6 FATAL) to the logger named `module`. `format` is printf-style. Before the
 // logger is configured, and when configuration failed, the line goes to
-// standard error.
+// standard error as "LEVEL module - message"; a line that cannot be written
+// there is dropped without ending the process.
+//
+// A message is always one line: its control characters (bytes below 0x20, and
+// 0x7F) are written as escapes, a line feed as \n, a carriage return as \r, a
+// tab as \t and any other as \x followed by two lower-case hex digits (\x1b).
+// A backslash itself is written as it is, so the escaped text is meant for
+// reading, not for turning back.
 void VexaFormatLog(int level, const char* module, const char* format, ...)
     QUILL_PRINTF_FORMAT(3, 4);
 
 class CLog {
  public:
-  // Configures logging from the log4cxx properties file at `path`. When the
-  // file cannot be read, or it gives the loggers no destination, a line on
-  // standard error says so and log lines keep going to standard error.
+  // Configures logging from the log4cxx properties file at `path`. The lines
+  // keep going to standard error, after one line there that says why, when the
+  // file is missing, cannot be read or is not a regular file (a FIFO, a
+  // device, a directory: it is never opened in a way that could block), when
+  // log4cxx refuses it, when it gives the logger "PLINTH" no appender (its
+  // own, or an ancestor's as log4cxx routes lines), or when one of those
+  // appenders cannot write (a file appender whose file could not be opened).
   void InitLog(const std::string& path);
 };
 

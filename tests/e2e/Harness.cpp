@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sqlcipher/sqlite3.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -41,6 +42,26 @@ bool DrainPipe(int fd, std::string& out, std::chrono::steady_clock::time_point d
     if (n <= 0) return true;
     out.append(buf, static_cast<std::size_t>(n));
   }
+}
+
+// Waits until process `pid` has ended (without reaping it) or `deadline`
+// has passed; false on timeout.
+bool AwaitExit(pid_t pid, std::chrono::steady_clock::time_point deadline) {
+  const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+  if (pidfd < 0) throw std::runtime_error("pidfd_open failed");
+  bool ended = false;
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) break;
+    pollfd p{pidfd, POLLIN, 0};
+    const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
+    if (ready < 0 && errno == EINTR) continue;
+    ended = ready > 0;
+    break;
+  }
+  ::close(pidfd);
+  return ended;
 }
 
 }  // namespace
@@ -96,6 +117,17 @@ int RunResult::Find(const std::string& part) const {
     if (log[i].message.find(part) != std::string::npos) return static_cast<int>(i);
   }
   return -1;
+}
+
+std::vector<std::string> RunResult::StderrLines() const {
+  std::vector<std::string> lines;
+  for (std::size_t pos = 0; pos < std_err.size();) {
+    std::size_t end = std_err.find('\n', pos);
+    if (end == std::string::npos) end = std_err.size();
+    lines.push_back(WithoutLineNumber(std_err.substr(pos, end - pos)));
+    pos = end + 1;
+  }
+  return lines;
 }
 
 bool RunResult::Has(const std::string& line) const {
@@ -243,8 +275,20 @@ std::string ProductTree::Query(const std::string& path, const std::string& sql,
 
 RunResult ProductTree::Run(const std::vector<std::string>& args,
                            const std::vector<std::string>& extra_env) const {
-  const std::string binary = bin_dir_ + "/Plinth";
+  RunOptions options;
+  options.extra_env = extra_env;
+  return Run(args, options);
+}
+
+RunResult ProductTree::Run(const std::vector<std::string>& args, const RunOptions& options) const {
+  const std::string binary =
+      options.working_directory >= 0 ? options.program : bin_dir_ + "/Plinth";
+  const std::string limit = "--as=" + std::to_string(options.address_space_limit);
   std::vector<char*> argv;
+  if (options.address_space_limit > 0) {
+    for (const char* word : {"prlimit", limit.c_str(), "--"})
+      argv.push_back(const_cast<char*>(word));
+  }
   argv.push_back(const_cast<char*>(binary.c_str()));
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
@@ -255,33 +299,41 @@ RunResult ProductTree::Run(const std::vector<std::string>& args,
     if (std::strncmp(*e, "TMPDIR=", 7) != 0) envp.push_back(*e);
   }
   envp.push_back(const_cast<char*>(tmpdir.c_str()));
-  for (const std::string& entry : extra_env) envp.push_back(const_cast<char*>(entry.c_str()));
+  for (const std::string& entry : options.extra_env) {
+    envp.push_back(const_cast<char*>(entry.c_str()));
+  }
   envp.push_back(nullptr);
 
   int err_pipe[2];
   if (::pipe2(err_pipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe2 failed");
+  if (options.stderr_reader_gone) ::close(err_pipe[0]);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
+  if (options.working_directory >= 0) {
+    posix_spawn_file_actions_addfchdir_np(&actions, options.working_directory);
+  }
   pid_t pid = 0;
-  const int spawned =
-      posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), envp.data());
+  const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   ::close(err_pipe[1]);
   if (spawned != 0) {
-    ::close(err_pipe[0]);
-    throw std::runtime_error("cannot start " + binary + ": " + std::strerror(spawned));
+    if (!options.stderr_reader_gone) ::close(err_pipe[0]);
+    throw std::runtime_error(std::string("cannot start ") + argv[0] + ": " +
+                             std::strerror(spawned));
   }
 
   RunResult result;
   const auto deadline = std::chrono::steady_clock::now() + kRunTimeout;
-  if (!DrainPipe(err_pipe[0], result.std_err, deadline)) {
-    result.timed_out = true;
-    ::kill(pid, SIGKILL);
+  if (options.stderr_reader_gone) {
+    result.timed_out = !AwaitExit(pid, deadline);
+  } else {
+    result.timed_out = !DrainPipe(err_pipe[0], result.std_err, deadline);
+    ::close(err_pipe[0]);
   }
-  ::close(err_pipe[0]);
+  if (result.timed_out) ::kill(pid, SIGKILL);
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }

@@ -66,8 +66,27 @@ struct RunResult {
   int Find(const std::string& part) const;
   // True when a line reads `line` in the form of Lines().
   bool Has(const std::string& line) const;
+  // Standard error as lines, with the line number of a closing "[file(line)]"
+  // written as "*".
+  std::vector<std::string> StderrLines() const;
   // The whole log as "LEVEL message" lines, for failure output.
   std::string Dump() const;
+};
+
+// How ProductTree::Run starts the binary, besides the defaults.
+struct RunOptions {
+  // "NAME=value" entries added to the environment.
+  std::vector<std::string> extra_env;
+  // Standard error is a pipe whose reader has closed it before the start:
+  // every write there fails (EPIPE, or death by SIGPIPE). std_err stays empty.
+  bool stderr_reader_gone = false;
+  // Above 0: the address space of the run is limited to this many bytes
+  // (through util-linux's prlimit).
+  unsigned long long address_space_limit = 0;
+  // At or above 0: a directory descriptor the run starts in, and `program`
+  // the binary to start, relative to it (instead of the tree's bin/Plinth).
+  int working_directory = -1;
+  std::string program;
 };
 
 class ProductTree {
@@ -127,6 +146,7 @@ class ProductTree {
   // ("NAME=value" entries); waits at most 120 s.
   RunResult Run(const std::vector<std::string>& args,
                 const std::vector<std::string>& extra_env = {}) const;
+  RunResult Run(const std::vector<std::string>& args, const RunOptions& options) const;
 
  private:
   std::string Absolute(const std::string& path) const;

@@ -50,5 +50,14 @@ TEST(PlinthLog, LevelsMapToLog4cxxLevels) {
   EXPECT_EQ(capture.Lines(), expected);
 }
 
+TEST(PlinthLog, ControlCharactersAreEscapedAndTheLineStaysOne) {
+  plinth_test::LogCapture capture;
+  Quill::Base::details::VexaFormatLog(3, "PLINTH", "[%s]name %s[%s(%d)]", "f",
+                                      "a\nINFO forged\r\t\x01\x1b[0m\x7f \\n \xc3\xa9", "x.cpp", 1);
+  const std::vector<plinth_test::LogLine> expected = {
+      {"INFO", "[f]name a\\nINFO forged\\r\\t\\x01\\x1b[0m\\x7f \\n \xc3\xa9[x.cpp(1)]"}};
+  EXPECT_EQ(capture.Lines(), expected);
+}
+
 }  // namespace
 }  // namespace plinth

@@ -19,6 +19,12 @@ TEST(PluginNameProblem, RefusesNamesThatLeaveTheirDirectory) {
       {"/", "it contains a path separator"},
       {".", "it is \".\" or \"..\""},
       {"..", "it is \".\" or \"..\""},
+      {"in\nINFO forged", "it contains a control character"},
+      {"tab\t", "it contains a control character"},
+      {"\x01", "it contains a control character"},
+      {"del\x7f", "it contains a control character"},
+      {"\x1f", "it contains a control character"},
+      {"caf\xc3\xa9 \x80", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(PluginNameProblem(c.name), c.problem) << c.name;
 }

@@ -1,0 +1,126 @@
+// The log configuration through the real binary: which properties files are
+// used, and that every other one sends the lines to standard error after one
+// line that says why, without ever blocking.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+
+#include "e2e/Harness.h"
+#include "e2e/TestUtil.h"
+
+namespace plinth_e2e {
+namespace {
+
+// The definition of the appender "file", writing "LEVEL message" lines to
+// `path`.
+std::string FileAppender(const std::string& path) {
+  return "log4j.appender.file=org.apache.log4j.FileAppender\n"
+         "log4j.appender.file.File=" +
+         path +
+         "\n"
+         "log4j.appender.file.layout=org.apache.log4j.PatternLayout\n"
+         "log4j.appender.file.layout.ConversionPattern=%p %m%n\n";
+}
+
+struct LogConfigCase {
+  const char* name;
+  // Puts the properties file (or something else) at `path`.
+  std::function<void(const ProductTree&, const std::string& path)> place;
+  // Why the file is not used; empty when the lines go to the log file.
+  std::function<std::string(const ProductTree&)> problem;
+  friend void PrintTo(const LogConfigCase& c, std::ostream* os) { *os << c.name; }
+};
+
+std::function<std::string(const ProductTree&)> Problem(const std::string& text) {
+  return [text](const ProductTree&) { return text; };
+}
+
+const std::string kNoAppender = "it gives the logger PLINTH (and its ancestors) no appender";
+
+const LogConfigCase kLogConfigCases[] = {
+    {"OnlyThePlinthLoggerHasAnAppender",
+     [](const ProductTree& t, const std::string& path) {
+       t.Write(path, "log4j.rootLogger=INFO\nlog4j.logger.PLINTH=INFO, file\n" +
+                         FileAppender(t.Path("plinth.log")));
+     },
+     Problem("")},
+    {"NoAppenderAnywhere",
+     [](const ProductTree& t, const std::string& path) {
+       t.Write(path, "log4j.rootLogger=INFO\n");
+     },
+     Problem(kNoAppender)},
+    {"RootsAppenderCutOffByAdditivity",
+     [](const ProductTree& t, const std::string& path) {
+       t.Write(path,
+               "log4j.rootLogger=INFO, file\nlog4j.logger.PLINTH=INFO\n"
+               "log4j.additivity.PLINTH=false\n" +
+                   FileAppender(t.Path("plinth.log")));
+     },
+     Problem(kNoAppender)},
+    {"AppenderFileCannotBeOpened",
+     [](const ProductTree& t, const std::string& path) {
+       t.Write("plain-file", "");
+       t.Write(path,
+               "log4j.rootLogger=INFO, file\n" + FileAppender(t.Path("plain-file/plinth.log")));
+     },
+     [](const ProductTree& t) {
+       return "its appender file cannot open its file \"" + t.Path("plain-file/plinth.log") + "\"";
+     }},
+    {"Missing", [](const ProductTree& t, const std::string& path) { t.Remove(path); },
+     Problem("No such file or directory")},
+    {"Directory",
+     [](const ProductTree& t, const std::string& path) {
+       t.Remove(path);
+       t.Write(path + "/inner", "");
+     },
+     Problem("it is a directory")},
+    {"Fifo",
+     [](const ProductTree& t, const std::string& path) {
+       t.Remove(path);
+       ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+     },
+     Problem("it is not a regular file")},
+    {"LinkToDevZero",
+     [](const ProductTree& t, const std::string& path) {
+       t.Remove(path);
+       std::filesystem::create_symlink("/dev/zero", path);
+     },
+     Problem("it is not a regular file")},
+};
+
+class LogConfig : public ::testing::TestWithParam<LogConfigCase> {};
+
+TEST_P(LogConfig, LinesReachTheLogFileOrStandardError) {
+  ProductTree tree;
+  const std::string path = tree.bin_dir() + "/META_INFO/plinth.log4cxx.properties";
+  GetParam().place(tree, path);
+  const RunResult run = tree.Run({"event.s"});
+
+  EXPECT_FALSE(run.timed_out);
+  EXPECT_EQ(run.exit_code, 0) << run.Dump();
+  const std::string problem = GetParam().problem(tree);
+  if (problem.empty()) {
+    EXPECT_EQ(run.std_err, "");
+    EXPECT_TRUE(run.Has("INFO [main]RUN Plinth SUCCESS.[main.cpp(*)]")) << run.Dump();
+    return;
+  }
+  EXPECT_TRUE(run.log.empty()) << run.Dump();
+  // The notice, then every line of the run (log4cxx may add lines of its own).
+  const Lines on_stderr = run.StderrLines();
+  const std::string notice =
+      "log configuration " + path + " cannot be used: " + problem + "; logging to standard error";
+  const auto at = std::find(on_stderr.begin(), on_stderr.end(), notice);
+  ASSERT_NE(at, on_stderr.end()) << run.std_err;
+  const Lines run_lines(at + 1, on_stderr.end());
+  EXPECT_EQ(run_lines.front(), "INFO PLINTH - [main]RUN Plinth START.[main.cpp(*)]");
+  EXPECT_EQ(run_lines.back(), "INFO PLINTH - [main]RUN Plinth SUCCESS.[main.cpp(*)]");
+}
+
+INSTANTIATE_TEST_SUITE_P(LogConfig, LogConfig, ::testing::ValuesIn(kLogConfigCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace plinth_e2e
