@@ -1,6 +1,8 @@
 // Plinth: creates and initialises the SQLite databases of one plug-in.
 // Usage: Plinth <plug-in name>. Exit code 0 on success, 1 on failure.
 #include <cstdint>
+#include <cstdio>
+#include <exception>
 #include <string>
 
 #include "Common/Log.h"
@@ -13,32 +15,74 @@ namespace {
 
 constexpr char kInstanceName[] = "{A6953687-CDEA-5AB4-8767-5Yid5aeL5YyW5bel5YW3}";
 
-bool IsAlreadyRunning() { return port::IsInstanceRunning(kInstanceName); }
+// Takes the single-instance guard for the run of `function`. A guard that
+// cannot be had, or whose lock file is not to be trusted, is reported in one
+// line (on standard error, as logging is not set up yet).
+port::InstanceGuard TakeInstanceGuard(const std::string& function) {
+  std::string lock, problem;
+  const port::InstanceGuard answer = port::TakeInstanceGuard(kInstanceName, &lock, &problem);
+  if (answer == port::InstanceGuard::kNotTaken) {
+    PLINTH_LOG_AS(function, 4,
+                  "[%s]lock file %s cannot be taken: %s. go on as the first instance.[%s(%d)]",
+                  lock.c_str(), problem.c_str());
+  } else if (answer == port::InstanceGuard::kUntrusted) {
+    PLINTH_LOG_AS(function, 5, "[%s]lock file %s is not trusted: %s. exit![%s(%d)]", lock.c_str(),
+                  problem.c_str());
+  }
+  return answer;
+}
 
 bool EnableDebugPrivilege() { return port::EnableDebugPrivilege(); }
 
-void InitEnvironment() {
+// The start-up routine. False, before any file is read, when the executable's
+// directory cannot be determined: every file of the tool is found from it.
+bool InitEnvironment() {
   using namespace Quill::Base;
   EnableDebugPrivilege();
   DumpUtil::RunCrashHandler();
   DumpUtil::SetDumpParam(true);
   DumpUtil::SetDumpNumber(true, 3);
   const std::string exe_dir = StringUtil::Local2UTF8(FileUtil::GetCurExeDir());
+  if (exe_dir.empty()) return false;
   CSingleton<details::CLog>::Instance()->InitLog(
       exe_dir + port::NativePath("META_INFO/plinth.log4cxx.properties"));
   DumpUtil::SetDumpPath(exe_dir.c_str());
   FileUtil::InitCurExeDirUtf8(exe_dir);
+  return true;
+}
+
+// Ends a run that an exception (memory exhausted, ...) reached `signature` with:
+// one failure line naming it, or, when even that line cannot be written, a
+// fixed line on standard error. Returns the exit code 1.
+int ExitOnException(const char* signature, const char* what) noexcept {
+  try {
+    PLINTH_LOG_AS(plinth::QualifiedFunctionName(signature), 5,
+                  "[%s]RUN Plinth FAILED. uncaught exception: %s![%s(%d)]", what);
+  } catch (...) {
+    std::fputs("RUN Plinth FAILED. an exception ended the run; its log line failed too.\n", stderr);
+  }
+  return 1;
 }
 
 }  // namespace
 
-int main(int argc, char* argv[]) {
-  if (IsAlreadyRunning()) {
+int main(int argc, char* argv[]) try {
+  // Before anything is read: the key never reaches a core file, and a
+  // standard error whose reader is gone cannot end the run.
+  port::DisableCoreDumps();
+  port::IgnoreBrokenPipes();
+  const port::InstanceGuard guard = TakeInstanceGuard(PLINTH_FUNCTION);
+  if (guard == port::InstanceGuard::kRunning) {
     PLINTH_LOG(4, "[%s]Already exists Plinth.exe. exit![%s(%d)]");
     return 0;
   }
+  if (guard == port::InstanceGuard::kUntrusted) return 1;
   std::int32_t err_code = 0;
-  InitEnvironment();
+  if (!InitEnvironment()) {
+    PLINTH_LOG(5,
+               "[%s]RUN Plinth FAILED. the executable's directory cannot be determined![%s(%d)]");
+    return 1;
+  }
   PLINTH_LOG(3, "[%s]RUN Plinth START.[%s(%d)]");
 
   std::string plugin_name;
@@ -65,4 +109,8 @@ int main(int argc, char* argv[]) {
   PLINTH_LOG(5, "[%s]%s plugin Init FAILED.err_code:%d.[%s(%d)]", plugin_name.c_str(),
              static_cast<int>(err_code));
   return 1;
+} catch (const std::exception& e) {
+  return ExitOnException(PLINTH_SIGNATURE, e.what());
+} catch (...) {
+  return ExitOnException(PLINTH_SIGNATURE, "(unknown type)");
 }

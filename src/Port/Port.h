@@ -19,10 +19,33 @@ extern const char kSharedLibrarySuffix[];
 // literals are written with "/" and passed through this function.
 std::string NativePath(const std::string& path);
 
-// Single-instance guard. Returns true only when another live process already
-// holds the instance named `name`; otherwise this process now holds it until it
-// ends. Any failure to create or take the guard answers false.
-bool IsInstanceRunning(const char* name);
+// The answer of the single-instance guard.
+enum class InstanceGuard {
+  kTaken,      // this process holds the guard now, until it ends
+  kRunning,    // another live process holds it
+  kNotTaken,   // the guard cannot be had; the caller goes on as the first instance
+  kUntrusted,  // what stands in the guard's place is not to be trusted
+};
+
+// Takes the single-instance guard named `name`. Fills `*where` with the
+// guard's place (on POSIX the lock file "<name>.lock" in the temporary
+// directory, $TMPDIR or /tmp). For kNotTaken and kUntrusted `*problem` says why
+// in a few words ("it is a symbolic link", "open: Permission denied"), else it
+// is emptied. On POSIX the lock file is opened without following a symbolic
+// link, created with mode 0600, and trusted only when it is a regular file with
+// one name owned by the effective user; a file of ours with another mode gets
+// 0600. Asking again for a guard this process holds answers kTaken.
+InstanceGuard TakeInstanceGuard(const char* name, std::string* where, std::string* problem);
+
+// Makes the process not dumpable from here on: no core file is written and
+// other processes of the same user cannot read its memory (Linux:
+// PR_SET_DUMPABLE 0). The crash reports of InstallCrashHandler still work.
+// Nothing on Windows.
+void DisableCoreDumps();
+
+// A write to a pipe or socket whose reader is gone fails with EPIPE instead
+// of ending the process (SIGPIPE ignored). Nothing on Windows.
+void IgnoreBrokenPipes();
 
 // Enables the debug privilege of the process. Returns true on success; on POSIX
 // there is no such privilege and the answer is false.

@@ -3,7 +3,9 @@
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
+#include <signal.h>
 #include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,23 +51,96 @@ std::string TempDir() {
 // ---------------------------------------------------------------------------
 // Single-instance guard.
 
-bool IsInstanceRunning(const char* name) {
+namespace {
+
+std::string SystemProblem(const char* call, int err) {
+  return std::string(call) + ": " + std::strerror(err);
+}
+
+// Why the object described by `st` cannot serve as our lock file; empty when
+// it is a regular file with one name, owned by the effective user. Anything
+// else may have been placed there by someone else to make every run stop, or
+// to have a file of theirs changed.
+std::string UntrustedLockProblem(const struct stat& st) {
+  if (S_ISLNK(st.st_mode)) return "it is a symbolic link";
+  if (S_ISDIR(st.st_mode)) return "it is a directory";
+  if (!S_ISREG(st.st_mode)) return "it is not a regular file";
+  const uid_t self = ::geteuid();
+  if (st.st_uid != self) {
+    return "it is owned by user " + std::to_string(st.st_uid) + ", not by this user (" +
+           std::to_string(self) + ")";
+  }
+  if (st.st_nlink != 1) return "it has " + std::to_string(st.st_nlink) + " names (hard links)";
+  return std::string();
+}
+
+// Opens the lock file at `path`, creating it when missing, and checks that it
+// can be trusted. Returns the descriptor, or -1 with `*answer` and `*problem`
+// filled in.
+int OpenLockFile(const std::string& path, InstanceGuard* answer, std::string* problem) {
+  const int fd =
+      ::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+             S_IRUSR | S_IWUSR);
+  struct stat st;
+  if (fd < 0) {
+    const int err = errno;
+    // The open also fails for a symbolic link, a directory or (with the
+    // kernel's protected_regular) another user's file in a sticky directory.
+    if (::lstat(path.c_str(), &st) == 0) *problem = UntrustedLockProblem(st);
+    *answer = problem->empty() ? InstanceGuard::kNotTaken : InstanceGuard::kUntrusted;
+    if (problem->empty()) *problem = SystemProblem("open", err);
+    return -1;
+  }
+  if (::fstat(fd, &st) != 0) {
+    *problem = SystemProblem("fstat", errno);
+  } else {
+    *problem = UntrustedLockProblem(st);
+    if (!problem->empty()) {
+      *answer = InstanceGuard::kUntrusted;
+      ::close(fd);
+      return -1;
+    }
+    // The mode the umask left, or that an older file has, may let others
+    // open the file and hold the lock.
+    if ((st.st_mode & 07777) != (S_IRUSR | S_IWUSR) && ::fchmod(fd, S_IRUSR | S_IWUSR) != 0) {
+      *problem = SystemProblem("fchmod", errno);
+    }
+  }
+  if (!problem->empty()) {
+    *answer = InstanceGuard::kNotTaken;
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
+InstanceGuard TakeInstanceGuard(const char* name, std::string* where, std::string* problem) {
   // Lock files this process already holds: asking again must not see our
   // own lock as another instance.
   static std::vector<std::string> held;
-  const std::string path = TempDir() + "/" + name + ".lock";
-  if (std::find(held.begin(), held.end(), path) != held.end()) return false;
+  *where = TempDir() + "/" + name + ".lock";
+  problem->clear();
+  if (std::find(held.begin(), held.end(), *where) != held.end()) return InstanceGuard::kTaken;
 
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
+  InstanceGuard answer = InstanceGuard::kTaken;
+  const int fd = OpenLockFile(*where, &answer, problem);
+  if (fd < 0) return answer;
   if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-    held.push_back(path);  // `fd` stays open: the lock lives with the process.
-    return false;
+    held.push_back(*where);  // `fd` stays open: the lock lives with the process.
+    return InstanceGuard::kTaken;
   }
-  const bool running = errno == EWOULDBLOCK;
+  const int err = errno;
   ::close(fd);
-  return running;
+  if (err == EWOULDBLOCK) return InstanceGuard::kRunning;
+  *problem = SystemProblem("flock", err);
+  return InstanceGuard::kNotTaken;
 }
+
+void DisableCoreDumps() { ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0); }
+
+void IgnoreBrokenPipes() { ::signal(SIGPIPE, SIG_IGN); }
 
 bool EnableDebugPrivilege() { return false; }
 

@@ -78,14 +78,23 @@ std::string Convert(const std::string& text, UINT from, UINT to) {
 // ---------------------------------------------------------------------------
 // Single instance, privilege, files.
 
-bool IsInstanceRunning(const char* name) {
+InstanceGuard TakeInstanceGuard(const char* name, std::string* where, std::string* problem) {
+  *where = name;
+  problem->clear();
   std::wstring wide;
-  if (!ToWide(name, CP_UTF8, &wide)) return false;
   // The handle is never closed: it marks this instance until the process ends.
-  const HANDLE mutex = CreateMutexW(nullptr, FALSE, wide.c_str());
-  if (mutex == nullptr) return false;
-  return GetLastError() == ERROR_ALREADY_EXISTS;
+  const HANDLE mutex =
+      ToWide(name, CP_UTF8, &wide) ? CreateMutexW(nullptr, FALSE, wide.c_str()) : nullptr;
+  if (mutex == nullptr) {
+    *problem = "CreateMutexW failed";
+    return InstanceGuard::kNotTaken;
+  }
+  return GetLastError() == ERROR_ALREADY_EXISTS ? InstanceGuard::kRunning : InstanceGuard::kTaken;
 }
+
+void DisableCoreDumps() {}
+
+void IgnoreBrokenPipes() {}
 
 bool EnableDebugPrivilege() {
   HANDLE token = nullptr;

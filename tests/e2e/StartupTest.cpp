@@ -2,8 +2,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <functional>
 
 #include "e2e/Harness.h"
@@ -36,11 +38,79 @@ TEST(Startup, SecondInstanceLogsOneNoticeAndExitsZero) {
 TEST(Startup, LockLeftByAFinishedRunDoesNotBlock) {
   ProductTree tree;
   ASSERT_EQ(tree.Run({"event.s"}).exit_code, 0);
-  EXPECT_TRUE(tree.Exists(tree.tmp_dir() + "/" + kLockName));
+  struct stat st;
+  ASSERT_EQ(::lstat((tree.tmp_dir() + "/" + kLockName).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
   const RunResult again = tree.Run({"event.s"});
   EXPECT_EQ(again.exit_code, 0);
   EXPECT_TRUE(again.Has("INFO [main]RUN Plinth START.[main.cpp(*)]")) << again.Dump();
 }
+
+// Something at the lock file's place, or a temporary directory that cannot
+// hold it. `problem` ends the one line on standard error.
+struct LockCase {
+  const char* name;
+  std::function<void(const ProductTree&, const std::string& lock)> place;
+  bool goes_on;  // false: not trusted, exit 1 and nothing built
+  std::string problem;
+  friend void PrintTo(const LockCase& c, std::ostream* os) { *os << c.name; }
+};
+
+const LockCase kLockCases[] = {
+    {"DanglingLink",
+     [](const ProductTree& t, const std::string& lock) {
+       std::filesystem::create_symlink(t.Path("elsewhere"), lock);
+     },
+     false, "it is a symbolic link"},
+    {"Directory", [](const ProductTree&, const std::string& lock) { ::mkdir(lock.c_str(), 0700); },
+     false, "it is a directory"},
+    {"AnotherUsersFile",
+     [](const ProductTree& t, const std::string& lock) {
+       t.Write(lock, "");
+       ASSERT_EQ(::chown(lock.c_str(), 65534, 65534), 0);
+     },
+     false, "it is owned by user 65534, not by this user (0)"},
+    {"TemporaryDirectoryMissing",
+     [](const ProductTree& t, const std::string&) { t.Remove(t.tmp_dir()); }, true,
+     "open: No such file or directory"},
+    {"TemporaryDirectoryIsAFile",
+     [](const ProductTree& t, const std::string&) {
+       t.Remove(t.tmp_dir());
+       t.Write(t.tmp_dir(), "");
+     },
+     true, "open: Not a directory"},
+};
+
+class LockFile : public ::testing::TestWithParam<LockCase> {};
+
+TEST_P(LockFile, IsRefusedOrReportedOnce) {
+  if (::geteuid() != 0) GTEST_SKIP() << "the cases assume root (user 0), who can give files away";
+  ProductTree tree;
+  const std::string lock = tree.tmp_dir() + "/" + kLockName;
+  GetParam().place(tree, lock);
+  const RunResult run = tree.Run({"platform"});
+
+  EXPECT_EQ(run.term_signal, 0);
+  if (GetParam().goes_on) {
+    EXPECT_EQ(run.exit_code, 0) << run.Dump();
+    EXPECT_EQ(run.StderrLines(), Lines{"WARN PLINTH - [main]lock file " + lock +
+                                       " cannot be taken: " + GetParam().problem +
+                                       ". go on as the first instance.[main.cpp(*)]"});
+    EXPECT_TRUE(run.Has("INFO [main]RUN Plinth SUCCESS.[main.cpp(*)]")) << run.Dump();
+    EXPECT_EQ(tree.Query("platform.db", "SELECT version FROM product_version;"), "1.0\n");
+  } else {
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.StderrLines(),
+              Lines{"ERROR PLINTH - [main]lock file " + lock +
+                    " is not trusted: " + GetParam().problem + ". exit![main.cpp(*)]"});
+    EXPECT_TRUE(run.log.empty()) << run.Dump();
+    EXPECT_FALSE(tree.Exists(tree.data_dir()));
+    EXPECT_FALSE(tree.Exists("elsewhere"));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Startup, LockFile, ::testing::ValuesIn(kLockCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Startup, ArgumentErrors) {
   ProductTree tree;

@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -75,6 +76,16 @@ pid_t RunChild(const std::function<void()>& body, int* status) {
 
 constexpr char kInstance[] = "plinth-port-test";
 
+using port::InstanceGuard;
+
+// Takes the guard kInstance; fills `*problem` when given.
+InstanceGuard Take(std::string* problem = nullptr) {
+  std::string where, why;
+  const InstanceGuard answer = port::TakeInstanceGuard(kInstance, &where, &why);
+  if (problem != nullptr) *problem = why;
+  return answer;
+}
+
 TEST(PortInstanceTest, AnotherLiveProcessHoldsTheInstance) {
   ScopedTempDir tmp;
   ScopedEnv tmpdir("TMPDIR", tmp.path().string());
@@ -85,7 +96,7 @@ TEST(PortInstanceTest, AnotherLiveProcessHoldsTheInstance) {
   std::fflush(nullptr);
   const pid_t pid = ::fork();
   if (pid == 0) {
-    const char first = port::IsInstanceRunning(kInstance) ? 'n' : 'y';
+    const char first = Take() == InstanceGuard::kTaken ? 'y' : 'n';
     ::close(release[1]);
     char byte;
     // Holds the instance until the parent closes its end of `release`.
@@ -97,7 +108,10 @@ TEST(PortInstanceTest, AnotherLiveProcessHoldsTheInstance) {
   char first = 0;
   ASSERT_EQ(1, ::read(ready[0], &first, 1));
   EXPECT_EQ('y', first) << "the child was the first instance";
-  EXPECT_TRUE(port::IsInstanceRunning(kInstance));
+  std::string where, problem;
+  EXPECT_EQ(InstanceGuard::kRunning, port::TakeInstanceGuard(kInstance, &where, &problem));
+  EXPECT_EQ(tmp.Sub(kInstance + ".lock"s), where);
+  EXPECT_EQ("", problem);
   ::close(release[1]);
   ::close(ready[0]);
   int status = 0;
@@ -111,7 +125,7 @@ TEST(PortInstanceTest, LockLeftByADeadProcessDoesNotCount) {
   int status = 0;
   RunChild(
       [] {
-        port::IsInstanceRunning(kInstance);
+        Take();
         ::raise(SIGKILL);
       },
       &status);
@@ -119,8 +133,8 @@ TEST(PortInstanceTest, LockLeftByADeadProcessDoesNotCount) {
   const std::string lock = tmp.Sub(kInstance + ".lock"s);
   ASSERT_TRUE(std::filesystem::exists(lock));
 
-  EXPECT_FALSE(port::IsInstanceRunning(kInstance));
-  EXPECT_FALSE(port::IsInstanceRunning(kInstance)) << "this process is no other instance";
+  EXPECT_EQ(InstanceGuard::kTaken, Take());
+  EXPECT_EQ(InstanceGuard::kTaken, Take()) << "this process is no other instance";
   // The lock is held: a fresh descriptor cannot take it.
   const int fd = ::open(lock.c_str(), O_RDWR | O_CLOEXEC);
   ASSERT_GE(fd, 0);
@@ -129,10 +143,111 @@ TEST(PortInstanceTest, LockLeftByADeadProcessDoesNotCount) {
   ::close(fd);
 }
 
-TEST(PortInstanceTest, AGuardThatCannotBeTakenAnswersFalse) {
+// Sets the umask for the lifetime of the object.
+class ScopedUmask {
+ public:
+  explicit ScopedUmask(mode_t mask) : old_(::umask(mask)) {}
+  ~ScopedUmask() { ::umask(old_); }
+  ScopedUmask(const ScopedUmask&) = delete;
+  ScopedUmask& operator=(const ScopedUmask&) = delete;
+
+ private:
+  mode_t old_;
+};
+
+TEST(PortInstanceTest, TheLockFileHasMode0600WhateverTheUmask) {
+  struct Case {
+    const char* what;
+    mode_t umask;
+    int existing_mode;  // -1: no file yet
+  } const cases[] = {
+      {"new, umask 0", 0, -1},
+      {"new, umask 0277", 0277, -1},
+      {"an older file of ours with mode 0644", 022, 0644},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScopedTempDir tmp;
+    ScopedEnv tmpdir("TMPDIR", tmp.path().string());
+    ScopedUmask mask(c.umask);
+    const std::string lock = tmp.Sub(kInstance + ".lock"s);
+    if (c.existing_mode >= 0) {
+      WriteFile(lock, "");
+      ASSERT_EQ(0, ::chmod(lock.c_str(), static_cast<mode_t>(c.existing_mode)));
+    }
+    EXPECT_EQ(InstanceGuard::kTaken, Take());
+    struct stat st;
+    ASSERT_EQ(0, ::lstat(lock.c_str(), &st));
+    EXPECT_EQ(0600u, st.st_mode & 07777);
+  }
+}
+
+TEST(PortInstanceTest, WhatCannotBeTrustedOrOpenedAtTheLocksPlace) {
   ScopedTempDir tmp;
-  ScopedEnv tmpdir("TMPDIR", tmp.Sub("missing"));
-  EXPECT_FALSE(port::IsInstanceRunning(kInstance));
+  const std::string lock_name = kInstance + ".lock"s;
+  const std::string nobody =
+      "it is owned by user 65534, not by this user (" + std::to_string(::geteuid()) + ")";
+  struct Case {
+    const char* what;
+    std::function<void(const std::string& dir)> place;  // puts something into `dir`
+    InstanceGuard answer;
+    std::string problem;
+  } const cases[] = {
+      {"dangling link",
+       [&](const std::string& dir) {
+         std::filesystem::create_symlink(dir + "/target", dir + "/" + lock_name);
+       },
+       InstanceGuard::kUntrusted, "it is a symbolic link"},
+      {"link to a file of ours",
+       [&](const std::string& dir) {
+         WriteFile(dir + "/target", "");
+         std::filesystem::create_symlink(dir + "/target", dir + "/" + lock_name);
+       },
+       InstanceGuard::kUntrusted, "it is a symbolic link"},
+      {"directory",
+       [&](const std::string& dir) { std::filesystem::create_directory(dir + "/" + lock_name); },
+       InstanceGuard::kUntrusted, "it is a directory"},
+      {"fifo", [&](const std::string& dir) { ::mkfifo((dir + "/" + lock_name).c_str(), 0600); },
+       InstanceGuard::kUntrusted, "it is not a regular file"},
+      {"another user's file",
+       [&](const std::string& dir) {
+         WriteFile(dir + "/" + lock_name, "");
+         ::chown((dir + "/" + lock_name).c_str(), 65534, 65534);
+       },
+       InstanceGuard::kUntrusted, nobody},
+      {"a second name of another file",
+       [&](const std::string& dir) {
+         WriteFile(dir + "/target", "");
+         ::chmod((dir + "/target").c_str(), 0644);
+         std::filesystem::create_hard_link(dir + "/target", dir + "/" + lock_name);
+       },
+       InstanceGuard::kUntrusted, "it has 2 names (hard links)"},
+      {"temporary directory missing", [](const std::string& dir) { std::filesystem::remove(dir); },
+       InstanceGuard::kNotTaken, "open: No such file or directory"},
+      {"temporary directory is a file",
+       [](const std::string& dir) {
+         std::filesystem::remove(dir);
+         WriteFile(dir, "");
+       },
+       InstanceGuard::kNotTaken, "open: Not a directory"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string dir = tmp.Sub(c.what);
+    std::filesystem::create_directory(dir);
+    c.place(dir);
+    if (c.problem == nobody && ::geteuid() != 0) continue;  // only root can give files away
+    ScopedEnv tmpdir("TMPDIR", dir);
+    std::string problem;
+    EXPECT_EQ(c.answer, Take(&problem));
+    EXPECT_EQ(c.problem, problem);
+  }
+  // Nothing was created through the dangling link, and the hard-linked file
+  // kept its mode.
+  EXPECT_FALSE(std::filesystem::exists(tmp.Sub("dangling link/target")));
+  struct stat st;
+  ASSERT_EQ(0, ::stat(tmp.Sub("a second name of another file/target").c_str(), &st));
+  EXPECT_EQ(0644u, st.st_mode & 07777);
 }
 
 // ---------------------------------------------------------------------------
@@ -294,6 +409,22 @@ TEST_F(PortCodePageTest, Latin1LocaleConvertsOrLeavesTextUnchanged) {
 }
 
 // ---------------------------------------------------------------------------
+// The process.
+
+TEST(PortProcessTest, AfterDisableCoreDumpsTheProcessIsNotDumpable) {
+  int status = 0;
+  RunChild(
+      [] {
+        if (::prctl(PR_GET_DUMPABLE) != 1) ::_exit(2);
+        port::DisableCoreDumps();
+        ::_exit(::prctl(PR_GET_DUMPABLE) == 0 ? 0 : 1);
+      },
+      &status);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(0, WEXITSTATUS(status)) << "2: dumpable was off before, 1: still on after";
+}
+
+// ---------------------------------------------------------------------------
 // Crash reports. Every crash happens in a forked child.
 
 void* g_protected_page = nullptr;
@@ -315,11 +446,13 @@ class PortCrashTest : public ::testing::Test {
     ASSERT_NE(MAP_FAILED, g_protected_page);
   }
 
-  // Crashes a child with `crash` after installing the handler and setting the
-  // report directory `dir` and the limit. Returns the child's pid.
+  // Crashes a child with `crash` after making it undumpable, as the tool is,
+  // installing the handler and setting the report directory `dir` and the
+  // limit. Returns the child's pid.
   static pid_t Crash(const std::string& dir, int limit, bool full, void (*crash)(), int* status) {
     return RunChild(
         [&] {
+          port::DisableCoreDumps();
           port::InstallCrashHandler();
           port::SetCrashReportFull(full);
           port::SetCrashReportLimit(limit);

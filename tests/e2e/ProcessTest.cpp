@@ -1,0 +1,220 @@
+// The process under hostile conditions, through the real binary: an
+// executable directory that cannot be told, a standard error nobody reads,
+// memory running out, and text that would forge log lines.
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <stdexcept>
+
+#include "e2e/Harness.h"
+#include "e2e/TestUtil.h"
+
+namespace plinth_e2e {
+namespace {
+
+const std::string kProperties = "/META_INFO/plinth.log4cxx.properties";
+
+// Writes `content` into the new file `name` below the directory `dir`.
+void WriteAt(int dir, const std::string& name, const std::string& content, mode_t mode = 0644) {
+  const int fd = ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+  if (fd < 0) throw std::runtime_error("cannot create " + name);
+  const bool written =
+      ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+  ::close(fd);
+  if (!written) throw std::runtime_error("cannot write " + name);
+}
+
+// Removes `name` below the directory `dir` with everything in it, however
+// deep (paths longer than PATH_MAX are never formed).
+void RemoveAt(int dir, const std::string& name) {
+  if (::unlinkat(dir, name.c_str(), 0) == 0 || errno != EISDIR) return;
+  const int fd = ::openat(dir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return;
+  DIR* listing = ::fdopendir(fd);
+  std::vector<std::string> entries;
+  while (const dirent* entry = ::readdir(listing)) {
+    const std::string entry_name = entry->d_name;
+    if (entry_name != "." && entry_name != "..") entries.push_back(entry_name);
+  }
+  for (const std::string& entry : entries) RemoveAt(::dirfd(listing), entry);
+  ::closedir(listing);
+  ::unlinkat(dir, name.c_str(), AT_REMOVEDIR);
+}
+
+// A directory below the tree's root whose path is longer than the kernel will
+// name for /proc/self/exe, made and kept open by descriptor.
+class DeepDirectory {
+ public:
+  explicit DeepDirectory(const ProductTree& tree) : root_(Open(AT_FDCWD, tree.root())) {
+    const std::string step(200, 'd');
+    fd_ = ::dup(root_);
+    for (int depth = 0; depth < 25; ++depth) {
+      ::mkdirat(fd_, step.c_str(), 0755);
+      const int next = Open(fd_, step);
+      ::close(fd_);
+      fd_ = next;
+    }
+  }
+  ~DeepDirectory() {
+    ::close(fd_);
+    RemoveAt(root_, std::string(200, 'd'));
+    ::close(root_);
+  }
+  DeepDirectory(const DeepDirectory&) = delete;
+  DeepDirectory& operator=(const DeepDirectory&) = delete;
+
+  int fd() const { return fd_; }
+
+ private:
+  static int Open(int dir, const std::string& name) {
+    const int fd = ::openat(dir, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) throw std::runtime_error("cannot open directory " + name);
+    return fd;
+  }
+
+  int root_;
+  int fd_ = -1;
+};
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(Process, AnExecutableDirectoryThatCannotBeToldEndsTheRunBeforeAnythingIsRead) {
+  ProductTree tree;
+  DeepDirectory deep(tree);
+  // The binary and a complete set of its settings, there; a run that read
+  // its settings from the current directory would find them and succeed.
+  WriteAt(deep.fd(), "Plinth", ReadFile(PLINTH_BINARY), 0755);
+  ASSERT_EQ(::mkdirat(deep.fd(), "META_INFO", 0755), 0);
+  ASSERT_EQ(::mkdirat(deep.fd(), "META_INFO/SQLiteConf", 0755), 0);
+  for (const char* file :
+       {"plinth.log4cxx.properties", "InitSetup.xml", "SQLiteConf/SQLiteConfig.xml"}) {
+    WriteAt(deep.fd(), std::string("META_INFO/") + file,
+            tree.Read(tree.bin_dir() + "/META_INFO/" + file));
+  }
+
+  RunOptions options;
+  options.working_directory = deep.fd();
+  options.program = "./Plinth";
+  const RunResult run = tree.Run({"event.s"}, options);
+
+  EXPECT_EQ(run.exit_code, 1) << run.Dump();
+  EXPECT_EQ(run.StderrLines(), Lines{"ERROR PLINTH - [main]RUN Plinth FAILED. the executable's "
+                                     "directory cannot be determined![main.cpp(*)]"});
+  EXPECT_TRUE(run.log.empty()) << run.Dump();
+}
+
+// Where the log lines go when nobody reads standard error any more.
+struct PipeCase {
+  const char* name;
+  std::string properties;  // empty: no properties file, the lines go to standard error
+  friend void PrintTo(const PipeCase& c, std::ostream* os) { *os << c.name; }
+};
+
+const PipeCase kPipeCases[] = {
+    {"FallbackToStandardError", ""},
+    {"ConsoleAppender",
+     "log4j.rootLogger=TRACE, console\n"
+     "log4j.appender.console=org.apache.log4j.ConsoleAppender\n"
+     "log4j.appender.console.Target=System.err\n"
+     "log4j.appender.console.layout=org.apache.log4j.PatternLayout\n"
+     "log4j.appender.console.layout.ConversionPattern=%p %m%n\n"},
+};
+
+class BrokenPipe : public ::testing::TestWithParam<PipeCase> {};
+
+TEST_P(BrokenPipe, LogLinesThatCannotBeWrittenDoNotEndTheBuild) {
+  ProductTree tree;
+  if (GetParam().properties.empty()) {
+    tree.Remove(tree.bin_dir() + kProperties);
+  } else {
+    tree.Write(tree.bin_dir() + kProperties, GetParam().properties);
+  }
+  RunOptions options;
+  options.stderr_reader_gone = true;
+  const RunResult run = tree.Run({"platform"}, options);
+
+  EXPECT_EQ(run.term_signal, 0);
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(tree.Query("public.db", "SELECT code FROM dictionary;"), "a\n");
+  EXPECT_EQ(tree.Query("platform.db", "SELECT version FROM product_version;"), "1.0\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Process, BrokenPipe, ::testing::ValuesIn(kPipeCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Process, AnExceptionEndsTheRunWithOneLineAndExitCodeOne) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's runtime needs more address space than the limit leaves";
+#else
+  // A data directory of 32 MiB: the file is read, but copies of the value
+  // exhaust the 128 MiB of address space the run is given.
+  ProductTree tree;
+  tree.WriteInitSetup(std::string(32 << 20, 'x'), tree.sys_dir());
+  RunOptions options;
+  options.address_space_limit = 128ULL << 20;
+  const RunResult run = tree.Run({"event.s"}, options);
+
+  EXPECT_EQ(run.term_signal, 0);
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(run.Lines().back(),
+            "ERROR [main]RUN Plinth FAILED. uncaught exception: std::bad_alloc![main.cpp(*)]")
+      << run.Dump().substr(0, 2000);
+  for (const auto& entry : std::filesystem::directory_iterator(tree.bin_dir())) {
+    EXPECT_NE(entry.path().extension(), ".dmp") << "a crash report: " << entry.path();
+  }
+#endif
+}
+
+// A plug-in name that would write a line of success into the log of a run
+// that fails, with the log in a file and on standard error.
+TEST(Process, ANameWithALineFeedIsRefusedAndForgesNoLine) {
+  const std::string forged = "INFO [main]RUN Plinth SUCCESS.[main.cpp(61)]";
+  const std::string name = "x\n" + forged + "\nINFO y";
+  const std::string escaped = "x\\n" + forged + "\\nINFO y";
+  const Lines expected = {
+      "INFO [main]RUN Plinth START.[main.cpp(*)]",
+      "INFO [main]" + escaped + " Init.[main.cpp(*)]",
+      "ERROR [main]plugin name \"" + escaped +
+          "\" refused: it contains a control character.[main.cpp(*)]",
+      "ERROR [main]RUN Plinth FAILED. input param error![main.cpp(*)]",
+  };
+  ProductTree tree;
+  const RunResult to_file = tree.Run({name});
+  EXPECT_EQ(to_file.exit_code, 1);
+  EXPECT_EQ(to_file.Lines(), expected);
+
+  tree.Remove(tree.bin_dir() + kProperties);
+  const RunResult to_stderr = tree.Run({name});
+  EXPECT_EQ(to_stderr.exit_code, 1);
+  Lines on_stderr = {"log configuration " + tree.bin_dir() + kProperties +
+                     " cannot be used: No such file or directory; logging to standard error"};
+  for (const std::string& line : expected) {
+    const std::size_t blank = line.find(' ');
+    on_stderr.push_back(line.substr(0, blank) + " PLINTH - " + line.substr(blank + 1));
+  }
+  EXPECT_EQ(to_stderr.StderrLines(), on_stderr);
+  EXPECT_FALSE(tree.Exists(tree.data_dir()));
+}
+
+TEST(Process, AValueFromConfigurationIsLoggedWithItsControlCharactersEscaped) {
+  ProductTree tree;
+  tree.WriteInitSetup(tree.data_dir() + "&#10;INFO forged&#9;&#27;[0m", tree.sys_dir());
+  const RunResult run = tree.Run({"event.s"});
+  EXPECT_TRUE(run.Has("INFO [plinth::CToolSetup::InitSetup]s_db_data_dir_: " + tree.data_dir() +
+                      "\\nINFO forged\\t\\x1b[0m[ToolSetup.cpp(*)]"))
+      << run.Dump();
+  EXPECT_FALSE(run.Has("INFO forged"));
+}
+
+}  // namespace
+}  // namespace plinth_e2e
