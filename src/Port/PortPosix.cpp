@@ -92,26 +92,20 @@ int OpenLockFile(const std::string& path, InstanceGuard* answer, std::string* pr
     return -1;
   }
   if (::fstat(fd, &st) != 0) {
-    *problem = SystemProblem("fstat", errno);
-  } else {
-    *problem = UntrustedLockProblem(st);
-    if (!problem->empty()) {
-      *answer = InstanceGuard::kUntrusted;
-      ::close(fd);
-      return -1;
-    }
-    // The mode the umask left, or that an older file has, may let others
-    // open the file and hold the lock.
-    if ((st.st_mode & 07777) != (S_IRUSR | S_IWUSR) && ::fchmod(fd, S_IRUSR | S_IWUSR) != 0) {
-      *problem = SystemProblem("fchmod", errno);
-    }
-  }
-  if (!problem->empty()) {
     *answer = InstanceGuard::kNotTaken;
-    ::close(fd);
-    return -1;
+    *problem = SystemProblem("fstat", errno);
+  } else if (!(*problem = UntrustedLockProblem(st)).empty()) {
+    *answer = InstanceGuard::kUntrusted;
+  } else if ((st.st_mode & 07777) != (S_IRUSR | S_IWUSR) && ::fchmod(fd, S_IRUSR | S_IWUSR) != 0) {
+    // The mode the umask left, or that an older file has, would let others
+    // open the file and hold the lock.
+    *answer = InstanceGuard::kNotTaken;
+    *problem = SystemProblem("fchmod", errno);
+  } else {
+    return fd;
   }
-  return fd;
+  ::close(fd);
+  return -1;
 }
 
 }  // namespace
