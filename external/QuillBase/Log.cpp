@@ -76,10 +76,13 @@ std::string BrokenAppenderProblem(const log4cxx::AppenderList& route) {
     const auto writer = log4cxx::cast<log4cxx::WriterAppender>(appender);
     if (!writer || writer->getWriter()) continue;
     LOG4CXX_ENCODE_CHAR(name, appender->getName());
+    std::string problem = "its appender " + name;
     const auto file = log4cxx::cast<log4cxx::FileAppender>(appender);
-    if (!file) return "its appender " + name + " has no output";
+    if (!file) return problem + " has no output";
     LOG4CXX_ENCODE_CHAR(file_name, file->getFile());
-    return "its appender " + name + " cannot open its file \"" + file_name + "\"";
+    problem += " cannot open its file \"";
+    problem += file_name;
+    return problem + "\"";
   }
   return std::string();
 }
