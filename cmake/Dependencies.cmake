@@ -8,6 +8,15 @@ endfunction()
 
 find_package(Threads REQUIRED)
 
+# A cross build for Windows on Debian finds no Windows builds of these
+# libraries: it compiles against their headers only (cmake/DependencyHeaders.cmake).
+option(PLINTH_HEADERS_ONLY
+       "Compile against the dependencies' headers only and link nothing that needs them" OFF)
+if(PLINTH_HEADERS_ONLY)
+  include(${CMAKE_CURRENT_LIST_DIR}/DependencyHeaders.cmake)
+  return()
+endif()
+
 find_package(PkgConfig QUIET)
 plinth_require(PKG_CONFIG_FOUND "pkg-config" "pkg-config")
 pkg_check_modules(SQLCIPHER QUIET IMPORTED_TARGET sqlcipher)
