@@ -11,7 +11,9 @@ namespace port {
 // exception on Windows) write one report into the report directory before the
 // process dies with its original cause. At most `limit` reports are kept
 // there (all when `limit` <= 0); the oldest are removed first. `full` adds the
-// stack trace (on Windows: a dump of the whole process memory). `dir` is UTF-8;
+// stack trace (on Windows: the handles, the threads' details and the unloaded
+// modules; a minidump never holds memory beyond the threads' stacks, and those
+// are cut down to what a stack walk needs). `dir` is UTF-8;
 // until one is set, the report goes to stderr (on Windows: one line only).
 // On POSIX the files already in `dir` are listed when the directory or the
 // limit is set; call these before the crash, from one thread.

@@ -83,18 +83,47 @@ void InitProgramName() {
   c.program = name.empty() ? L"crash" : name;
 }
 
-bool IsReportName(const wchar_t* name) {
-  const std::size_t len = std::wcslen(name);
-  const std::size_t suffix = sizeof kReportSuffix / sizeof kReportSuffix[0] - 1;
-  return len > suffix && lstrcmpiW(name + len - suffix, kReportSuffix) == 0;
+// True when `a` and `b` (`size` characters each) are equal without regard to
+// case, as Windows compares file names.
+bool SameName(const wchar_t* a, const wchar_t* b, std::size_t size) {
+  return CompareStringOrdinal(a, static_cast<int>(size), b, static_cast<int>(size), TRUE) ==
+         CSTR_EQUAL;
 }
 
-// The dump type: a full dump holds the whole process memory, the handles, the
-// threads and the unloaded modules; else stacks and modules only.
+bool AllDigits(const wchar_t* text, std::size_t size) {
+  for (std::size_t i = 0; i < size; ++i) {
+    if (text[i] < L'0' || text[i] > L'9') return false;
+  }
+  return true;
+}
+
+// True when `name` has the form of this program's dumps,
+// "<program>_<yyyymmddHHMMSS>_<pid>.dmp" (see ReportPath). Only these are
+// counted and removed; other programs' dumps and other files stay.
+bool IsReportName(const wchar_t* name) {
+  constexpr std::size_t kStampSize = 14;
+  constexpr std::size_t kMaxPidSize = 10;
+  constexpr std::size_t kSuffixSize = sizeof kReportSuffix / sizeof kReportSuffix[0] - 1;
+  const std::wstring& program = Crash().program;
+  const std::size_t len = std::wcslen(name);
+  const std::size_t fixed = program.size() + 1 + kStampSize + 1 + kSuffixSize;
+  if (len <= fixed || len > fixed + kMaxPidSize) return false;
+  const wchar_t* stamp = name + program.size() + 1;
+  const wchar_t* pid = stamp + kStampSize + 1;
+  const std::size_t pid_size = len - fixed;
+  return SameName(name, program.c_str(), program.size()) && stamp[-1] == L'_' &&
+         AllDigits(stamp, kStampSize) && pid[-1] == L'_' && AllDigits(pid, pid_size) &&
+         SameName(pid + pid_size, kReportSuffix, kSuffixSize);
+}
+
+// The dump type. Stack memory is cut down to what a stack walk needs and no
+// other memory is written: the process holds the database key in memory, and
+// a dump file must not. `full` adds the handles, the threads' details and the
+// unloaded modules.
 MINIDUMP_TYPE DumpType(bool full) {
-  if (!full) return MiniDumpNormal;
-  return static_cast<MINIDUMP_TYPE>(MiniDumpWithFullMemory | MiniDumpWithHandleData |
-                                    MiniDumpWithThreadInfo | MiniDumpWithUnloadedModules);
+  int type = MiniDumpFilterMemory;
+  if (full) type |= MiniDumpWithHandleData | MiniDumpWithThreadInfo | MiniDumpWithUnloadedModules;
+  return static_cast<MINIDUMP_TYPE>(type);
 }
 
 // Fills `path` with "<dir><program>_<yyyymmddHHMMSS>_<pid>.dmp" (UTC).

@@ -5,8 +5,10 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include <io.h>
 #include <windows.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cwchar>
@@ -53,8 +55,10 @@ bool FromWide(const std::wstring& wide, UINT cp, std::string* text) {
   if (cp == CP_ACP) cp = GetACP();
   // UTF-8 reports invalid input through its flag; other code pages report a
   // missing character through the default-character flag, which UTF-8 refuses.
+  // No best fit: a lacking character must not turn into a look-alike ("A" for
+  // "A with macron"), which would name a different file.
   const bool utf8 = cp == CP_UTF8;
-  const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : 0;
+  const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
   BOOL used_default = FALSE;
   BOOL* used = utf8 ? nullptr : &used_default;
   const int n = WideCharToMultiByte(cp, flags, wide.data(), size, nullptr, 0, nullptr, used);
@@ -113,15 +117,41 @@ bool EnableDebugPrivilege() {
 }
 
 int fopen_s(std::FILE** file, const char* path, const char* mode) {
-  return ::fopen_s(file, path, mode);
+  // The C runtime's fopen_s would call the invalid-parameter handler.
+  if (file == nullptr) return EINVAL;
+  *file = nullptr;
+  if (path == nullptr || mode == nullptr) return EINVAL;
+  const errno_t err = ::fopen_s(file, path, mode);
+  if (err != 0) {
+    *file = nullptr;
+    return err;
+  }
+  // Only files on disk are read: a device ("CON", "NUL") or a pipe could
+  // block or feed endless input.
+  if (mode[0] == 'r') {
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(*file)));
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+      std::fclose(*file);
+      *file = nullptr;
+      return EINVAL;
+    }
+  }
+  return 0;
 }
 
 std::string ExecutablePath() {
-  std::vector<char> buf(MAX_PATH);
+  // Read as UTF-16 and converted here: the ANSI function would give a
+  // character that the code page lacks as "?" or as a look-alike, naming a
+  // different directory.
+  std::vector<wchar_t> buf(MAX_PATH);
   for (;;) {
-    const DWORD n = GetModuleFileNameA(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+    const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
     if (n == 0) return std::string();
-    if (n < buf.size()) return std::string(buf.data(), n);
+    if (n < buf.size()) {
+      std::string path;
+      if (!FromWide(std::wstring(buf.data(), n), CP_ACP, &path)) return std::string();
+      return path;
+    }
     if (buf.size() >= 65536) return std::string();
     buf.resize(buf.size() * 2);
   }
