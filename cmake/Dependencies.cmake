@@ -1,7 +1,12 @@
 # Every dependency comes from the system (Debian's packages). A missing one
-# stops the configuration with the name of the package that provides it.
+# stops the configuration with the name of the package that provides it. A
+# native Windows build takes them from vcpkg (vcpkg.json, CMakePresets.json).
 function(plinth_require found what package)
   if(NOT ${found})
+    if(WIN32)
+      message(FATAL_ERROR "${what} not found. Install the dependencies of vcpkg.json with vcpkg "
+                          "and configure with its toolchain (cmake --preset windows-msvc)")
+    endif()
     message(FATAL_ERROR "${what} not found. On Debian install it with: apt-get install ${package}")
   endif()
 endfunction()
@@ -17,10 +22,22 @@ if(PLINTH_HEADERS_ONLY)
   return()
 endif()
 
-find_package(PkgConfig QUIET)
-plinth_require(PKG_CONFIG_FOUND "pkg-config" "pkg-config")
-pkg_check_modules(SQLCIPHER QUIET IMPORTED_TARGET sqlcipher)
-plinth_require(SQLCIPHER_FOUND "SQLCipher (sqlcipher.pc)" "libsqlcipher-dev")
+if(WIN32)
+  # vcpkg's SQLCipher is a CMake package; the build uses it under the name
+  # that pkg-config gives it on Linux.
+  find_package(sqlcipher QUIET CONFIG)
+  plinth_require(sqlcipher_FOUND "SQLCipher" "")
+  get_target_property(sqlcipher_includes sqlcipher::sqlcipher INTERFACE_INCLUDE_DIRECTORIES)
+  add_library(PkgConfig::SQLCIPHER INTERFACE IMPORTED)
+  set_target_properties(PkgConfig::SQLCIPHER PROPERTIES
+    INTERFACE_LINK_LIBRARIES sqlcipher::sqlcipher
+    INTERFACE_INCLUDE_DIRECTORIES "${sqlcipher_includes}")
+else()
+  find_package(PkgConfig QUIET)
+  plinth_require(PKG_CONFIG_FOUND "pkg-config" "pkg-config")
+  pkg_check_modules(SQLCIPHER QUIET IMPORTED_TARGET sqlcipher)
+  plinth_require(SQLCIPHER_FOUND "SQLCipher (sqlcipher.pc)" "libsqlcipher-dev")
+endif()
 
 find_package(Boost 1.74 QUIET COMPONENTS filesystem system)
 plinth_require(Boost_FOUND "Boost.Filesystem and Boost.System"

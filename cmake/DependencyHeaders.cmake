@@ -16,8 +16,6 @@ if(BUILD_TESTING)
   message(FATAL_ERROR "PLINTH_HEADERS_ONLY links no test program: configure with -DBUILD_TESTING=OFF")
 endif()
 
-find_package(Threads REQUIRED)
-
 set(PLINTH_HEADER_ROOT ${CMAKE_BINARY_DIR}/dependency-headers)
 file(REMOVE_RECURSE ${PLINTH_HEADER_ROOT})
 file(MAKE_DIRECTORY ${PLINTH_HEADER_ROOT})
