@@ -93,25 +93,35 @@ start_wine() {
 }
 
 # The zh_CN.UTF-8 locale for the code page 936 run, made into the build tree
-# when the machine has none (wine takes the file-name charset from it).
+# when the machine has none: wine takes the code page from the locale's name,
+# but the charset of file names from the locale itself. Sets `locale_path`.
+locale_path=
 chinese_locale() {
   if locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then return; fi
-  export LOCPATH="$PWD/$build/locale"
-  if [ ! -d "$LOCPATH/zh_CN.UTF-8" ]; then
-    mkdir -p "$LOCPATH"
-    localedef -c -i zh_CN -f UTF-8 "$LOCPATH/zh_CN.UTF-8" >/dev/null 2>&1 || true
-    [ -d "$LOCPATH/zh_CN.UTF-8" ] || { echo "check-windows: localedef zh_CN failed" >&2; return 1; }
+  locale_path="$PWD/$build/locale"
+  if [ ! -d "$locale_path/zh_CN.UTF-8" ]; then
+    mkdir -p "$locale_path"
+    localedef -c -i zh_CN -f UTF-8 "$locale_path/zh_CN.UTF-8" >/dev/null 2>&1 || true
+    if [ ! -d "$locale_path/zh_CN.UTF-8" ]; then
+      echo "check-windows: localedef cannot make the locale zh_CN.UTF-8" >&2
+      return 1
+    fi
   fi
 }
 
-# Runs the platform tests under wine with the locale `$1`, expecting the ANSI
-# code page `$2`; the remaining arguments name tests (none: all). wine's own
-# notice of each deliberate crash is left out of the output.
+# Runs the platform tests under wine, expecting the ANSI code page `$1`, with
+# the environment assignments that follow up to "--"; the arguments after it
+# name tests (none: all). wine's notice of each deliberate crash is left out.
 run_wine_tests() {
-  local locale=$1 code_page=$2
-  shift 2
-  echo "check-windows: platform tests under wine, code page $code_page ${*:-(all tests)}"
-  env -u LANG -u LANGUAGE LC_ALL="$locale" \
+  local code_page=$1 environment=()
+  shift
+  while [ "$1" != -- ]; do
+    environment+=("$1")
+    shift
+  done
+  shift
+  echo "check-windows: platform tests under wine, code page $code_page: ${*:-all tests}"
+  env -u LANG -u LANGUAGE "${environment[@]}" \
     wine "$build/tests/windows/plinth_windows_port_tests.exe" --acp "$code_page" "$@" \
     2> >(grep -v '^wine: Unhandled ' >&2)
 }
@@ -124,8 +134,10 @@ phase "compile check"
 start_wine
 chinese_locale
 phase "wine prefix"
-run_wine_tests C.UTF-8 1252
-run_wine_tests zh_CN.UTF-8 936 Fopen CodePages ExecutableDir
+run_wine_tests 1252 LC_ALL=C.UTF-8 --
+chinese=(LC_ALL=zh_CN.UTF-8)
+if [ -n "$locale_path" ]; then chinese+=("LOCPATH=$locale_path"); fi
+run_wine_tests 936 "${chinese[@]}" -- Fopen CodePages ExecutableDir
 phase "platform tests"
 cat <<EOF
 check-windows: passed. Checked:
