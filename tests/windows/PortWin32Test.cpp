@@ -1,14 +1,15 @@
 // Tests of the Windows platform layer (src/Port/PortWin32.cpp and
-// CrashWin32.cpp), on Windows or under wine. A self-contained program: run
-// without arguments it runs every test; the cases that need other processes
-// start copies of this program with one of the child commands of main().
+// CrashWin32.cpp), on Windows or under wine. A self-contained program; the
+// cases that need other processes start copies of it with one of the child
+// commands of main().
 //
 //   plinth_windows_port_tests [--acp <code page>] [<test>...]
 //
 // runs the tests named, or all. --acp fails the run at once unless the
-// system's ANSI code page is the one given. The code-page and directory cases are written for the
-// code pages 1252 (Western European) and 936 (Simplified Chinese); under any other only the cases
-// common to all code pages run. Exit code 0 when every check passed.
+// system's ANSI code page is the one given. The code-page and directory cases
+// are written for the code pages 1252 (Western European) and 936 (Simplified
+// Chinese); under any other only the cases common to all code pages run. Exit
+// code 0 when every check passed.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
