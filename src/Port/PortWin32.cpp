@@ -8,6 +8,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -85,15 +86,25 @@ std::string Convert(const std::string& text, UINT from, UINT to) {
 InstanceGuard TakeInstanceGuard(const char* name, std::string* where, std::string* problem) {
   *where = name;
   problem->clear();
+  // Guards this process holds: asking again must not see our own mutex as
+  // another instance.
+  static std::vector<std::string> held;
+  if (std::find(held.begin(), held.end(), name) != held.end()) return InstanceGuard::kTaken;
   std::wstring wide;
-  // The handle is never closed: it marks this instance until the process ends.
-  const HANDLE mutex =
-      ToWide(name, CP_UTF8, &wide) ? CreateMutexW(nullptr, FALSE, wide.c_str()) : nullptr;
-  if (mutex == nullptr) {
-    *problem = "CreateMutexW failed";
+  if (!ToWide(name, CP_UTF8, &wide)) {
+    *problem = "the name is not UTF-8";
     return InstanceGuard::kNotTaken;
   }
-  return GetLastError() == ERROR_ALREADY_EXISTS ? InstanceGuard::kRunning : InstanceGuard::kTaken;
+  // The handle is never closed: it marks this instance until the process ends.
+  const HANDLE mutex = CreateMutexW(nullptr, FALSE, wide.c_str());
+  const DWORD error = GetLastError();
+  if (mutex == nullptr) {
+    *problem = "CreateMutexW: error " + std::to_string(error);
+    return InstanceGuard::kNotTaken;
+  }
+  if (error == ERROR_ALREADY_EXISTS) return InstanceGuard::kRunning;
+  held.push_back(name);
+  return InstanceGuard::kTaken;
 }
 
 void DisableCoreDumps() {}

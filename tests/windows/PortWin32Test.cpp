@@ -270,17 +270,31 @@ void TestSeparatorAndSuffix() {
 // ---------------------------------------------------------------------------
 // Single instance.
 
-int ChildHold(const std::string& name, const std::string& ready, const std::string& release) {
-  const bool running = port::IsInstanceRunning(name.c_str());
-  const HANDLE ready_event = OpenEventW(EVENT_MODIFY_STATE, FALSE, Wide(ready).c_str());
-  const HANDLE release_event = OpenEventW(SYNCHRONIZE, FALSE, Wide(release).c_str());
-  if (ready_event == nullptr || release_event == nullptr) return 3;
-  SetEvent(ready_event);
-  WaitForSingleObject(release_event, 60000);
-  return running ? 1 : 0;
+// The guard's answer as an exit code.
+DWORD Code(port::InstanceGuard answer) { return static_cast<DWORD>(answer); }
+
+port::InstanceGuard TakeGuard(const std::string& name, std::string* problem = nullptr) {
+  std::string where, why;
+  const port::InstanceGuard answer = port::TakeInstanceGuard(name.c_str(), &where, &why);
+  if (problem != nullptr) *problem = why;
+  return answer;
 }
 
-int ChildProbe(const std::string& name) { return port::IsInstanceRunning(name.c_str()) ? 1 : 0; }
+// Child: takes the guard, asks again, tells the parent and holds the guard
+// until released. Exits with the first answer; prints the second.
+int ChildHold(const std::string& name, const std::string& ready, const std::string& release) {
+  const port::InstanceGuard first = TakeGuard(name);
+  std::printf("again=%lu\n", Code(TakeGuard(name)));
+  std::fflush(stdout);
+  const HANDLE ready_event = OpenEventW(EVENT_MODIFY_STATE, FALSE, Wide(ready).c_str());
+  const HANDLE release_event = OpenEventW(SYNCHRONIZE, FALSE, Wide(release).c_str());
+  if (ready_event == nullptr || release_event == nullptr) return 9;
+  SetEvent(ready_event);
+  WaitForSingleObject(release_event, 60000);
+  return static_cast<int>(Code(first));
+}
+
+int ChildProbe(const std::string& name) { return static_cast<int>(Code(TakeGuard(name))); }
 
 void TestSingleInstance() {
   const std::string id = std::to_string(GetCurrentProcessId());
@@ -289,20 +303,25 @@ void TestSingleInstance() {
   const std::string release = "PlinthPortTestRelease-" + id;
   const HANDLE ready_event = CreateEventW(nullptr, TRUE, FALSE, Wide(ready).c_str());
   const HANDLE release_event = CreateEventW(nullptr, TRUE, FALSE, Wide(release).c_str());
+  const DWORD taken = Code(port::InstanceGuard::kTaken);
+  const DWORD running = Code(port::InstanceGuard::kRunning);
 
   {
     Child first(SelfPath(), "hold " + name + " " + ready + " " + release);
     EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(ready_event, 60000),
               "the first process holds the mutex");
-    EXPECT_EQ(1UL, RunChild("probe " + name), "a second process while the first runs");
+    EXPECT_EQ(running, RunChild("probe " + name), "a second process while the first runs");
     SetEvent(release_event);
-    EXPECT_EQ(0UL, first.Wait(), "the first process saw no other instance");
+    std::string output;
+    EXPECT_EQ(taken, first.Wait(&output), "the first process");
+    EXPECT_EQ(std::to_string(taken), ValueOf(output, "again"), "the first process asking again");
   }
-  EXPECT_EQ(0UL, RunChild("probe " + name), "a process after the first has ended");
+  EXPECT_EQ(taken, RunChild("probe " + name), "a process after the first has ended");
   CloseHandle(ready_event);
   CloseHandle(release_event);
 
-  // A mutex that cannot be created: the run goes on as a first instance.
+  // A mutex that cannot be created: the run goes on as a first instance,
+  // told why.
   const std::string event_name = "PlinthPortTestEvent-" + id;
   const HANDLE event = CreateEventW(nullptr, TRUE, FALSE, Wide(event_name).c_str());
   struct Case {
@@ -313,7 +332,9 @@ void TestSingleInstance() {
       {"a name taken by an event", event_name},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(false, port::IsInstanceRunning(c.name.c_str()), c.what);
+    std::string problem;
+    EXPECT_EQ(Code(port::InstanceGuard::kNotTaken), Code(TakeGuard(c.name, &problem)), c.what);
+    EXPECT_TRUE(!problem.empty(), c.what);
   }
   CloseHandle(event);
 }
