@@ -66,22 +66,19 @@ bool IsElementNamed(const pugi::xml_node& node, std::string_view name) {
   return node.type() == pugi::node_element && name == node.name();
 }
 
-// The `n`-th (from 1) child element of `parent` named `name`; a null node when
-// there are fewer.
-pugi::xml_node NthChild(const pugi::xml_node& parent, std::string_view name, std::size_t n) {
-  for (const pugi::xml_node& child : parent.children()) {
-    if (IsElementNamed(child, name) && --n == 0) return child;
-  }
-  return {};
+// The next element after `node` among its siblings that is named `name`; a
+// null node when there is none.
+pugi::xml_node NextNamed(pugi::xml_node node, std::string_view name) {
+  do {
+    node = node.next_sibling();
+  } while (node && !IsElementNamed(node, name));
+  return node;
 }
 
-// The node that `steps` select below `node`. Walked from the document, the
-// first step selects the root element (Parse admits only one).
-pugi::xml_node Walk(pugi::xml_node node, const Step* begin, const Step* end) {
-  for (const Step* step = begin; step != end && node; ++step) {
-    node = NthChild(node, step->name, step->index == 0 ? 1 : step->index);
-  }
-  return node;
+// The first child element of `parent` named `name`; a null node when none.
+pugi::xml_node FirstNamed(const pugi::xml_node& parent, std::string_view name) {
+  pugi::xml_node child = parent.first_child();
+  return !child || IsElementNamed(child, name) ? child : NextNamed(child, name);
 }
 
 // pugixml accepts several top-level elements, and as a fragment none or text
@@ -205,15 +202,77 @@ std::optional<int> ParseInt(std::string_view text) {
 
 }  // namespace
 
+// The document owns the text it was parsed from: pugixml parses it in place
+// and its names and values point into it, so the text is held once.
+//
+// Callers walk runs of indexed paths over one parent ("/Configs/Config[1]",
+// "[2]", ... and, nested, "Plugin[i]/SQLScript/Path[j]"). Stepping to the
+// n-th same-named sibling from the first one would make such a run quadratic,
+// so the document remembers, for every depth of the last path it resolved,
+// which element it selected there; a step under the same parent, of the same
+// name and with an index not below the remembered one goes on from that
+// element. A run of indexes over one parent thus costs time linear in the
+// number of its elements, and the memory stays one entry per depth.
 struct CXmlProto::Impl {
+  // Declared before `doc`, so that it outlives the nodes pointing into it.
+  std::string text;
   pugi::xml_document doc;
   std::string parse_error;  // why the last Parse refused its text
 
+  // The element selected at one depth of the last resolved path.
+  struct Resolved {
+    pugi::xml_node parent;
+    std::string name;
+    std::size_t index = 0;  // 0: nothing remembered
+    pugi::xml_node node;
+  };
+  std::vector<Resolved> resolved;
+
+  void Reset() {
+    doc.reset();
+    resolved.clear();
+  }
+
+  // The `index`-th (from 1) child element of `parent` named `name`, the one
+  // selected at `depth`; a null node when there are fewer.
+  pugi::xml_node NthChild(std::size_t depth, const pugi::xml_node& parent, std::string_view name,
+                          std::size_t index) {
+    if (resolved.size() <= depth) resolved.resize(depth + 1);
+    Resolved& last = resolved[depth];
+    std::size_t at = 1;
+    pugi::xml_node node;
+    if (last.index != 0 && last.index <= index && last.parent == parent && last.name == name) {
+      at = last.index;
+      node = last.node;
+    } else {
+      node = FirstNamed(parent, name);
+    }
+    for (; node && at < index; ++at) node = NextNamed(node, name);
+    if (!node) return node;  // a miss leaves what was remembered
+    last.parent = parent;
+    last.name.assign(name);
+    last.index = index;
+    last.node = node;
+    return node;
+  }
+
+  // The node that `steps` select, walked from the document: the first step
+  // selects the root element (Parse admits only one). A step without an index
+  // selects the first element of its name.
+  pugi::xml_node Walk(const Step* begin, const Step* end) {
+    pugi::xml_node node = doc;
+    for (const Step* step = begin; step != end && node; ++step) {
+      node = NthChild(static_cast<std::size_t>(step - begin), node, step->name,
+                      step->index == 0 ? 1 : step->index);
+    }
+    return node;
+  }
+
   // The element that `path` selects; a null node when there is none.
-  pugi::xml_node Find(std::string_view path) const {
+  pugi::xml_node Find(std::string_view path) {
     const std::optional<std::vector<Step>> steps = ParsePath(path);
     if (!steps) return {};
-    return Walk(doc, steps->data(), steps->data() + steps->size());
+    return Walk(steps->data(), steps->data() + steps->size());
   }
 };
 
@@ -222,24 +281,26 @@ CXmlProto::CXmlProto() : impl_(new Impl) {}
 CXmlProto::~CXmlProto() = default;
 
 bool CXmlProto::Parse(std::string text) {
+  impl_->Reset();
+  impl_->text = std::string();  // the old document's text goes with it
   impl_->parse_error = NulProblem(text);
-  if (!impl_->parse_error.empty()) {
-    impl_->doc.reset();
-    return false;
-  }
+  if (!impl_->parse_error.empty()) return false;
   // Whitespace-only text is kept when it is an element's only content, so such
   // an element reads back exactly as written; indentation between elements is
-  // still dropped. As a fragment, text outside the root element lands in the
-  // tree, where RootProblem finds it.
-  constexpr unsigned kOptions =
-      pugi::parse_default | pugi::parse_ws_pcdata_single | pugi::parse_fragment;
-  const pugi::xml_parse_result result =
-      impl_->doc.load_buffer(text.data(), text.size(), kOptions, pugi::encoding_auto);
+  // still dropped. An element's leading text is stored in the element itself,
+  // which saves a node for every element with text. As a fragment, text
+  // outside the root element lands in the tree, where RootProblem finds it.
+  constexpr unsigned kOptions = pugi::parse_default | pugi::parse_ws_pcdata_single |
+                                pugi::parse_embed_pcdata | pugi::parse_fragment;
+  impl_->text = std::move(text);
+  const pugi::xml_parse_result result = impl_->doc.load_buffer_inplace(
+      impl_->text.data(), impl_->text.size(), kOptions, pugi::encoding_auto);
   impl_->parse_error =
       result ? RootProblem(impl_->doc)
              : std::string(result.description()) + " at offset " + std::to_string(result.offset);
   if (impl_->parse_error.empty()) return true;
-  impl_->doc.reset();  // pugixml keeps what it built before the error
+  impl_->Reset();  // pugixml keeps what it built before the error
+  impl_->text = std::string();
   return false;
 }
 
@@ -251,9 +312,10 @@ int CXmlProto::GetNodeCount(std::string path) {
   const std::optional<std::vector<Step>> steps = ParsePath(path);
   if (!steps) return 0;
   const Step& last = steps->back();
-  const pugi::xml_node parent = Walk(impl_->doc, steps->data(), &last);
+  const std::size_t depth = steps->size() - 1;
+  const pugi::xml_node parent = impl_->Walk(steps->data(), &last);
   if (!parent) return 0;
-  if (last.index != 0) return NthChild(parent, last.name, last.index) ? 1 : 0;
+  if (last.index != 0) return impl_->NthChild(depth, parent, last.name, last.index) ? 1 : 0;
   int count = 0;
   for (const pugi::xml_node& child : parent.children()) {
     if (IsElementNamed(child, last.name) && count < INT_MAX) ++count;

@@ -144,6 +144,80 @@ TEST_F(XmlProtoTest, AttributeOrDefault) {
   }
 }
 
+// The document steps on from the element it resolved last. Whatever came
+// before, each answer must be the one a fresh document gives: after a count,
+// after a miss, with the index going down, under another parent at the same
+// depth and between queries of other names.
+TEST(XmlProtoRunTest, AnswerDoesNotDependOnEarlierQueries) {
+  const std::string text =
+      "<R><G><P>a</P><X>x1</X><P>b</P><P>c</P></G><X>x2</X><G><P>d</P></G><G/>"
+      "<G><X>x3</X><P>e</P><P>f</P></G></R>";
+  // "#" asks for a count, anything else for a text.
+  const char* const run[] = {
+      "#/R/G",        "/R/G[1]/P[1]", "/R/G[1]/P[2]", "/R/G[1]/P[3]",  "/R/G[1]/P[4]",
+      "/R/G[1]/P[2]", "/R/G[1]/P[3]", "/R/G[1]/P[1]", "/R/G[2]/P[1]",  "/R/G[4]/P[2]",
+      "/R/G[1]/P[3]", "/R/G[1]/X",    "/R/G[1]/P[2]", "/R/X",          "/R/G[4]/P[1]",
+      "/R/G/P[3]",    "/R/G[3]/P[1]", "/R/G[3]/P",    "/R/G[4]/P",     "#/R/G[4]/P",
+      "/R/G[4]/P[2]", "#/R/G[5]",     "/R/G[4]/P[1]", "/R/G[9]/P[1]",  "/R/G[4]/P[2]",
+      "/R/G[2]",      "/R/G[4]/X",    "/R/G[4]/P[2]", "#/R/G[1]/P[3]", "/R/G[1]/P[3]",
+      "/R/G[1]/P[1]", "/R/G[1]/P",    "/R/G[1]/P[3]", "#/R/G[2]/P",    "/R/G[2]/P[1]"};
+  proto::CXmlProto xml;
+  ASSERT_TRUE(xml.Parse(text));
+  for (const std::string query : run) {
+    proto::CXmlProto fresh;
+    ASSERT_TRUE(fresh.Parse(text));
+    if (query[0] == '#') {
+      EXPECT_EQ(xml.GetNodeCount(query.substr(1)), fresh.GetNodeCount(query.substr(1))) << query;
+    } else {
+      EXPECT_EQ(xml.GetNodeText(query, "def"), fresh.GetNodeText(query, "def")) << query;
+    }
+  }
+}
+
+// The readers' loops: a count, then every index, nested one level; forwards
+// and then backwards over the same document.
+TEST(XmlProtoRunTest, NestedRunsOfIndexesSelectEveryElement) {
+  std::string text = "<R><L>";
+  for (int i = 1; i <= 40; ++i) {
+    text += "<Plugin><Identify>p" + std::to_string(i) + "</Identify><Other/><SQLScript>";
+    for (int j = 1; j <= i % 4; ++j) {
+      text += "<Path>" + std::to_string(i) + "/" + std::to_string(j) + "</Path><Skip/>";
+    }
+    text += "</SQLScript></Plugin><Between/>";
+  }
+  text += "</L></R>";
+  proto::CXmlProto xml;
+  ASSERT_TRUE(xml.Parse(text));
+  const int plugins = xml.GetNodeCount("/R/L/Plugin");
+  ASSERT_EQ(plugins, 40);
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int n = 1; n <= plugins; ++n) {
+      const int i = pass == 0 ? n : plugins + 1 - n;
+      const std::string plugin = "/R/L/Plugin[" + std::to_string(i) + "]";
+      EXPECT_EQ(xml.GetNodeText(plugin + "/Identify", "def"), "p" + std::to_string(i));
+      const int paths = xml.GetNodeCount(plugin + "/SQLScript/Path");
+      ASSERT_EQ(paths, i % 4) << plugin;
+      for (int j = 1; j <= paths; ++j) {
+        EXPECT_EQ(xml.GetNodeText(plugin + "/SQLScript/Path[" + std::to_string(j) + "]", "def"),
+                  std::to_string(i) + "/" + std::to_string(j));
+      }
+    }
+  }
+}
+
+// A new document must not answer from elements remembered of the old one,
+// even where its elements take the old ones' places in memory.
+TEST(XmlProtoRunTest, ParseForgetsTheElementsResolvedBefore) {
+  proto::CXmlProto xml;
+  ASSERT_TRUE(xml.Parse("<R><I>1</I><I>2</I><I>3</I></R>"));
+  ASSERT_EQ(xml.GetNodeText("/R/I[2]", "def"), "2");
+  ASSERT_TRUE(xml.Parse("<R><I>4</I><I>5</I><I>6</I></R>"));
+  EXPECT_EQ(xml.GetNodeText("/R/I[2]", "def"), "5");
+  EXPECT_EQ(xml.GetNodeText("/R/I[3]", "def"), "6");
+  EXPECT_FALSE(xml.Parse("<R><I>7</I>"));
+  EXPECT_EQ(xml.GetNodeText("/R/I[3]", "def"), "def");
+}
+
 TEST(XmlProtoIntTest, AcceptsSignedDecimalWithBlanksOnly) {
   constexpr int kDef = -777;
   const struct {
