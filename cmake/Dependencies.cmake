@@ -39,6 +39,10 @@ else()
   plinth_require(SQLCIPHER_FOUND "SQLCipher (sqlcipher.pc)" "libsqlcipher-dev")
 endif()
 
+# Boost.Filesystem and pugixml are linked statically (Debian ships both
+# archives): every plug-in of an installation starts Plinth once, and each
+# shared object costs its start-up time to map and relocate.
+set(Boost_USE_STATIC_LIBS ON)
 find_package(Boost 1.74 QUIET COMPONENTS filesystem system)
 plinth_require(Boost_FOUND "Boost.Filesystem and Boost.System"
                "libboost-filesystem-dev libboost-system-dev")
