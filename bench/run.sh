@@ -45,7 +45,9 @@ cmake --build "$build" -j "${PLINTH_JOBS:-2}" \
   --target Plinth plinth_public_func plinth_inventory_func >>"$log" 2>&1 ||
   { tail -n 30 "$log"; exit 1; }
 rm -rf "$build/install"
-cmake --install "$build" --prefix "$build/install" >>"$log"
+for component in runtime sample; do
+  cmake --install "$build" --prefix "$build/install" --component "$component" >>"$log"
+done
 
 sizes=()
 if [ "$smoke" -eq 1 ]; then
