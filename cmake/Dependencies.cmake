@@ -13,6 +13,9 @@ endfunction()
 
 find_package(Threads REQUIRED)
 
+# The pugixml target the XML document links; see below.
+set(PLINTH_PUGIXML pugixml::pugixml)
+
 # A cross build for Windows on Debian finds no Windows builds of these
 # libraries: it compiles against their headers only (cmake/DependencyHeaders.cmake).
 option(PLINTH_HEADERS_ONLY
@@ -39,10 +42,12 @@ else()
   plinth_require(SQLCIPHER_FOUND "SQLCipher (sqlcipher.pc)" "libsqlcipher-dev")
 endif()
 
-# Boost.Filesystem and pugixml are linked statically (Debian ships both
-# archives): every plug-in of an installation starts Plinth once, and each
+# On Linux Boost.Filesystem and pugixml are linked statically (Debian ships
+# both archives): every plug-in of an installation starts Plinth once, and each
 # shared object costs its start-up time to map and relocate.
-set(Boost_USE_STATIC_LIBS ON)
+if(NOT WIN32)
+  set(Boost_USE_STATIC_LIBS ON)
+endif()
 find_package(Boost 1.74 QUIET COMPONENTS filesystem system)
 plinth_require(Boost_FOUND "Boost.Filesystem and Boost.System"
                "libboost-filesystem-dev libboost-system-dev")
@@ -52,6 +57,9 @@ plinth_require(log4cxx_FOUND "Apache log4cxx" "liblog4cxx-dev")
 
 find_package(pugixml QUIET CONFIG)
 plinth_require(pugixml_FOUND "pugixml" "libpugixml-dev")
+if(NOT WIN32 AND TARGET pugixml::static)
+  set(PLINTH_PUGIXML pugixml::static)
+endif()
 
 if(BUILD_TESTING)
   find_package(GTest QUIET)
