@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sqlcipher/sqlite3.h>
+#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -62,6 +63,19 @@ bool AwaitExit(pid_t pid, std::chrono::steady_clock::time_point deadline) {
   }
   ::close(pidfd);
   return ended;
+}
+
+// The whole content of the file open at `fd`, read from its start.
+std::string ReadWhole(int fd) {
+  std::string text;
+  char buf[4096];
+  for (off_t at = 0;;) {
+    const ssize_t n = ::pread(fd, buf, sizeof buf, at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return text;
+    text.append(buf, static_cast<std::size_t>(n));
+    at += n;
+  }
 }
 
 }  // namespace
@@ -136,7 +150,8 @@ bool RunResult::Has(const std::string& line) const {
 }
 
 std::string RunResult::Dump() const {
-  std::string text = "exit code " + std::to_string(exit_code) + "\nstderr:\n" + std_err + "log:\n";
+  std::string text = "exit code " + std::to_string(exit_code) + "\nstdout:\n" + std_out +
+                     "stderr:\n" + std_err + "log:\n";
   for (const LogLine& line : log) text += line.level + " " + line.message + "\n";
   return text;
 }
@@ -304,13 +319,19 @@ RunResult ProductTree::Run(const std::vector<std::string>& args, const RunOption
   }
   envp.push_back(nullptr);
 
+  // Standard output goes to an anonymous file, read once the run has ended.
+  const int out_file = ::memfd_create("plinth-stdout", MFD_CLOEXEC);
+  if (out_file < 0) throw std::runtime_error("memfd_create failed");
   int err_pipe[2];
-  if (::pipe2(err_pipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe2 failed");
+  if (::pipe2(err_pipe, O_CLOEXEC) != 0) {
+    ::close(out_file);
+    throw std::runtime_error("pipe2 failed");
+  }
   if (options.stderr_reader_gone) ::close(err_pipe[0]);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, out_file, 1);
   posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
   if (options.working_directory >= 0) {
     posix_spawn_file_actions_addfchdir_np(&actions, options.working_directory);
@@ -320,6 +341,7 @@ RunResult ProductTree::Run(const std::vector<std::string>& args, const RunOption
   posix_spawn_file_actions_destroy(&actions);
   ::close(err_pipe[1]);
   if (spawned != 0) {
+    ::close(out_file);
     if (!options.stderr_reader_gone) ::close(err_pipe[0]);
     throw std::runtime_error(std::string("cannot start ") + argv[0] + ": " +
                              std::strerror(spawned));
@@ -339,6 +361,8 @@ RunResult ProductTree::Run(const std::vector<std::string>& args, const RunOption
   }
   if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.term_signal = WTERMSIG(status);
+  result.std_out = ReadWhole(out_file);
+  ::close(out_file);
   result.log = ParseLog(Read("plinth.log"));
   Remove("plinth.log");
   return result;

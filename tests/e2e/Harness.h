@@ -1,6 +1,6 @@
 // End-to-end harness: lays out a product tree in a fresh temporary directory,
 // with a copy of the built Plinth binary, runs it, and hands back the exit
-// code, standard error and the log lines. Every tree has its own TMPDIR, so
+// code, standard output, standard error and the log lines. Every tree has its own TMPDIR, so
 // the single-instance guard of one test never meets another's and tests run in
 // parallel.
 //
@@ -56,6 +56,7 @@ struct RunResult {
   int exit_code = -1;   // -1 when the process did not exit normally
   int term_signal = 0;  // the signal that ended it, if any
   bool timed_out = false;
+  std::string std_out;
   std::string std_err;
   std::vector<LogLine> log;
 
