@@ -1,10 +1,12 @@
 // Plinth: creates and initialises the SQLite databases of one plug-in.
 // Usage: Plinth <plug-in name>. Exit code 0 on success, 1 on failure.
+// Plinth --help and Plinth --version print and exit (CommandLine.h).
 #include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <string>
 
+#include "CommandLine.h"
 #include "Common/Log.h"
 #include "Common/NameCheck.h"
 #include "ExecuteInit.h"
@@ -67,6 +69,9 @@ int ExitOnException(const char* signature, const char* what) noexcept {
 }  // namespace
 
 int main(int argc, char* argv[]) try {
+  // --help and --version only print: no lock, no file, no log line.
+  const plinth::Request request = plinth::ReadRequest(argc, argv);
+  if (request != plinth::Request::kRun) return plinth::AnswerRequest(request, argv[0]);
   // Before anything is read: the key never reaches a core file, and a
   // standard error whose reader is gone cannot end the run.
   port::DisableCoreDumps();

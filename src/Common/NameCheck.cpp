@@ -45,6 +45,9 @@ std::string PluginNameProblem(const std::string& name) {
   if (!problem.empty()) return problem;
   const auto control = [](unsigned char c) { return c < 0x20 || c == 0x7f; };
   if (std::any_of(name.begin(), name.end(), control)) return "it contains a control character";
+  if (!name.empty() && name[0] == '-') {
+    return "it begins with \"-\" (the options --help, -h and --version are given alone)";
+  }
   return std::string();
 }
 

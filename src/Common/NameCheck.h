@@ -9,7 +9,9 @@ namespace plinth {
 
 // A plug-in name becomes a directory name below the system directory: it must
 // not hold a path separator or be "." or "..". Nor may it hold a control
-// character (below 0x20, or 0x7F): it is written into log lines.
+// character (below 0x20, or 0x7F): it is written into log lines. Nor may it
+// begin with "-": the command line's options do, and a mistyped option must
+// not be taken for a plug-in.
 std::string PluginNameProblem(const std::string& name);
 
 // `file_name` is the database file of `plugin_name` in the data directory, and

@@ -6,6 +6,8 @@ namespace plinth {
 namespace {
 
 TEST(PluginNameProblem, RefusesNamesThatLeaveTheirDirectory) {
+  const char* const kOptionLike =
+      "it begins with \"-\" (the options --help, -h and --version are given alone)";
   const struct {
     const char* name;
     const char* problem;
@@ -25,6 +27,8 @@ TEST(PluginNameProblem, RefusesNamesThatLeaveTheirDirectory) {
       {"del\x7f", "it contains a control character"},
       {"\x1f", "it contains a control character"},
       {"caf\xc3\xa9 \x80", ""},
+      {"a-b-", ""},
+      {"-x", kOptionLike},
   };
   for (const auto& c : cases) EXPECT_EQ(PluginNameProblem(c.name), c.problem) << c.name;
 }

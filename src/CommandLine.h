@@ -1,0 +1,50 @@
+// The options of the command line: --help (or -h) and --version, each taken
+// only as the one argument. They are answered before anything else runs: no
+// lock is taken, no file read and no log line written.
+#ifndef PLINTH_COMMANDLINE_H_
+#define PLINTH_COMMANDLINE_H_
+
+#include <string>
+#include <vector>
+
+namespace plinth {
+
+// What the command line asks for.
+enum class Request {
+  kRun,      // build a plug-in: the first argument is its name (or there is none)
+  kHelp,     // print the usage
+  kVersion,  // print the versions
+};
+
+// kHelp when the one argument is "--help" or "-h", kVersion when it is
+// "--version", else kRun. With further arguments an option is no option:
+// the run refuses it as a plug-in name.
+Request ReadRequest(int argc, const char* const argv[]);
+
+// The usage that --help prints, naming the program `program`.
+std::string UsageText(const std::string& program);
+
+// One library Plinth runs on, and its version ("3.15.2").
+struct LibraryVersion {
+  std::string name;
+  std::string version;
+};
+
+// The libraries in the order --version lists them: SQLCipher and the SQLite
+// inside it, both asked of the library that runs; log4cxx, pugixml and Boost
+// as their headers tell it. A version that cannot be had reads "unknown".
+std::vector<LibraryVersion> LibraryVersions();
+
+// What --version prints: "Plinth <version>", then "<name> <version>" for each
+// of LibraryVersions(), a line each.
+std::string VersionText();
+
+// Prints the text of `request` (kHelp or kVersion) on standard output;
+// `argv0` names the program in the usage (its base name; "Plinth" when empty
+// or null). Returns the exit code: 0 when the text was written whole, else 1
+// after one line on standard error.
+int AnswerRequest(Request request, const char* argv0);
+
+}  // namespace plinth
+
+#endif  // PLINTH_COMMANDLINE_H_

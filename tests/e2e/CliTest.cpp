@@ -1,0 +1,150 @@
+// The options --help, -h and --version, and arguments that look like options,
+// through the real binary.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sqlcipher/sqlite3.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <regex>
+#include <sstream>
+
+#include "e2e/Harness.h"
+#include "e2e/TestUtil.h"
+
+namespace plinth_e2e {
+namespace {
+
+constexpr char kLockName[] = "{A6953687-CDEA-5AB4-8767-5Yid5aeL5YyW5bel5YW3}.lock";
+
+Lines SplitLines(const std::string& text) {
+  Lines lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// The SQLCipher version as this test's own connection tells it.
+std::string CipherVersion() {
+  sqlite3* db = nullptr;
+  std::string version;
+  if (sqlite3_open(":memory:", &db) == SQLITE_OK) {
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, "PRAGMA cipher_version;", -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW) {
+      version = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+    }
+    sqlite3_finalize(statement);
+  }
+  sqlite3_close(db);
+  return version;
+}
+
+TEST(Cli, HelpPrintsTheUsage) {
+  ProductTree tree;
+  const RunResult help = tree.Run({"--help"});
+  EXPECT_EQ(help.exit_code, 0) << help.Dump();
+  EXPECT_EQ(help.std_out, tree.Run({"-h"}).std_out);
+  const Lines lines = SplitLines(help.std_out);
+  ASSERT_GE(lines.size(), 3u) << help.std_out;
+  EXPECT_EQ(
+      Lines(lines.begin(), lines.begin() + 3),
+      (Lines{"Usage: Plinth <plug-in>", "       Plinth --help | -h", "       Plinth --version"}));
+  // The files that Plinth reads beside it, the log, the single instance and
+  // the exit codes.
+  for (const char* part :
+       {"META_INFO/plinth.log4cxx.properties", "META_INFO/InitSetup.xml",
+        "META_INFO/SQLiteConf/SQLiteConfig.xml", "META_INFO/db_init/SQLite/create_public_data.sql",
+        "runtime_script/DBConfig.xml", "Product.xml", "logged through log4cxx",
+        "Only one Plinth runs at a time", "Exit status: 0", "1 on any failure"}) {
+    EXPECT_NE(help.std_out.find(part), std::string::npos) << part;
+  }
+  for (const std::string& line : lines) EXPECT_LE(line.size(), 80u) << line;
+}
+
+TEST(Cli, VersionNamesPlinthAndItsLibraries) {
+  ProductTree tree;
+  const RunResult run = tree.Run({"--version"});
+  EXPECT_EQ(run.exit_code, 0) << run.Dump();
+  const Lines lines = SplitLines(run.std_out);
+  ASSERT_EQ(lines.size(), 6u) << run.std_out;
+  const std::string number = R"(\d+\.\d+(\.\d+)*)";
+  EXPECT_TRUE(std::regex_match(lines[0], std::regex("Plinth " + number))) << lines[0];
+  EXPECT_EQ(lines[1], "SQLCipher " + CipherVersion());
+  EXPECT_EQ(lines[2], std::string("SQLite ") + sqlite3_libversion());
+  EXPECT_TRUE(std::regex_match(lines[3], std::regex("log4cxx " + number))) << lines[3];
+  EXPECT_TRUE(std::regex_match(lines[4], std::regex("pugixml " + number))) << lines[4];
+  EXPECT_TRUE(std::regex_match(lines[5], std::regex("Boost " + number))) << lines[5];
+}
+
+// Output that cannot be written is a failure, not a success.
+TEST(Cli, UnwritableStandardOutputFails) {
+  ProductTree tree;
+  const std::string command =
+      "'" + tree.bin_dir() + "/Plinth' --version >/dev/full 2>'" + tree.Path("err") + "'";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(tree.Read("err"), "Plinth: cannot write to standard output: No space left on device\n");
+}
+
+class Option : public ::testing::TestWithParam<const char*> {};
+
+// Printing takes no lock, reads no file and writes no log line: it works
+// beside a running instance and without any settings.
+TEST_P(Option, TouchesNothing) {
+  ProductTree tree;
+  const RunResult alone = tree.Run({GetParam()});
+  EXPECT_EQ(alone.exit_code, 0);
+  EXPECT_FALSE(alone.std_out.empty());
+  EXPECT_EQ(alone.std_err, "");
+  EXPECT_TRUE(alone.log.empty()) << alone.Dump();
+  EXPECT_EQ(DirectorySnapshot(tree.tmp_dir()), tree.tmp_dir() + "\n");
+  EXPECT_FALSE(tree.Exists(tree.data_dir()));
+
+  const std::string lock = tree.tmp_dir() + "/" + kLockName;
+  const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+  tree.Remove(tree.bin_dir() + "/META_INFO");
+  const RunResult beside = tree.Run({GetParam()});
+  ::close(fd);
+  EXPECT_EQ(beside.exit_code, 0);
+  EXPECT_EQ(beside.std_out, alone.std_out);
+  EXPECT_EQ(beside.std_err, "");
+  EXPECT_TRUE(beside.log.empty()) << beside.Dump();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, Option, ::testing::Values("--help", "-h", "--version"), [](const auto& info) {
+      const std::string option = info.param;
+      return std::string(option == "--help" ? "Help" : option == "-h" ? "ShortHelp" : "Version");
+    });
+
+// A first argument that begins with "-" and is not an option given alone is
+// refused like a plug-in name that would leave its directory.
+TEST(Cli, OptionLikeArgumentsAreRefused) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"-"}, {"--"}, {"-x"}, {"--helpx"}, {"--Version"}, {"--version", "extra"}, {"-h", "-h"},
+  };
+  ProductTree tree;
+  for (const auto& args : cases) {
+    const RunResult run = tree.Run(args);
+    EXPECT_EQ(run.exit_code, 1) << args[0];
+    EXPECT_EQ(run.std_out, "") << args[0];
+    EXPECT_EQ(run.Lines(),
+              (Lines{"INFO [main]RUN Plinth START.[main.cpp(*)]",
+                     "INFO [main]" + args[0] + " Init.[main.cpp(*)]",
+                     "ERROR [main]plugin name \"" + args[0] +
+                         "\" refused: it begins with \"-\" (the options --help, -h and --version "
+                         "are given alone).[main.cpp(*)]",
+                     "ERROR [main]RUN Plinth FAILED. input param error![main.cpp(*)]"}))
+        << args[0];
+  }
+  EXPECT_FALSE(tree.Exists(tree.data_dir()));
+}
+
+}  // namespace
+}  // namespace plinth_e2e
