@@ -315,6 +315,16 @@ bool LoadExtension(sqlite3* conn, const std::string& path, SqliteError& error) {
   return rc == SQLITE_OK;
 }
 
+// Loads the extension library at `path` into a plug-in's connection; a failure
+// is logged.
+bool LoadExtensionLogged(sqlite3* conn, const std::string& path, const std::string& function) {
+  SqliteError error{};
+  if (LoadExtension(conn, path, error)) return true;
+  PLINTH_LOG_AS(function, 5, "[%s]sqlite3_load_extension fail,errorcode:%d,errinfo:%s[%s(%d)]",
+                error.code, error.text.c_str());
+  return false;
+}
+
 // The three files of a database: the file itself and its companions.
 enum class DatabasePart { kFile, kShm, kWal };
 
@@ -496,25 +506,19 @@ bool PrepareConnection(const std::string& path, const PluginDBConfig& record, bo
                   error.code, error.text.c_str());
     return false;
   }
-  std::vector<std::string> libraries;
-  if (record.load_public_func_dll) libraries.push_back(SharedExtensionPath(setup->GetSysPath()));
-  if (!record.sqlite_func_dll_name.empty()) {
-    const std::string own = InDir(setup->GetSysPath(), record.sqlite_func_dll_name);
-    if (ExistsQuietly(own)) {
-      libraries.push_back(own);
-    } else {
-      PLINTH_LOG_AS(function, 4, "[%s]Not exists func.sqlite.dll![%s(%d)]");
-    }
+  // The shared library first: the own library is looked for only once it
+  // has loaded.
+  if (record.load_public_func_dll &&
+      !LoadExtensionLogged(conn, SharedExtensionPath(setup->GetSysPath()), function)) {
+    return false;
   }
-  for (const std::string& library : libraries) {
-    SqliteError error{};
-    if (!LoadExtension(conn, library, error)) {
-      PLINTH_LOG_AS(function, 5, "[%s]sqlite3_load_extension fail,errorcode:%d,errinfo:%s[%s(%d)]",
-                    error.code, error.text.c_str());
-      return false;
-    }
+  if (record.sqlite_func_dll_name.empty()) return true;
+  const std::string own = InDir(setup->GetSysPath(), record.sqlite_func_dll_name);
+  if (!ExistsQuietly(own)) {
+    PLINTH_LOG_AS(function, 4, "[%s]Not exists func.sqlite.dll![%s(%d)]");
+    return true;
   }
-  return true;
+  return LoadExtensionLogged(conn, own, function);
 }
 
 // For the special plug-ins in whose databases `config` runs scripts, prepares

@@ -296,6 +296,24 @@ TEST(Build, ExtensionLibraries) {
   EXPECT_EQ(run.exit_code, 0) << run.Dump();
 }
 
+// The shared library is loaded before the plug-in's own one is looked for:
+// when it fails, the own library's absence goes unmentioned.
+TEST(Build, SharedLibraryFailsBeforeTheOwnOneIsLookedFor) {
+  ProductTree tree;
+  tree.Remove(tree.sys_dir() + "/public.func.sqlite.so");
+  AddInventory(tree, "<SQLiteFuncDLL><Name>inv.func.sqlite.so</Name></SQLiteFuncDLL>");
+  const RunResult run = tree.Run({"inv"});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_TRUE(InOrder(
+      run,
+      {"ERROR " + kCreate + "sqlite3_load_extension fail,errorcode:1,errinfo:" + tree.sys_dir() +
+           "/public.func.sqlite.so.so: cannot open shared object file: No "
+           "such file or directory" +
+           kAt,
+       "ERROR " + kRun + "CreateSQLiteDBFile fail" + kAt, kFailed5}));
+  EXPECT_EQ(run.Find("Not exists func.sqlite.dll!"), -1);
+}
+
 TEST(Build, OldFilesAreReplaced) {
   ProductTree tree;
   AddInventory(tree, "", "CREATE TABLE fresh(a);");
