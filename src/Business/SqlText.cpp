@@ -1,11 +1,10 @@
 #include "Business/SqlText.h"
 
-#include <algorithm>
-#include <cctype>
 #include <climits>
 #include <cstring>
 #include <initializer_list>
 
+#include "Common/AsciiCase.h"
 #include "External/QuillBase.h"
 
 namespace plinth {
@@ -68,17 +67,13 @@ std::optional<std::string> Built(std::string text) {
   return text;
 }
 
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
 }  // namespace
 
 bool IsKeySetting(const std::string& name) {
-  const std::string lower = Lower(name);
-  return lower == "key" || lower == "rekey" || lower == "hexkey" || lower == "hexrekey";
+  for (const char* key : {"key", "rekey", "hexkey", "hexrekey"}) {
+    if (EqualsIgnoringAsciiCase(name, key)) return true;
+  }
+  return false;
 }
 
 std::string LoggableValue(const std::string& name, const std::string& value) {

@@ -15,7 +15,8 @@
 namespace plinth {
 
 // True for the settings that carry an encryption key: key, rekey, hexkey and
-// hexrekey, in any letter case (SQLCipher reads pragma names that way).
+// hexrekey, whatever the case of their ASCII letters (SQLCipher compares
+// pragma names that way).
 bool IsKeySetting(const std::string& name);
 
 // The form of a setting's value that may appear in a log: "***" for a key

@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
+#include "Common/AsciiCase.h"
+
 namespace plinth {
 namespace {
 
 // The files SQLite keeps beside a database: the write-ahead log, its index,
 // and the rollback journal.
 constexpr const char* kCompanionSuffixes[] = {"-wal", "-shm", "-journal"};
-
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::string PathComponentProblem(const std::string& name) {
   if (name.find_first_of("/\\") != std::string::npos) return "it contains a path separator";
@@ -31,8 +31,7 @@ std::string SharedDatabaseProblem(const std::string& file_name, const std::strin
 }  // namespace
 
 bool SameDatabaseFile(const std::string& a, const std::string& b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
+  return EqualsIgnoringAsciiCase(a, b);
 }
 
 bool IsCompanionFile(const std::string& name, const std::string& database) {

@@ -1,0 +1,25 @@
+// Comparisons that ignore the letter case of ASCII letters, and of nothing
+// else, whatever the process's locale: InitLog takes the environment's
+// LC_CTYPE, under which std::tolower would fold other bytes of a single-byte
+// code page too, or map "I" to a dotless i.
+#ifndef PLINTH_COMMON_ASCIICASE_H_
+#define PLINTH_COMMON_ASCIICASE_H_
+
+#include <algorithm>
+#include <string_view>
+
+namespace plinth {
+
+constexpr char AsciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// True when `a` and `b` are equal but for the case of ASCII letters.
+inline bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
+}
+
+}  // namespace plinth
+
+#endif  // PLINTH_COMMON_ASCIICASE_H_
