@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <boost/filesystem.hpp>
 #include <boost/system/error_code.hpp>
-#include <memory>
 #include <optional>
 #include <utility>
 
@@ -14,6 +13,7 @@
 #include "Common/LazyInstance.h"
 #include "Common/Log.h"
 #include "Common/NameCheck.h"
+#include "Common/TextFile.h"
 #include "Config/ToolSetup.h"
 #include "External/XmlProto.h"
 #include "Port/Port.h"
@@ -41,14 +41,6 @@ std::string InDir(const std::string& dir, const std::string& name) {
 
 std::string SharedExtensionPath(const std::string& sys_path) {
   return InDir(sys_path, std::string("public.func.sqlite") + port::kSharedLibrarySuffix);
-}
-
-// Reads the file at `path` (local code page) whole into `text`. False, logged
-// on behalf of `function`, when neither the file nor its backup can be read.
-bool ReadTextFile(const std::string& path, const std::string& function, std::string& text) {
-  if (CFileBak::ReadFile(text, path)) return true;
-  PLINTH_LOG_AS(function, 6, "[%s]ReadFile fail, path = %s[%s(%d)]", path.c_str());
-  return false;
 }
 
 // Whether something exists at `path`; a path whose status cannot be told
@@ -86,28 +78,12 @@ std::string DBConfigPath(const std::string& plugin_name) {
                     PluginDirName(plugin_name) + port::NativePath("/runtime_script/DBConfig.xml"));
 }
 
-// Reads the XML file at `path` (local code page) into `xml`. False, logged on
-// behalf of `function`, when the file cannot be read. A text that is not
-// well-formed XML is logged with the parser's reason and leaves `xml` empty;
-// `well_formed` tells which.
-bool LoadXmlFile(const std::string& path, const std::string& function, proto::CXmlProto& xml,
-                 bool& well_formed) {
-  std::string text;
-  if (!ReadTextFile(path, function, text)) return false;
-  well_formed = xml.Parse(std::move(text));
-  if (!well_formed) {
-    PLINTH_LOG_AS(function, 6, "[%s]%s is not well-formed XML: %s[%s(%d)]", path.c_str(),
-                  xml.GetParseError().c_str());
-  }
-  return true;
-}
-
 // Reads the DBConfig.xml of `plugin_name` into `xml`. A text that does not
 // parse leaves `xml` empty, so that the required values are missing.
 bool LoadDBConfig(const std::string& plugin_name, const std::string& function,
                   proto::CXmlProto& xml) {
-  bool well_formed = false;
-  return LoadXmlFile(DBConfigPath(plugin_name), function, xml, well_formed);
+  return ReadXmlFile(PLINTH_SITE(function), DBConfigPath(plugin_name), xml) !=
+         XmlFileRead::kUnreadable;
 }
 
 // The product type names one element of DBConfig.xml literally: a type that
@@ -374,7 +350,7 @@ bool RemoveOldDatabase(const std::string& path, const std::string& file_name,
 template <typename Report>
 bool RunScript(sqlite3* conn, const std::string& path, const std::string& function, Report report) {
   std::string text;
-  if (!ReadTextFile(path, function, text)) return false;
+  if (!ReadTextFile(PLINTH_SITE(function), path, text)) return false;
   // SQLite would stop at a NUL byte and report success for what came before.
   const std::size_t nul = text.find('\0');
   if (nul != std::string::npos) {
@@ -595,23 +571,23 @@ bool CInitDBManager::UninitManager() {
 
 bool CInitDBManager::ReadPluginDBConfig(const std::string& plugin_name) {
   const std::string function = PLINTH_FUNCTION;
-  auto xml = std::make_unique<proto::CXmlProto>();
-  if (!LoadDBConfig(plugin_name, function, *xml)) return false;
+  proto::CXmlProto xml;
+  if (!LoadDBConfig(plugin_name, function, xml)) return false;
   const std::string product = CToolSetup::GetInstance()->GetProductType();
   plugin_config_.plugin_name = plugin_name;
-  if (!ReadDatabaseFields(*xml, product, function, plugin_config_)) return false;
-  ReadOtherPluginScripts(*xml, product, plugin_config_);
+  if (!ReadDatabaseFields(xml, product, function, plugin_config_)) return false;
+  ReadOtherPluginScripts(xml, product, plugin_config_);
   return true;
 }
 
 bool CInitDBManager::ReadSpecialPluginDBConfig(const std::vector<std::string>& special_plugins) {
   const std::string function = PLINTH_FUNCTION;
   for (const std::string& name : special_plugins) {
-    auto xml = std::make_unique<proto::CXmlProto>();
-    if (!LoadDBConfig(name, function, *xml)) return false;
+    proto::CXmlProto xml;
+    if (!LoadDBConfig(name, function, xml)) return false;
     PluginDBConfig record;
     record.plugin_name = name;
-    if (!ReadDatabaseFields(*xml, CToolSetup::GetInstance()->GetProductType(), function, record)) {
+    if (!ReadDatabaseFields(xml, CToolSetup::GetInstance()->GetProductType(), function, record)) {
       return false;
     }
     // The plug-in's own file and its companions are removed and created
@@ -632,20 +608,18 @@ bool CInitDBManager::ReadSpecialPluginDBConfig(const std::vector<std::string>& s
 }
 
 bool CInitDBManager::ReadSQLiteConfig() {
-  const std::string function = PLINTH_FUNCTION;
   const std::string path = UTF82Local(Quill::Base::FileUtil::GetCurExeDirUtf8() +
                                       port::NativePath("META_INFO/SQLiteConf/SQLiteConfig.xml"));
-  auto xml = std::make_unique<proto::CXmlProto>();
   // A text that does not parse would give no key: the databases would be
   // built unencrypted.
-  bool well_formed = false;
-  if (!LoadXmlFile(path, function, *xml, well_formed) || !well_formed) return false;
-  const int count = xml->GetNodeCount("/Configs/Config");
+  proto::CXmlProto xml;
+  if (ReadXmlFile(PLINTH_HERE, path, xml) != XmlFileRead::kParsed) return false;
+  const int count = xml.GetNodeCount("/Configs/Config");
   PLINTH_LOG(3, "[%s]Get %d cnt config in SQLiteConfig.xml[%s(%d)]", count);
   for (int i = 1; i <= count; ++i) {
     const std::string element = str_fmt("/Configs/Config[%d]", i);
-    const std::string name = xml->GetNodeAttribute(element, "PRAGMA", "");
-    const std::string value = xml->GetNodeAttribute(element, "VALUE", "");
+    const std::string name = xml.GetNodeAttribute(element, "PRAGMA", "");
+    const std::string value = xml.GetNodeAttribute(element, "VALUE", "");
     const bool is_key = name == "key" && !value.empty();
     if (is_key) {
       need_encrypt_ = true;

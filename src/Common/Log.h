@@ -5,8 +5,14 @@
 // file's base name and the line for the last.
 //
 // PLINTH_LOG_AS(function, level, format, args...) does the same with the
-// function name given: helpers that log on behalf of an operation pass the
-// operation's name, taken with PLINTH_FUNCTION.
+// function name given: a helper in the operation's own source file logs on
+// behalf of the operation with the operation's name, taken with
+// PLINTH_FUNCTION.
+//
+// PLINTH_LOG_AT(site, level, format, args...) logs at a LogSite: a helper in
+// another source file takes the site of the operation's call (PLINTH_HERE)
+// and logs its lines as the operation's own, with the operation's name, file
+// and the line of the call.
 #ifndef PLINTH_COMMON_LOG_H_
 #define PLINTH_COMMON_LOG_H_
 
@@ -31,6 +37,14 @@ constexpr const char* SourceBaseName(const char* path) {
   return base;
 }
 
+// Where lines are logged for: the qualified name of an operation, and the
+// source file (base name) and line of its call to the helper that logs.
+struct LogSite {
+  std::string function;
+  const char* file;
+  int line;
+};
+
 }  // namespace plinth
 
 #if defined(_MSC_VER)
@@ -50,5 +64,16 @@ constexpr const char* SourceBaseName(const char* path) {
   ::Quill::Base::details::VexaFormatLog(level, ::plinth::kLogModule, format, \
                                         std::string(function).c_str(), __VA_ARGS__)
 #define PLINTH_LOG(level, ...) PLINTH_LOG_AS(PLINTH_FUNCTION, level, __VA_ARGS__)
+
+// The site of this line, for `function`; PLINTH_HERE for the calling function.
+#define PLINTH_SITE(function) \
+  (::plinth::LogSite{function, ::plinth::SourceBaseName(__FILE__), __LINE__})
+#define PLINTH_HERE PLINTH_SITE(PLINTH_FUNCTION)
+
+#define PLINTH_LOG_AT(site, level, ...) \
+  PLINTH_LOG_AT_CALL_(site, level, __VA_ARGS__, (site).file, (site).line)
+#define PLINTH_LOG_AT_CALL_(site, level, format, ...)                        \
+  ::Quill::Base::details::VexaFormatLog(level, ::plinth::kLogModule, format, \
+                                        (site).function.c_str(), __VA_ARGS__)
 
 #endif  // PLINTH_COMMON_LOG_H_

@@ -34,7 +34,11 @@ class CToolSetup : public Quill::Base::CNoncopyable {
   ~CToolSetup() = default;
 
   // The two reading steps of InitSetup; they log on behalf of `function`.
-  bool ReadSettingsFile(const std::string& function);
+  // ReadSettingsFile reads the data and system directories from the settings
+  // file at `path` (local code page); ReadProductDescription the product type
+  // from Product.xml beside the system directory. Each returns false, logged,
+  // when its file cannot be read or a value is empty.
+  bool ReadSettingsFile(const std::string& path, const std::string& function);
   bool ReadProductDescription(const std::string& function);
 
   std::string s_db_data_dir_;

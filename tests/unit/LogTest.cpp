@@ -41,6 +41,20 @@ TEST(PlinthLog, FillsFunctionFileAndLine) {
   EXPECT_EQ(capture.Lines(), expected);
 }
 
+// A helper that logs for the function that calls it.
+void LoggingHelper(const LogSite& at) { PLINTH_LOG_AT(at, 5, "[%s]helper %s[%s(%d)]", "y"); }
+constexpr int kCallLine = __LINE__ + 1;
+void Operation() { LoggingHelper(PLINTH_HERE); }
+
+TEST(PlinthLog, AtASiteTakesTheCallersFunctionFileAndLine) {
+  plinth_test::LogCapture capture;
+  Operation();
+  const std::vector<plinth_test::LogLine> expected = {
+      {"ERROR",
+       "[plinth::{anonymous}::Operation]helper y[LogTest.cpp(" + std::to_string(kCallLine) + ")]"}};
+  EXPECT_EQ(capture.Lines(), expected);
+}
+
 TEST(PlinthLog, LevelsMapToLog4cxxLevels) {
   plinth_test::LogCapture capture;
   for (int level = 1; level <= 6; ++level)

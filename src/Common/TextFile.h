@@ -1,0 +1,35 @@
+// Reading a file of the tool whole, for an operation: the text of a script, or
+// the XML document of a configuration file. Both read through
+// CFileBak::ReadFile, so a missing or empty file is replaced by its backup
+// copy, and log their failures at the operation's site.
+#ifndef PLINTH_COMMON_TEXTFILE_H_
+#define PLINTH_COMMON_TEXTFILE_H_
+
+#include <string>
+
+#include "Common/Log.h"
+#include "External/XmlProto.h"
+
+namespace plinth {
+
+// Reads the file at `path` (local code page) whole into `text`. Returns false,
+// with `text` unchanged, when neither the file nor its backup copy can be
+// read; that is logged at `at` ("ReadFile fail, path = ..."), after the
+// reader's own lines.
+bool ReadTextFile(const LogSite& at, const std::string& path, std::string& text);
+
+// How reading an XML file went.
+enum class XmlFileRead {
+  kParsed,         // `xml` holds the document
+  kNotWellFormed,  // logged with the parser's reason; `xml` is empty, so every
+                   // query answers its default
+  kUnreadable,     // neither the file nor its backup copy can be read; logged
+};
+
+// Reads the file at `path` (local code page) whole, as ReadTextFile does, and
+// parses it into `xml`.
+XmlFileRead ReadXmlFile(const LogSite& at, const std::string& path, proto::CXmlProto& xml);
+
+}  // namespace plinth
+
+#endif  // PLINTH_COMMON_TEXTFILE_H_
