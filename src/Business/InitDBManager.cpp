@@ -8,6 +8,7 @@
 #include <optional>
 #include <utility>
 
+#include "Business/ProductLayout.h"
 #include "Business/SqlText.h"
 #include "Common/FileBak.h"
 #include "Common/LazyInstance.h"
@@ -23,25 +24,6 @@ namespace {
 
 using Quill::Base::StringUtil::str_fmt;
 using Quill::Base::StringUtil::UTF82Local;
-
-constexpr char kPlatform[] = "platform";
-
-// ---------------------------------------------------------------------------
-// Files and paths
-
-// The directory of a plug-in's files below "<system>/META_INFO/".
-std::string PluginDirName(const std::string& plugin_name) {
-  return plugin_name == kPlatform ? "SYS" : plugin_name;
-}
-
-// `dir` + separator + `name`.
-std::string InDir(const std::string& dir, const std::string& name) {
-  return dir + port::kPathSeparator + name;
-}
-
-std::string SharedExtensionPath(const std::string& sys_path) {
-  return InDir(sys_path, std::string("public.func.sqlite") + port::kSharedLibrarySuffix);
-}
 
 // Whether something exists at `path`; a path whose status cannot be told
 // counts as absent.
@@ -73,17 +55,13 @@ bool TellExists(const std::string& path, Links links, const std::string& functio
 // ---------------------------------------------------------------------------
 // DBConfig.xml
 
-std::string DBConfigPath(const std::string& plugin_name) {
-  return UTF82Local(CToolSetup::GetInstance()->GetSysPath() + port::NativePath("/META_INFO/") +
-                    PluginDirName(plugin_name) + port::NativePath("/runtime_script/DBConfig.xml"));
-}
-
 // Reads the DBConfig.xml of `plugin_name` into `xml`. A text that does not
 // parse leaves `xml` empty, so that the required values are missing.
 bool LoadDBConfig(const std::string& plugin_name, const std::string& function,
                   proto::CXmlProto& xml) {
-  return ReadXmlFile(PLINTH_SITE(function), DBConfigPath(plugin_name), xml) !=
-         XmlFileRead::kUnreadable;
+  const std::string path =
+      UTF82Local(DBConfigPath(CToolSetup::GetInstance()->GetSysPath(), plugin_name));
+  return ReadXmlFile(PLINTH_SITE(function), path, xml) != XmlFileRead::kUnreadable;
 }
 
 // The product type names one element of DBConfig.xml literally: a type that
@@ -470,7 +448,7 @@ bool PrepareConnection(const std::string& path, const PluginDBConfig& record, bo
   const std::string data_dir = setup->GetDBDataDir();
   if (!Attach(conn, path, QuotedName(record.schema), settings, function)) return false;
   if (!Attach(conn, InDir(data_dir, "public.db"), "public", settings, function)) return false;
-  if (record.plugin_name != kPlatform &&
+  if (record.plugin_name != kPlatformPlugin &&
       !Attach(conn, InDir(data_dir, "platform.db"), "platform", settings, function)) {
     return false;
   }
@@ -507,7 +485,7 @@ bool OpenSpecialConnections(const PluginDBConfig& config,
                             std::map<std::string, sqlite3*>& conns) {
   const CToolSetup* setup = CToolSetup::GetInstance();
   std::vector<std::string> excluded = setup->GetSpecialPlugins();
-  excluded.push_back(kPlatform);
+  excluded.push_back(kPlatformPlugin);
   excluded.push_back("deviceaccess.d");
   if (std::find(excluded.begin(), excluded.end(), config.plugin_name) != excluded.end()) {
     return true;
@@ -608,8 +586,7 @@ bool CInitDBManager::ReadSpecialPluginDBConfig(const std::vector<std::string>& s
 }
 
 bool CInitDBManager::ReadSQLiteConfig() {
-  const std::string path = UTF82Local(Quill::Base::FileUtil::GetCurExeDirUtf8() +
-                                      port::NativePath("META_INFO/SQLiteConf/SQLiteConfig.xml"));
+  const std::string path = UTF82Local(SQLiteConfigPath(Quill::Base::FileUtil::GetCurExeDirUtf8()));
   // A text that does not parse would give no key: the databases would be
   // built unencrypted.
   proto::CXmlProto xml;
@@ -649,7 +626,7 @@ bool CInitDBManager::RunDBInit() {
     PLINTH_LOG(5, "[%s]SQLiteDBInit fail[%s(%d)]");
     return false;
   }
-  if (plugin_config_.plugin_name != kPlatform) return true;
+  if (plugin_config_.plugin_name != kPlatformPlugin) return true;
 
   const PluginDBConfig platform_config = plugin_config_;
   for (const auto& [name, record] : special_plugins_) {
@@ -714,7 +691,7 @@ bool CInitDBManager::CreatePublicSQLiteDBFile() {
 
 bool CInitDBManager::CreateSQLiteDBFile() {
   const std::string function = PLINTH_FUNCTION;
-  if (plugin_config_.plugin_name == kPlatform && !CreatePublicSQLiteDBFile()) {
+  if (plugin_config_.plugin_name == kPlatformPlugin && !CreatePublicSQLiteDBFile()) {
     PLINTH_LOG(6, "[%s]CreatePublicSQLiteDBFile fail[%s(%d)]");
     return false;
   }
@@ -738,14 +715,12 @@ bool CInitDBManager::SQLiteDBInit() {
     return false;
   }
   const std::string sys_path = CToolSetup::GetInstance()->GetSysPath();
-  const std::string dir_name = PluginDirName(plugin_config_.plugin_name);
-  if (plugin_config_.plugin_name == kPlatform) {
+  if (plugin_config_.plugin_name == kPlatformPlugin) {
     if (!SQLitePublicDBInit()) {
       PLINTH_LOG(6, "[%s]SQLitePublicDBInit fail[%s(%d)]");
       return false;
     }
-    const std::string version =
-        UTF82Local(sys_path + port::NativePath("/META_INFO/ProductVersionToDB.sql"));
+    const std::string version = UTF82Local(ProductVersionScriptPath(sys_path));
     const bool ran = RunScript(db_conn_, version, function, [&](const SqliteError& e) {
       PLINTH_LOG_AS(function, 5, "[%s]ProductVersionToDB exec fail,errorcode:%d,errinfo:%s[%s(%d)]",
                     e.code, e.text.c_str());
@@ -753,8 +728,7 @@ bool CInitDBManager::SQLiteDBInit() {
     if (!ran) return false;
   }
 
-  const std::string scripts_dir = sys_path + port::NativePath("/META_INFO/") + dir_name +
-                                  port::NativePath("/runtime_script/db_init/SQLite/");
+  const std::string scripts_dir = PluginScriptsDir(sys_path, plugin_config_.plugin_name);
   return RunOwnScripts(db_conn_, scripts_dir, function) &&
          RunScriptsForOtherPlugins(other_conns_, plugin_config_.other_plugin_scripts, function);
 }
@@ -766,8 +740,7 @@ bool CInitDBManager::SQLitePublicDBInit() {
     return false;
   }
   const std::string path =
-      UTF82Local(Quill::Base::FileUtil::GetCurExeDirUtf8() +
-                 port::NativePath("META_INFO/db_init/SQLite/create_public_data.sql"));
+      UTF82Local(PublicDataScriptPath(Quill::Base::FileUtil::GetCurExeDirUtf8()));
   return RunScript(public_conn, path, function, [&](const SqliteError& e) {
     PLINTH_LOG_AS(function, 5,
                   "[%s]create_public_data.sql exec fail,errorcode:%d,errinfo:%s[%s(%d)]", e.code,
