@@ -8,6 +8,7 @@
 #include <optional>
 #include <utility>
 
+#include "Business/PluginDBConfig.h"
 #include "Business/ProductLayout.h"
 #include "Business/SqlText.h"
 #include "Common/FileBak.h"
@@ -52,79 +53,15 @@ bool TellExists(const std::string& path, Links links, const std::string& functio
   return false;
 }
 
-// ---------------------------------------------------------------------------
-// DBConfig.xml
-
-// Reads the DBConfig.xml of `plugin_name` into `xml`. A text that does not
-// parse leaves `xml` empty, so that the required values are missing.
-bool LoadDBConfig(const std::string& plugin_name, const std::string& function,
-                  proto::CXmlProto& xml) {
-  const std::string path =
-      UTF82Local(DBConfigPath(CToolSetup::GetInstance()->GetSysPath(), plugin_name));
-  return ReadXmlFile(PLINTH_SITE(function), path, xml) != XmlFileRead::kUnreadable;
-}
-
-// The product type names one element of DBConfig.xml literally: a type that
-// the element path would read as more than one name (a "/" between steps, an
-// index in "[...]", or a NUL that would end the path) selects nothing.
-bool NamesOneElement(const std::string& product) {
-  return product.find_first_of(std::string("/[]\0", 4)) == std::string::npos;
-}
-
-// Fills the fields of `record` that every plug-in's DBConfig.xml gives: the
-// schema and the database file name, both required, then the extension
-// libraries. `record.plugin_name` is set. False, with the "DBConfig.xml error"
-// line, when a required field is missing or the file name is refused.
-bool ReadDatabaseFields(proto::CXmlProto& xml, const std::string& product,
-                        const std::string& function, PluginDBConfig& record) {
-  const char* p = product.c_str();
-  if (NamesOneElement(product)) {
-    record.schema = xml.GetNodeText(str_fmt("/DBConfig/%s/SQLite/Schema", p), "");
-    record.sqlite_file_name = xml.GetNodeText(str_fmt("/DBConfig/%s/SQLite/SQLiteFileName", p), "");
+// Logs, on behalf of `function`, that the DBConfig.xml of `record` is in
+// error: first why its database file name is refused, when `refusal` says.
+void LogDBConfigError(const std::string& function, const PluginDBConfig& record,
+                      const std::string& refusal) {
+  if (!refusal.empty()) {
+    PLINTH_LOG_AS(function, 6, "[%s]%s SQLiteFileName \"%s\" refused: %s.[%s(%d)]",
+                  record.plugin_name.c_str(), record.sqlite_file_name.c_str(), refusal.c_str());
   }
-  bool valid = !record.schema.empty() && !record.sqlite_file_name.empty();
-  if (valid) {
-    const std::string problem =
-        DatabaseFileNameProblem(record.sqlite_file_name, record.plugin_name);
-    if (!problem.empty()) {
-      PLINTH_LOG_AS(function, 6, "[%s]%s SQLiteFileName \"%s\" refused: %s.[%s(%d)]",
-                    record.plugin_name.c_str(), record.sqlite_file_name.c_str(), problem.c_str());
-      valid = false;
-    }
-  }
-  if (!valid) {
-    PLINTH_LOG_AS(function, 6, "[%s]%s DBConfig.xml error[%s(%d)]", record.plugin_name.c_str());
-    return false;
-  }
-  record.load_public_func_dll =
-      xml.GetNodeInt(str_fmt("/DBConfig/%s/SQLite/LoadPublicFuncDLL", p), -1) != 0;
-  record.sqlite_func_dll_name =
-      xml.GetNodeText(str_fmt("/DBConfig/%s/SQLite/SQLiteFuncDLL/Name", p), "");
-  return true;
-}
-
-// Fills `record.other_plugin_scripts` from the DBInitForOtherPlugins elements.
-void ReadOtherPluginScripts(proto::CXmlProto& xml, const std::string& product,
-                            PluginDBConfig& record) {
-  const char* p = product.c_str();
-  const std::string sys_path = CToolSetup::GetInstance()->GetSysPath();
-  const int plugins =
-      xml.GetNodeCount(str_fmt("/DBConfig/%s/SQLite/DBInitForOtherPlugins/Plugin", p));
-  for (int i = 1; i <= plugins; ++i) {
-    const std::string identify = xml.GetNodeText(
-        str_fmt("/DBConfig/%s/SQLite/DBInitForOtherPlugins/Plugin[%d]/Identify", p, i), "");
-    const int paths = xml.GetNodeCount(
-        str_fmt("/DBConfig/%s/SQLite/DBInitForOtherPlugins/Plugin[%d]/SQLScript/Path", p, i));
-    std::vector<std::string> scripts;
-    for (int j = 1; j <= paths; ++j) {
-      const std::string relative = xml.GetNodeText(
-          str_fmt("/DBConfig/%s/SQLite/DBInitForOtherPlugins/Plugin[%d]/SQLScript/Path[%d]", p, i,
-                  j),
-          "");
-      scripts.push_back(UTF82Local(InDir(sys_path, relative)));
-    }
-    record.other_plugin_scripts.emplace(identify, std::move(scripts));
-  }
+  PLINTH_LOG_AS(function, 6, "[%s]%s DBConfig.xml error[%s(%d)]", record.plugin_name.c_str());
 }
 
 // ---------------------------------------------------------------------------
@@ -548,36 +485,47 @@ bool CInitDBManager::UninitManager() {
 }
 
 bool CInitDBManager::ReadPluginDBConfig(const std::string& plugin_name) {
-  const std::string function = PLINTH_FUNCTION;
+  const CToolSetup* setup = CToolSetup::GetInstance();
+  const std::string sys_path = setup->GetSysPath();
+  const std::string product = setup->GetProductType();
+  // A text that does not parse leaves the document empty: the required
+  // values are then missing.
   proto::CXmlProto xml;
-  if (!LoadDBConfig(plugin_name, function, xml)) return false;
-  const std::string product = CToolSetup::GetInstance()->GetProductType();
+  const std::string path = UTF82Local(DBConfigPath(sys_path, plugin_name));
+  if (ReadXmlFile(PLINTH_HERE, path, xml) == XmlFileRead::kUnreadable) return false;
   plugin_config_.plugin_name = plugin_name;
-  if (!ReadDatabaseFields(xml, product, function, plugin_config_)) return false;
-  ReadOtherPluginScripts(xml, product, plugin_config_);
+  std::string refusal;
+  if (!ReadDatabaseFields(xml, product, plugin_config_, &refusal)) {
+    LogDBConfigError(PLINTH_FUNCTION, plugin_config_, refusal);
+    return false;
+  }
+  ReadOtherPluginScripts(xml, product, sys_path, plugin_config_);
   return true;
 }
 
 bool CInitDBManager::ReadSpecialPluginDBConfig(const std::vector<std::string>& special_plugins) {
   const std::string function = PLINTH_FUNCTION;
+  const CToolSetup* setup = CToolSetup::GetInstance();
+  const std::string sys_path = setup->GetSysPath();
+  const std::string product = setup->GetProductType();
   for (const std::string& name : special_plugins) {
     proto::CXmlProto xml;
-    if (!LoadDBConfig(name, function, xml)) return false;
+    const std::string path = UTF82Local(DBConfigPath(sys_path, name));
+    if (ReadXmlFile(PLINTH_HERE, path, xml) == XmlFileRead::kUnreadable) return false;
     PluginDBConfig record;
     record.plugin_name = name;
-    if (!ReadDatabaseFields(xml, CToolSetup::GetInstance()->GetProductType(), function, record)) {
+    std::string refusal;
+    if (!ReadDatabaseFields(xml, product, record, &refusal)) {
+      LogDBConfigError(function, record, refusal);
       return false;
     }
     // The plug-in's own file and its companions are removed and created
     // afresh: none of them may be a special plug-in's database or one of its
     // companions.
-    const std::string problem =
+    refusal =
         SpecialDatabaseProblem(plugin_config_.sqlite_file_name, record.sqlite_file_name, name);
-    if (!problem.empty()) {
-      PLINTH_LOG(6, "[%s]%s SQLiteFileName \"%s\" refused: %s.[%s(%d)]",
-                 plugin_config_.plugin_name.c_str(), plugin_config_.sqlite_file_name.c_str(),
-                 problem.c_str());
-      PLINTH_LOG(6, "[%s]%s DBConfig.xml error[%s(%d)]", plugin_config_.plugin_name.c_str());
+    if (!refusal.empty()) {
+      LogDBConfigError(function, plugin_config_, refusal);
       return false;
     }
     special_plugins_.emplace(name, std::move(record));

@@ -7,23 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "Business/PluginDBConfig.h"
 #include "External/QuillBase.h"
 
 struct sqlite3;
 
 namespace plinth {
-
-// The database configuration of one plug-in, from its DBConfig.xml.
-struct PluginDBConfig {
-  std::string plugin_name;
-  std::string schema;            // schema name of the attached own database
-  std::string sqlite_file_name;  // database file name in the data directory
-  bool load_public_func_dll = false;
-  std::string sqlite_func_dll_name;  // own extension library; empty for none
-  // Special plug-in name -> the scripts this plug-in runs on that plug-in's
-  // database (complete paths in the local code page, in document order).
-  std::map<std::string, std::vector<std::string>> other_plugin_scripts;
-};
 
 // All maps order their keys byte-wise (as unsigned bytes) and keep the first
 // value inserted under a key.
