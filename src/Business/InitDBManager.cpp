@@ -11,6 +11,7 @@
 #include "Business/PluginDBConfig.h"
 #include "Business/ProductLayout.h"
 #include "Business/SqlText.h"
+#include "Business/SqliteSettings.h"
 #include "Common/FileBak.h"
 #include "Common/LazyInstance.h"
 #include "Common/Log.h"
@@ -101,12 +102,6 @@ struct ConnectionSettings {
   std::string key;
   const std::map<std::string, std::string>* pragmas;
 };
-
-// The configured key: the value of the setting named exactly "key".
-std::string KeyValue(const std::map<std::string, std::string>& pragmas) {
-  const auto key = pragmas.find("key");
-  return key != pragmas.end() ? key->second : std::string();
-}
 
 // Logs, on behalf of `function`, that the `kind` statement ("key", "setting",
 // "attach") cannot be built.
@@ -539,24 +534,17 @@ bool CInitDBManager::ReadSQLiteConfig() {
   // built unencrypted.
   proto::CXmlProto xml;
   if (ReadXmlFile(PLINTH_HERE, path, xml) != XmlFileRead::kParsed) return false;
-  const int count = xml.GetNodeCount("/Configs/Config");
-  PLINTH_LOG(3, "[%s]Get %d cnt config in SQLiteConfig.xml[%s(%d)]", count);
-  for (int i = 1; i <= count; ++i) {
-    const std::string element = str_fmt("/Configs/Config[%d]", i);
-    const std::string name = xml.GetNodeAttribute(element, "PRAGMA", "");
-    const std::string value = xml.GetNodeAttribute(element, "VALUE", "");
-    const bool is_key = name == "key" && !value.empty();
-    if (is_key) {
+  const std::vector<SqliteSetting> settings = ReadSqliteSettings(xml);
+  PLINTH_LOG(3, "[%s]Get %d cnt config in SQLiteConfig.xml[%s(%d)]",
+             static_cast<int>(settings.size()));
+  for (const SqliteSetting& setting : settings) {
+    if (ConfiguresKey(setting)) {
       need_encrypt_ = true;
       PLINTH_LOG(3, "[%s]db file need encrypt[%s(%d)]");
     }
-    PLINTH_LOG(3, "[%s]PRAGMA %s = %s[%s(%d)]", name.c_str(), LoggableValue(name, value).c_str());
-    const auto inserted = sqlite_config_.emplace(name, value);
-    // The key applied must be the key configured: an empty first "key" does
-    // not hide a later one with a value.
-    if (!inserted.second && is_key && inserted.first->second.empty()) {
-      inserted.first->second = value;
-    }
+    PLINTH_LOG(3, "[%s]PRAGMA %s = %s[%s(%d)]", setting.name.c_str(),
+               LoggableValue(setting.name, setting.value).c_str());
+    AddSetting(setting, sqlite_config_);
   }
   return true;
 }

@@ -1,0 +1,38 @@
+// The SQLite settings of SQLiteConfig.xml: the Config elements below the root
+// element Configs, each a PRAGMA name and its VALUE. The readers are plain
+// functions over a parsed document and log nothing.
+#ifndef PLINTH_BUSINESS_SQLITESETTINGS_H_
+#define PLINTH_BUSINESS_SQLITESETTINGS_H_
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "External/XmlProto.h"
+
+namespace plinth {
+
+// One Config element.
+struct SqliteSetting {
+  std::string name;   // the PRAGMA attribute; "" when missing
+  std::string value;  // the VALUE attribute; "" when missing
+};
+
+// The Config elements of `xml` in document order; none for an empty document.
+std::vector<SqliteSetting> ReadSqliteSettings(proto::CXmlProto& xml);
+
+// True for the setting that makes the database files keyed: the name exactly
+// "key" (lower case) and a value that is not empty.
+bool ConfiguresKey(const SqliteSetting& setting);
+
+// Adds `setting` to `pragmas`, where a name already present keeps its first
+// value; except that a "key" stored empty takes the first key configured
+// after it, so that the key applied is the key configured.
+void AddSetting(const SqliteSetting& setting, std::map<std::string, std::string>& pragmas);
+
+// The configured key: the value stored under exactly "key"; empty when none.
+std::string KeyValue(const std::map<std::string, std::string>& pragmas);
+
+}  // namespace plinth
+
+#endif  // PLINTH_BUSINESS_SQLITESETTINGS_H_
