@@ -8,6 +8,7 @@
 #include <optional>
 #include <utility>
 
+#include "Business/DatabaseFiles.h"
 #include "Business/PluginDBConfig.h"
 #include "Business/ProductLayout.h"
 #include "Business/SqlText.h"
@@ -26,33 +27,6 @@ namespace {
 
 using Quill::Base::StringUtil::str_fmt;
 using Quill::Base::StringUtil::UTF82Local;
-
-// Whether something exists at `path`; a path whose status cannot be told
-// counts as absent.
-bool ExistsQuietly(const std::string& path) {
-  boost::system::error_code ec;
-  return boost::filesystem::exists(path, ec);
-}
-
-// Whether an existence test looks through a symbolic link at the path, to what
-// it points to, or at the path itself (a link, dangling or not, exists).
-enum class Links { kFollow, kDoNotFollow };
-
-// Sets `exists` to whether something exists at `path`. False, logged on behalf
-// of `function`, when that cannot be told (an error other than absence, such
-// as a denied directory or a loop of links).
-bool TellExists(const std::string& path, Links links, const std::string& function, bool& exists) {
-  boost::system::error_code ec;
-  const boost::filesystem::file_status status = links == Links::kFollow
-                                                    ? boost::filesystem::status(path, ec)
-                                                    : boost::filesystem::symlink_status(path, ec);
-  exists = boost::filesystem::exists(status);
-  // Absence is an answer; status_error means the question has none.
-  if (status.type() != boost::filesystem::status_error) return true;
-  PLINTH_LOG_AS(function, 5, "[%s]cannot tell whether %s exists,errinfo:%s[%s(%d)]", path.c_str(),
-                ec.message().c_str());
-  return false;
-}
 
 // Logs, on behalf of `function`, that the DBConfig.xml of `record` is in
 // error: first why its database file name is refused, when `refusal` says.
@@ -211,49 +185,6 @@ bool LoadExtensionLogged(sqlite3* conn, const std::string& path, const std::stri
   return false;
 }
 
-// The three files of a database: the file itself and its companions.
-enum class DatabasePart { kFile, kShm, kWal };
-
-void LogRemovalNotice(DatabasePart part, const std::string& file_name,
-                      const std::string& function) {
-  switch (part) {
-    case DatabasePart::kFile:
-      PLINTH_LOG_AS(function, 3, "[%s]%s aleady exists remove.[%s(%d)]", file_name.c_str());
-      break;
-    case DatabasePart::kShm:
-      PLINTH_LOG_AS(function, 3, "[%s]%s dir_shm aleady exists remove.[%s(%d)]", file_name.c_str());
-      break;
-    case DatabasePart::kWal:
-      PLINTH_LOG_AS(function, 3, "[%s]%s dir_wal aleady exists remove.[%s(%d)]", file_name.c_str());
-      break;
-  }
-}
-
-// Removes the database file at `path` (named `file_name` in messages) and its
-// "-shm" and "-wal" companions, where they exist. Each path is looked at
-// itself: a symbolic link there, dangling or not, is removed as a link, so the
-// fresh file is a regular file in the data directory.
-bool RemoveOldDatabase(const std::string& path, const std::string& file_name,
-                       const std::string& function) {
-  const std::pair<DatabasePart, std::string> parts[] = {{DatabasePart::kFile, path},
-                                                        {DatabasePart::kShm, path + "-shm"},
-                                                        {DatabasePart::kWal, path + "-wal"}};
-  for (const auto& [part, file] : parts) {
-    bool exists = false;
-    if (!TellExists(file, Links::kDoNotFollow, function, exists)) return false;
-    if (!exists) continue;
-    LogRemovalNotice(part, file_name, function);
-    boost::system::error_code ec;
-    boost::filesystem::remove(file, ec);
-    if (ec) {
-      PLINTH_LOG_AS(function, 6, "[%s]remove %s fail,errinfo:%s[%s(%d)]", file_name.c_str(),
-                    ec.message().c_str());
-      return false;
-    }
-  }
-  return true;
-}
-
 // Runs the script at `path` (local code page) on `conn`, whole, in one call.
 // False when it cannot be read or is not a whole script (logged here), or when
 // SQLite refuses it: `report` is then called with SQLite's error.
@@ -286,7 +217,7 @@ bool RunOwnScript(sqlite3* conn, const std::string& scripts_dir, const char* nam
                   const std::string& function, LogMissing log_missing, LogFailure log_failure) {
   const std::string path = UTF82Local(scripts_dir + name);
   bool exists = false;
-  if (!TellExists(path, Links::kFollow, function, exists)) return false;
+  if (!ExistsOrFail(PLINTH_SITE(function), path, Links::kFollow, &exists)) return false;
   if (!exists) {
     log_missing();
     return true;
@@ -330,7 +261,7 @@ bool RunScriptsForOtherPlugins(const std::map<std::string, sqlite3*>& conns,
     }
     for (const std::string& script : listed->second) {
       bool exists = false;
-      if (!TellExists(script, Links::kFollow, function, exists)) return false;
+      if (!ExistsOrFail(PLINTH_SITE(function), script, Links::kFollow, &exists)) return false;
       if (!exists) {
         PLINTH_LOG_AS(function, 5, "[%s]Not exists sql file!%s[%s(%d)]", script.c_str());
         return false;
@@ -400,7 +331,7 @@ bool PrepareConnection(const std::string& path, const PluginDBConfig& record, bo
   }
   if (record.sqlite_func_dll_name.empty()) return true;
   const std::string own = InDir(setup->GetSysPath(), record.sqlite_func_dll_name);
-  if (!ExistsQuietly(own)) {
+  if (!ExistsElseAbsent(own)) {
     PLINTH_LOG_AS(function, 4, "[%s]Not exists func.sqlite.dll![%s(%d)]");
     return true;
   }
@@ -582,10 +513,9 @@ bool CInitDBManager::RunDBInit() {
 }
 
 bool CInitDBManager::CreateDataDir() {
-  const std::string function = PLINTH_FUNCTION;
   const std::string data_dir = CToolSetup::GetInstance()->GetDBDataDir();
   bool exists = false;
-  if (!TellExists(data_dir, Links::kFollow, function, exists)) return false;
+  if (!ExistsOrFail(PLINTH_HERE, data_dir, Links::kFollow, &exists)) return false;
   if (exists) {
     PLINTH_LOG(3, "[%s]data_path aleady exists.[%s(%d)]");
     return true;
@@ -604,7 +534,7 @@ bool CInitDBManager::CreatePublicSQLiteDBFile() {
   const CToolSetup* setup = CToolSetup::GetInstance();
   const std::string path = InDir(setup->GetDBDataDir(), "public.db");
   PLINTH_LOG(3, "[%s]db file full_path:%s[%s(%d)]", path.c_str());
-  if (!RemoveOldDatabase(path, "public.db", function)) return false;
+  if (!RemoveDatabaseFiles(PLINTH_HERE, path, "public.db")) return false;
 
   const ConnectionSettings settings{need_encrypt_, KeyValue(sqlite_config_), &sqlite_config_};
   if (!OpenConfigured(path, true, settings, function, public_conn)) return false;
@@ -634,7 +564,7 @@ bool CInitDBManager::CreateSQLiteDBFile() {
   const CToolSetup* setup = CToolSetup::GetInstance();
   const std::string path = InDir(setup->GetDBDataDir(), plugin_config_.sqlite_file_name);
   PLINTH_LOG(3, "[%s]db file full_path:%s[%s(%d)]", path.c_str());
-  if (!RemoveOldDatabase(path, plugin_config_.sqlite_file_name, function)) return false;
+  if (!RemoveDatabaseFiles(PLINTH_HERE, path, plugin_config_.sqlite_file_name)) return false;
 
   // In the platform's run the connection of the previous build is done with.
   CloseConnection(db_conn_);

@@ -1,0 +1,67 @@
+#include "Business/DatabaseFiles.h"
+
+#include <boost/filesystem.hpp>
+#include <boost/system/error_code.hpp>
+#include <utility>
+
+namespace plinth {
+namespace {
+
+// The three files of a database: the file itself and its companions.
+enum class DatabasePart { kFile, kShm, kWal };
+
+void LogRemovalNotice(const LogSite& at, DatabasePart part, const std::string& file_name) {
+  switch (part) {
+    case DatabasePart::kFile:
+      PLINTH_LOG_AT(at, 3, "[%s]%s aleady exists remove.[%s(%d)]", file_name.c_str());
+      break;
+    case DatabasePart::kShm:
+      PLINTH_LOG_AT(at, 3, "[%s]%s dir_shm aleady exists remove.[%s(%d)]", file_name.c_str());
+      break;
+    case DatabasePart::kWal:
+      PLINTH_LOG_AT(at, 3, "[%s]%s dir_wal aleady exists remove.[%s(%d)]", file_name.c_str());
+      break;
+  }
+}
+
+}  // namespace
+
+bool ExistsOrFail(const LogSite& at, const std::string& path, Links links, bool* exists) {
+  boost::system::error_code ec;
+  const boost::filesystem::file_status status = links == Links::kFollow
+                                                    ? boost::filesystem::status(path, ec)
+                                                    : boost::filesystem::symlink_status(path, ec);
+  *exists = boost::filesystem::exists(status);
+  // Absence is an answer; status_error means the question has none.
+  if (status.type() != boost::filesystem::status_error) return true;
+  PLINTH_LOG_AT(at, 5, "[%s]cannot tell whether %s exists,errinfo:%s[%s(%d)]", path.c_str(),
+                ec.message().c_str());
+  return false;
+}
+
+bool ExistsElseAbsent(const std::string& path) {
+  boost::system::error_code ec;
+  return boost::filesystem::exists(path, ec);
+}
+
+bool RemoveDatabaseFiles(const LogSite& at, const std::string& path, const std::string& file_name) {
+  const std::pair<DatabasePart, std::string> parts[] = {{DatabasePart::kFile, path},
+                                                        {DatabasePart::kShm, path + "-shm"},
+                                                        {DatabasePart::kWal, path + "-wal"}};
+  for (const auto& [part, file] : parts) {
+    bool exists = false;
+    if (!ExistsOrFail(at, file, Links::kDoNotFollow, &exists)) return false;
+    if (!exists) continue;
+    LogRemovalNotice(at, part, file_name);
+    boost::system::error_code ec;
+    boost::filesystem::remove(file, ec);
+    if (ec) {
+      PLINTH_LOG_AT(at, 6, "[%s]remove %s fail,errinfo:%s[%s(%d)]", file_name.c_str(),
+                    ec.message().c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace plinth

@@ -1,0 +1,57 @@
+#include "Business/SqliteConnection.h"
+
+#include <sqlcipher/sqlite3.h>
+
+namespace plinth {
+namespace {
+
+// The error code and text of the last failed call on `conn`.
+SqliteError LastError(sqlite3* conn) {
+  const char* text = sqlite3_errmsg(conn);
+  return {sqlite3_errcode(conn), text != nullptr ? text : ""};
+}
+
+}  // namespace
+
+bool OpenDatabase(const std::string& path, sqlite3** conn, SqliteError* err) {
+  if (sqlite3_open(path.c_str(), conn) == SQLITE_OK) return true;
+  *err = LastError(*conn);
+  return false;
+}
+
+bool Execute(sqlite3* conn, const char* sql, SqliteError* err) {
+  if (sqlite3_exec(conn, sql, nullptr, nullptr, nullptr) == SQLITE_OK) return true;
+  *err = LastError(conn);
+  return false;
+}
+
+bool LibraryEncrypts(sqlite3* conn) {
+  bool answered = false;
+  auto on_row = [](void* flag, int columns, char** values, char**) {
+    if (columns > 0 && values[0] != nullptr) *static_cast<bool*>(flag) = true;
+    return 0;
+  };
+  sqlite3_exec(conn, "PRAGMA cipher_version;", on_row, &answered, nullptr);
+  return answered;
+}
+
+bool EnableExtensionLoading(sqlite3* conn, SqliteError* err) {
+  if (sqlite3_enable_load_extension(conn, 1) == SQLITE_OK) return true;
+  *err = LastError(conn);
+  return false;
+}
+
+bool LoadExtension(sqlite3* conn, const std::string& path, SqliteError* err) {
+  char* message = nullptr;
+  const int rc = sqlite3_load_extension(conn, path.c_str(), nullptr, &message);
+  if (rc != SQLITE_OK) *err = {rc, message != nullptr ? message : ""};
+  sqlite3_free(message);
+  return rc == SQLITE_OK;
+}
+
+void CloseConnection(sqlite3*& conn) {
+  if (conn != nullptr) sqlite3_close(conn);
+  conn = nullptr;
+}
+
+}  // namespace plinth

@@ -1,0 +1,49 @@
+// The SQLite calls of the database build, each reporting a failure in one way:
+// it returns false and fills a SqliteError, and the caller logs the message
+// of its step with the error's code and text. Nothing here logs.
+#ifndef PLINTH_BUSINESS_SQLITECONNECTION_H_
+#define PLINTH_BUSINESS_SQLITECONNECTION_H_
+
+#include <string>
+
+struct sqlite3;
+
+namespace plinth {
+
+// What SQLite reports of a failed call: a result code and its text.
+struct SqliteError {
+  int code = 0;
+  std::string text;
+};
+
+// Opens the database file at `path` into `*conn`, creating it when missing.
+// SQLite hands back a handle even when the open fails: `*conn` holds it then
+// too, and the caller owns and closes it. False on failure, with `*err` filled
+// from that handle.
+bool OpenDatabase(const std::string& path, sqlite3** conn, SqliteError* err);
+
+// Executes the statements of `sql` on `conn`, in one call, up to the first
+// that fails (what the ones before it did stays). False then, with `*err`
+// holding the connection's error code and text.
+bool Execute(sqlite3* conn, const char* sql, SqliteError* err);
+
+// True when the library behind `conn` encrypts: SQLCipher answers "PRAGMA
+// cipher_version", a plain SQLite ignores both it and "PRAGMA key".
+bool LibraryEncrypts(sqlite3* conn);
+
+// Allows `conn` to load extension libraries, for good. False, with `*err`
+// holding the connection's error code and text, when SQLite refuses.
+bool EnableExtensionLoading(sqlite3* conn, SqliteError* err);
+
+// Loads the extension library at `path` into `conn` with SQLite's default
+// entry point. False on failure, with `*err` holding the call's result and the
+// text SQLite hands back with it, which names the library's own reason (the
+// connection's error text does not).
+bool LoadExtension(sqlite3* conn, const std::string& path, SqliteError* err);
+
+// Closes `conn` when it is not null, and makes it null.
+void CloseConnection(sqlite3*& conn);
+
+}  // namespace plinth
+
+#endif  // PLINTH_BUSINESS_SQLITECONNECTION_H_
