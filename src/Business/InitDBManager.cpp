@@ -8,10 +8,12 @@
 #include <optional>
 #include <utility>
 
+#include "Business/ConnectionSetup.h"
 #include "Business/DatabaseFiles.h"
 #include "Business/PluginDBConfig.h"
 #include "Business/ProductLayout.h"
 #include "Business/SqlText.h"
+#include "Business/SqliteConnection.h"
 #include "Business/SqliteSettings.h"
 #include "Common/FileBak.h"
 #include "Common/LazyInstance.h"
@@ -28,6 +30,27 @@ namespace {
 using Quill::Base::StringUtil::str_fmt;
 using Quill::Base::StringUtil::UTF82Local;
 
+// What the connection set-up of an operation reads once: the directories of
+// the tool settings, and the connection settings, which borrow the manager's
+// `sqlite_config`.
+BuildContext ReadBuildContext(const std::map<std::string, std::string>& sqlite_config,
+                              bool need_encrypt) {
+  const CToolSetup* setup = CToolSetup::GetInstance();
+  return {setup->GetDBDataDir(),
+          setup->GetSysPath(),
+          {need_encrypt, KeyValue(sqlite_config), &sqlite_config}};
+}
+
+// True for the plug-ins that open no connections to special plug-ins'
+// databases: the special plug-ins themselves, the platform, and
+// "deviceaccess.d", a plug-in of the product that never opens one either.
+bool OpensNoSpecialConnections(const std::string& plugin_name) {
+  std::vector<std::string> excluded = CToolSetup::GetInstance()->GetSpecialPlugins();
+  excluded.push_back(kPlatformPlugin);
+  excluded.push_back("deviceaccess.d");
+  return std::find(excluded.begin(), excluded.end(), plugin_name) != excluded.end();
+}
+
 // Logs, on behalf of `function`, that the DBConfig.xml of `record` is in
 // error: first why its database file name is refused, when `refusal` says.
 void LogDBConfigError(const std::string& function, const PluginDBConfig& record,
@@ -37,152 +60,6 @@ void LogDBConfigError(const std::string& function, const PluginDBConfig& record,
                   record.plugin_name.c_str(), record.sqlite_file_name.c_str(), refusal.c_str());
   }
   PLINTH_LOG_AS(function, 6, "[%s]%s DBConfig.xml error[%s(%d)]", record.plugin_name.c_str());
-}
-
-// ---------------------------------------------------------------------------
-// SQLite
-
-struct SqliteError {
-  int code;
-  std::string text;
-};
-
-// The error code and text of the last failed call on `conn`.
-SqliteError LastError(sqlite3* conn) {
-  const char* text = sqlite3_errmsg(conn);
-  return {sqlite3_errcode(conn), text != nullptr ? text : ""};
-}
-
-int Execute(sqlite3* conn, const char* sql) {
-  return sqlite3_exec(conn, sql, nullptr, nullptr, nullptr);
-}
-
-// True when the library behind `conn` encrypts: SQLCipher answers
-// "PRAGMA cipher_version", a plain SQLite ignores both it and "PRAGMA key".
-bool LibraryEncrypts(sqlite3* conn) {
-  bool answered = false;
-  auto on_row = [](void* flag, int columns, char** values, char**) {
-    if (columns > 0 && values[0] != nullptr) *static_cast<bool*>(flag) = true;
-    return 0;
-  };
-  sqlite3_exec(conn, "PRAGMA cipher_version;", on_row, &answered, nullptr);
-  return answered;
-}
-
-// How a database file's connection is set up: the key when the files are
-// encrypted, and the ordinary settings.
-struct ConnectionSettings {
-  bool encrypt;
-  std::string key;
-  const std::map<std::string, std::string>* pragmas;
-};
-
-// Logs, on behalf of `function`, that the `kind` statement ("key", "setting",
-// "attach") cannot be built.
-void LogUnbuiltStatement(const char* kind, const std::string& function) {
-  PLINTH_LOG_AS(function, 5,
-                "[%s]cannot build the %s statement: its text would be longer than INT_MAX "
-                "bytes[%s(%d)]",
-                kind);
-}
-
-// Executes the key or setting `statement` on `conn`; a failure is logged with
-// the statement's loggable text.
-bool ExecuteSetting(sqlite3* conn, const SqlStatement& statement, const std::string& function) {
-  if (Execute(conn, statement.sql.c_str()) == SQLITE_OK) return true;
-  const SqliteError error = LastError(conn);
-  PLINTH_LOG_AS(function, 5, "[%s]sqlite config set fail,sql:%s,errorcode:%d,errinfo:%s[%s(%d)]",
-                statement.loggable.c_str(), error.code, error.text.c_str());
-  return false;
-}
-
-// Applies the key to `conn`, opened on `path`, once it is sure the library
-// encrypts.
-bool ApplyKey(sqlite3* conn, const std::string& path, const ConnectionSettings& settings,
-              const std::string& function) {
-  if (!LibraryEncrypts(conn)) {
-    PLINTH_LOG_AS(function, 5,
-                  "[%s]the SQLite library does not encrypt (no answer to PRAGMA cipher_version), "
-                  "%s is not keyed[%s(%d)]",
-                  path.c_str());
-    return false;
-  }
-  const std::optional<SqlStatement> statement = KeyStatement(settings.key);
-  if (!statement) {
-    LogUnbuiltStatement("key", function);
-    return false;
-  }
-  return ExecuteSetting(conn, *statement, function);
-}
-
-// Applies every setting but "key" in name order; the first failure ends it.
-bool ApplyPragmas(sqlite3* conn, const ConnectionSettings& settings, const std::string& function) {
-  for (const auto& [name, value] : *settings.pragmas) {
-    if (name == "key") continue;
-    const std::optional<SqlStatement> statement = SettingStatement(name, value);
-    if (!statement) {
-      LogUnbuiltStatement("setting", function);
-      return false;
-    }
-    PLINTH_LOG_AS(function, 3, "[%s]conf_sql:%s.[%s(%d)]", statement->loggable.c_str());
-    if (!ExecuteSetting(conn, *statement, function)) return false;
-  }
-  return true;
-}
-
-// Writes the header of the keyed database file behind `conn` now, when it is
-// still empty. SQLCipher picks a new file's salt when the file is first
-// written, and a handle that attached the file while it was empty keeps a
-// salt of its own, so that it reads "file is encrypted or is not a database"
-// once another handle has written. With the header written before the file is
-// attached anywhere, every handle reads the same salt. The database stays
-// empty; on a file with content this changes nothing.
-bool WriteKeyedHeader(sqlite3* conn, const std::string& path, const std::string& function) {
-  if (Execute(conn, "BEGIN IMMEDIATE; COMMIT;") != SQLITE_OK) {
-    const SqliteError error = LastError(conn);
-    PLINTH_LOG_AS(function, 5, "[%s]write header of %s fail,errorcode:%d,errinfo:%s[%s(%d)]",
-                  path.c_str(), error.code, error.text.c_str());
-    return false;
-  }
-  return true;
-}
-
-// Attaches the database at `path` to `conn` as `schema` (SQL as written).
-bool Attach(sqlite3* conn, const std::string& path, const std::string& schema,
-            const ConnectionSettings& settings, const std::string& function) {
-  const std::optional<std::string> sql =
-      AttachStatement(path, schema, settings.encrypt, settings.key);
-  if (!sql) {
-    LogUnbuiltStatement("attach", function);
-    return false;
-  }
-  if (Execute(conn, sql->c_str()) != SQLITE_OK) {
-    const SqliteError error = LastError(conn);
-    PLINTH_LOG_AS(function, 5, "[%s]attach database fail,errorcode:%d,errinfo:%s[%s(%d)]",
-                  error.code, error.text.c_str());
-    return false;
-  }
-  return true;
-}
-
-// Loads the extension library at `path` with SQLite's default entry point.
-// On failure `error` holds the call's result and the text SQLite handed back.
-bool LoadExtension(sqlite3* conn, const std::string& path, SqliteError& error) {
-  char* message = nullptr;
-  const int rc = sqlite3_load_extension(conn, path.c_str(), nullptr, &message);
-  if (rc != SQLITE_OK) error = {rc, message != nullptr ? message : ""};
-  sqlite3_free(message);
-  return rc == SQLITE_OK;
-}
-
-// Loads the extension library at `path` into a plug-in's connection; a failure
-// is logged.
-bool LoadExtensionLogged(sqlite3* conn, const std::string& path, const std::string& function) {
-  SqliteError error{};
-  if (LoadExtension(conn, path, error)) return true;
-  PLINTH_LOG_AS(function, 5, "[%s]sqlite3_load_extension fail,errorcode:%d,errinfo:%s[%s(%d)]",
-                error.code, error.text.c_str());
-  return false;
 }
 
 // Runs the script at `path` (local code page) on `conn`, whole, in one call.
@@ -201,11 +78,10 @@ bool RunScript(sqlite3* conn, const std::string& path, const std::string& functi
   }
   // A UTF-8 byte-order mark is not SQL.
   const std::size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-  if (Execute(conn, text.c_str() + start) != SQLITE_OK) {
-    report(LastError(conn));
-    return false;
-  }
-  return true;
+  SqliteError error;
+  if (Execute(conn, text.c_str() + start, &error)) return true;
+  report(error);
+  return false;
 }
 
 // Runs the plug-in's script `name` of `scripts_dir` (UTF-8, ending with a
@@ -272,101 +148,6 @@ bool RunScriptsForOtherPlugins(const std::map<std::string, sqlite3*>& conns,
       });
       if (!ran) return false;
     }
-  }
-  return true;
-}
-
-void CloseConnection(sqlite3*& conn) {
-  if (conn != nullptr) sqlite3_close(conn);
-  conn = nullptr;
-}
-
-// Opens `path` into `conn`, applies the key when the files are encrypted and,
-// when `apply_pragmas`, the settings, and writes a keyed file's header. The
-// first failure ends it with false; `conn` keeps what was opened.
-bool OpenConfigured(const std::string& path, bool apply_pragmas, const ConnectionSettings& settings,
-                    const std::string& function, sqlite3*& conn) {
-  if (sqlite3_open(path.c_str(), &conn) != SQLITE_OK) {
-    PLINTH_LOG_AS(function, 5, "[%s]sqlite3_open fail,errinfo:%s[%s(%d)]",
-                  LastError(conn).text.c_str());
-    return false;
-  }
-  if (settings.encrypt && !ApplyKey(conn, path, settings, function)) return false;
-  if (apply_pragmas && !ApplyPragmas(conn, settings, function)) return false;
-  return !settings.encrypt || WriteKeyedHeader(conn, path, function);
-}
-
-// Opens `path` into `conn` and prepares the connection for the scripts of
-// `record`: the key, the settings when `apply_pragmas`, the file attached as
-// the record's schema, public.db as public, platform.db as platform (unless
-// the record is the platform's), extension loading enabled and the extension
-// libraries loaded. The first failure ends it with false; `conn` keeps what
-// was opened.
-bool PrepareConnection(const std::string& path, const PluginDBConfig& record, bool apply_pragmas,
-                       const ConnectionSettings& settings, const std::string& function,
-                       sqlite3*& conn) {
-  if (!OpenConfigured(path, apply_pragmas, settings, function, conn)) return false;
-
-  const CToolSetup* setup = CToolSetup::GetInstance();
-  const std::string data_dir = setup->GetDBDataDir();
-  if (!Attach(conn, path, QuotedName(record.schema), settings, function)) return false;
-  if (!Attach(conn, InDir(data_dir, "public.db"), "public", settings, function)) return false;
-  if (record.plugin_name != kPlatformPlugin &&
-      !Attach(conn, InDir(data_dir, "platform.db"), "platform", settings, function)) {
-    return false;
-  }
-
-  if (sqlite3_enable_load_extension(conn, 1) != SQLITE_OK) {
-    const SqliteError error = LastError(conn);
-    PLINTH_LOG_AS(function, 5,
-                  "[%s]sqlite3_enable_load_extension fail,errorcode:%d,errinfo:%s[%s(%d)]",
-                  error.code, error.text.c_str());
-    return false;
-  }
-  // The shared library first: the own library is looked for only once it
-  // has loaded.
-  if (record.load_public_func_dll &&
-      !LoadExtensionLogged(conn, SharedExtensionPath(setup->GetSysPath()), function)) {
-    return false;
-  }
-  if (record.sqlite_func_dll_name.empty()) return true;
-  const std::string own = InDir(setup->GetSysPath(), record.sqlite_func_dll_name);
-  if (!ExistsElseAbsent(own)) {
-    PLINTH_LOG_AS(function, 4, "[%s]Not exists func.sqlite.dll![%s(%d)]");
-    return true;
-  }
-  return LoadExtensionLogged(conn, own, function);
-}
-
-// For the special plug-ins in whose databases `config` runs scripts, prepares
-// a connection to each one's existing database (key but no settings) and
-// enters it into `conns`. The platform, the special plug-ins themselves and
-// deviceaccess.d open none.
-bool OpenSpecialConnections(const PluginDBConfig& config,
-                            const std::map<std::string, PluginDBConfig>& special_plugins,
-                            const ConnectionSettings& settings, const std::string& function,
-                            std::map<std::string, sqlite3*>& conns) {
-  const CToolSetup* setup = CToolSetup::GetInstance();
-  std::vector<std::string> excluded = setup->GetSpecialPlugins();
-  excluded.push_back(kPlatformPlugin);
-  excluded.push_back("deviceaccess.d");
-  if (std::find(excluded.begin(), excluded.end(), config.plugin_name) != excluded.end()) {
-    return true;
-  }
-  const auto& scripts = config.other_plugin_scripts;
-  if (scripts.empty()) return true;
-  for (const auto& [name, record] : special_plugins) {
-    if (scripts.find(name) == scripts.end()) {
-      PLINTH_LOG_AS(function, 4, "[%s]%s not special plugin!continue![%s(%d)]", name.c_str());
-      continue;
-    }
-    sqlite3* conn = nullptr;
-    const std::string path = InDir(setup->GetDBDataDir(), record.sqlite_file_name);
-    if (!PrepareConnection(path, record, false, settings, function, conn)) {
-      CloseConnection(conn);
-      return false;
-    }
-    if (!conns.emplace(name, conn).second) CloseConnection(conn);
   }
   return true;
 }
@@ -530,24 +311,21 @@ bool CInitDBManager::CreateDataDir() {
 }
 
 bool CInitDBManager::CreatePublicSQLiteDBFile() {
-  const std::string function = PLINTH_FUNCTION;
-  const CToolSetup* setup = CToolSetup::GetInstance();
-  const std::string path = InDir(setup->GetDBDataDir(), "public.db");
+  const BuildContext build = ReadBuildContext(sqlite_config_, need_encrypt_);
+  const std::string path = InDir(build.data_dir, "public.db");
   PLINTH_LOG(3, "[%s]db file full_path:%s[%s(%d)]", path.c_str());
   if (!RemoveDatabaseFiles(PLINTH_HERE, path, "public.db")) return false;
-
-  const ConnectionSettings settings{need_encrypt_, KeyValue(sqlite_config_), &sqlite_config_};
-  if (!OpenConfigured(path, true, settings, function, public_conn)) return false;
-  if (!Attach(public_conn, path, "public", settings, function)) return false;
-
-  if (sqlite3_enable_load_extension(public_conn, 1) != SQLITE_OK) {
-    const SqliteError error = LastError(public_conn);
+  if (!OpenConfigured(PLINTH_HERE, path, build.settings, Pragmas::kApply, public_conn)) {
+    return false;
+  }
+  if (!Attach(PLINTH_HERE, public_conn, path, "public", build.settings)) return false;
+  SqliteError error;
+  if (!EnableExtensionLoading(public_conn, &error)) {
     PLINTH_LOG(5, "[%s]sqlite3_enable_load_extension key fail,errorcode:%d,errinfo:%s[%s(%d)]",
                error.code, error.text.c_str());
     return false;
   }
-  SqliteError error{};
-  if (!LoadExtension(public_conn, SharedExtensionPath(setup->GetSysPath()), error)) {
+  if (!LoadExtension(public_conn, SharedExtensionPath(build.sys_path), &error)) {
     PLINTH_LOG(5, "[%s]sqlite3_load_extension key fail,errorcode:%d,errinfo:%s[%s(%d)]", error.code,
                error.text.c_str());
     return false;
@@ -556,22 +334,22 @@ bool CInitDBManager::CreatePublicSQLiteDBFile() {
 }
 
 bool CInitDBManager::CreateSQLiteDBFile() {
-  const std::string function = PLINTH_FUNCTION;
   if (plugin_config_.plugin_name == kPlatformPlugin && !CreatePublicSQLiteDBFile()) {
     PLINTH_LOG(6, "[%s]CreatePublicSQLiteDBFile fail[%s(%d)]");
     return false;
   }
-  const CToolSetup* setup = CToolSetup::GetInstance();
-  const std::string path = InDir(setup->GetDBDataDir(), plugin_config_.sqlite_file_name);
+  const BuildContext build = ReadBuildContext(sqlite_config_, need_encrypt_);
+  const std::string path = InDir(build.data_dir, plugin_config_.sqlite_file_name);
   PLINTH_LOG(3, "[%s]db file full_path:%s[%s(%d)]", path.c_str());
   if (!RemoveDatabaseFiles(PLINTH_HERE, path, plugin_config_.sqlite_file_name)) return false;
 
   // In the platform's run the connection of the previous build is done with.
   CloseConnection(db_conn_);
-  const ConnectionSettings settings{need_encrypt_, KeyValue(sqlite_config_), &sqlite_config_};
-  if (!PrepareConnection(path, plugin_config_, true, settings, function, db_conn_)) return false;
-
-  return OpenSpecialConnections(plugin_config_, special_plugins_, settings, function, other_conns_);
+  if (!PrepareConnection(PLINTH_HERE, build, path, plugin_config_, Pragmas::kApply, db_conn_)) {
+    return false;
+  }
+  if (OpensNoSpecialConnections(plugin_config_.plugin_name)) return true;
+  return OpenSpecialConnections(PLINTH_HERE, build, plugin_config_, special_plugins_, other_conns_);
 }
 
 bool CInitDBManager::SQLiteDBInit() {

@@ -1,0 +1,177 @@
+#include "Business/ConnectionSetup.h"
+
+#include <optional>
+
+#include "Business/DatabaseFiles.h"
+#include "Business/ProductLayout.h"
+#include "Business/SqlText.h"
+#include "Business/SqliteConnection.h"
+
+namespace plinth {
+namespace {
+
+// Logs at `at` that the `kind` statement ("key", "setting", "attach") cannot be
+// built.
+void LogUnbuiltStatement(const LogSite& at, const char* kind) {
+  PLINTH_LOG_AT(at, 5,
+                "[%s]cannot build the %s statement: its text would be longer than INT_MAX "
+                "bytes[%s(%d)]",
+                kind);
+}
+
+// Executes the key or setting `statement` on `conn`; a failure is logged with
+// the statement's loggable text.
+bool ExecuteSetting(const LogSite& at, sqlite3* conn, const SqlStatement& statement) {
+  SqliteError error;
+  if (Execute(conn, statement.sql.c_str(), &error)) return true;
+  PLINTH_LOG_AT(at, 5, "[%s]sqlite config set fail,sql:%s,errorcode:%d,errinfo:%s[%s(%d)]",
+                statement.loggable.c_str(), error.code, error.text.c_str());
+  return false;
+}
+
+// Applies the key to `conn`, opened on `path`, once it is sure the library
+// encrypts.
+bool ApplyKey(const LogSite& at, sqlite3* conn, const std::string& path, const std::string& key) {
+  if (!LibraryEncrypts(conn)) {
+    PLINTH_LOG_AT(at, 5,
+                  "[%s]the SQLite library does not encrypt (no answer to PRAGMA cipher_version), "
+                  "%s is not keyed[%s(%d)]",
+                  path.c_str());
+    return false;
+  }
+  const std::optional<SqlStatement> statement = KeyStatement(key);
+  if (!statement) {
+    LogUnbuiltStatement(at, "key");
+    return false;
+  }
+  return ExecuteSetting(at, conn, *statement);
+}
+
+// Applies every setting of `pragmas` but "key", in name order; the first
+// failure ends it.
+bool ApplyPragmas(const LogSite& at, sqlite3* conn,
+                  const std::map<std::string, std::string>& pragmas) {
+  for (const auto& [name, value] : pragmas) {
+    if (name == "key") continue;
+    const std::optional<SqlStatement> statement = SettingStatement(name, value);
+    if (!statement) {
+      LogUnbuiltStatement(at, "setting");
+      return false;
+    }
+    PLINTH_LOG_AT(at, 3, "[%s]conf_sql:%s.[%s(%d)]", statement->loggable.c_str());
+    if (!ExecuteSetting(at, conn, *statement)) return false;
+  }
+  return true;
+}
+
+// Writes the header of the keyed database file behind `conn` now, when it is
+// still empty. SQLCipher picks a new file's salt when the file is first
+// written, and a handle that attached the file while it was empty keeps a
+// salt of its own, so that it reads "file is encrypted or is not a database"
+// once another handle has written. With the header written before the file is
+// attached anywhere, every handle reads the same salt. The database stays
+// empty; on a file with content this changes nothing.
+bool WriteKeyedHeader(const LogSite& at, sqlite3* conn, const std::string& path) {
+  SqliteError error;
+  if (Execute(conn, "BEGIN IMMEDIATE; COMMIT;", &error)) return true;
+  PLINTH_LOG_AT(at, 5, "[%s]write header of %s fail,errorcode:%d,errinfo:%s[%s(%d)]", path.c_str(),
+                error.code, error.text.c_str());
+  return false;
+}
+
+// Loads the extension library at `path` into a plug-in's connection.
+bool LoadPluginExtension(const LogSite& at, sqlite3* conn, const std::string& path) {
+  SqliteError error;
+  if (LoadExtension(conn, path, &error)) return true;
+  PLINTH_LOG_AT(at, 5, "[%s]sqlite3_load_extension fail,errorcode:%d,errinfo:%s[%s(%d)]",
+                error.code, error.text.c_str());
+  return false;
+}
+
+// Enables extension loading on a plug-in's connection and loads the libraries
+// of `record`: the shared one first, and only once it has loaded is the own
+// one looked for.
+bool LoadPluginExtensions(const LogSite& at, sqlite3* conn, const std::string& sys_path,
+                          const PluginDBConfig& record) {
+  SqliteError error;
+  if (!EnableExtensionLoading(conn, &error)) {
+    PLINTH_LOG_AT(at, 5, "[%s]sqlite3_enable_load_extension fail,errorcode:%d,errinfo:%s[%s(%d)]",
+                  error.code, error.text.c_str());
+    return false;
+  }
+  if (record.load_public_func_dll &&
+      !LoadPluginExtension(at, conn, SharedExtensionPath(sys_path))) {
+    return false;
+  }
+  if (record.sqlite_func_dll_name.empty()) return true;
+  const std::string own = InDir(sys_path, record.sqlite_func_dll_name);
+  if (!ExistsElseAbsent(own)) {
+    PLINTH_LOG_AT(at, 4, "[%s]Not exists func.sqlite.dll![%s(%d)]");
+    return true;
+  }
+  return LoadPluginExtension(at, conn, own);
+}
+
+}  // namespace
+
+bool OpenConfigured(const LogSite& at, const std::string& path, const ConnectionSettings& settings,
+                    Pragmas pragmas, sqlite3*& conn) {
+  SqliteError error;
+  if (!OpenDatabase(path, &conn, &error)) {
+    PLINTH_LOG_AT(at, 5, "[%s]sqlite3_open fail,errinfo:%s[%s(%d)]", error.text.c_str());
+    return false;
+  }
+  if (settings.encrypt && !ApplyKey(at, conn, path, settings.key)) return false;
+  if (pragmas == Pragmas::kApply && !ApplyPragmas(at, conn, *settings.pragmas)) return false;
+  return !settings.encrypt || WriteKeyedHeader(at, conn, path);
+}
+
+bool Attach(const LogSite& at, sqlite3* conn, const std::string& path, const std::string& schema,
+            const ConnectionSettings& settings) {
+  const std::optional<std::string> sql =
+      AttachStatement(path, schema, settings.encrypt, settings.key);
+  if (!sql) {
+    LogUnbuiltStatement(at, "attach");
+    return false;
+  }
+  SqliteError error;
+  if (Execute(conn, sql->c_str(), &error)) return true;
+  PLINTH_LOG_AT(at, 5, "[%s]attach database fail,errorcode:%d,errinfo:%s[%s(%d)]", error.code,
+                error.text.c_str());
+  return false;
+}
+
+bool PrepareConnection(const LogSite& at, const BuildContext& build, const std::string& path,
+                       const PluginDBConfig& record, Pragmas pragmas, sqlite3*& conn) {
+  const ConnectionSettings& settings = build.settings;
+  return OpenConfigured(at, path, settings, pragmas, conn) &&
+         Attach(at, conn, path, QuotedName(record.schema), settings) &&
+         Attach(at, conn, InDir(build.data_dir, "public.db"), "public", settings) &&
+         (record.plugin_name == kPlatformPlugin ||
+          Attach(at, conn, InDir(build.data_dir, "platform.db"), "platform", settings)) &&
+         LoadPluginExtensions(at, conn, build.sys_path, record);
+}
+
+bool OpenSpecialConnections(const LogSite& at, const BuildContext& build,
+                            const PluginDBConfig& config,
+                            const std::map<std::string, PluginDBConfig>& special_plugins,
+                            std::map<std::string, sqlite3*>& conns) {
+  const auto& scripts = config.other_plugin_scripts;
+  if (scripts.empty()) return true;
+  for (const auto& [name, record] : special_plugins) {
+    if (scripts.find(name) == scripts.end()) {
+      PLINTH_LOG_AT(at, 4, "[%s]%s not special plugin!continue![%s(%d)]", name.c_str());
+      continue;
+    }
+    sqlite3* conn = nullptr;
+    const std::string path = InDir(build.data_dir, record.sqlite_file_name);
+    if (!PrepareConnection(at, build, path, record, Pragmas::kSkip, conn)) {
+      CloseConnection(conn);
+      return false;
+    }
+    if (!conns.emplace(name, conn).second) CloseConnection(conn);
+  }
+  return true;
+}
+
+}  // namespace plinth

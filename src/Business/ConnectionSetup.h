@@ -1,0 +1,80 @@
+// The set-up of the connections the database build opens: the key, the
+// settings, the header of a keyed file, the attached databases and the
+// extension libraries. Each step logs its failure at the operation's site
+// with the SQLite error that the call filled in; the first failure ends the
+// set-up with false, and the connection keeps what was opened: the caller
+// owns the handle, also after a failure.
+#ifndef PLINTH_BUSINESS_CONNECTIONSETUP_H_
+#define PLINTH_BUSINESS_CONNECTIONSETUP_H_
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Business/PluginDBConfig.h"
+#include "Common/Log.h"
+
+struct sqlite3;
+
+namespace plinth {
+
+// How a database file's connection is set up.
+struct ConnectionSettings {
+  bool encrypt = false;  // the files are keyed with `key`
+  std::string key;       // the configured key; empty when none
+  // The ordinary settings, setting name to value, applied in name order with
+  // "key" left out. Borrowed: the manager's SQLite settings, which outlive
+  // every connection set-up of a run.
+  const std::map<std::string, std::string>* pragmas = nullptr;
+};
+
+// Whether a connection gets the ordinary settings: a database file the run
+// creates does, a special plug-in's existing file gets its key only.
+enum class Pragmas { kApply, kSkip };
+
+// What an operation of the build reads once and hands to the set-up: the data
+// and system directories of the tool settings, and the connection settings.
+struct BuildContext {
+  std::string data_dir;
+  std::string sys_path;
+  ConnectionSettings settings;
+};
+
+// Opens the database file at `path` (creating it when missing) into `conn`,
+// applies the key when the settings encrypt (after making sure the library
+// does encrypt), the ordinary settings with Pragmas::kApply (each logged
+// before it runs), and writes the header of a keyed file.
+bool OpenConfigured(const LogSite& at, const std::string& path, const ConnectionSettings& settings,
+                    Pragmas pragmas, sqlite3*& conn);
+
+// Attaches the database file at `path` to `conn` as `schema` (SQL as written:
+// pass QuotedName() for a configured name), with the key when the settings
+// encrypt. SQLite creates a missing file.
+bool Attach(const LogSite& at, sqlite3* conn, const std::string& path, const std::string& schema,
+            const ConnectionSettings& settings);
+
+// Opens the database file at `path` into `conn` and prepares it for the
+// scripts of the plug-in of `record`: OpenConfigured, the file attached as the
+// record's schema, public.db as public and platform.db as platform (unless the
+// record is the platform's), extension loading enabled, the shared extension
+// library loaded when the record asks for it, and then the record's own
+// library when it exists (a missing one is a notice, not a failure).
+bool PrepareConnection(const LogSite& at, const BuildContext& build, const std::string& path,
+                       const PluginDBConfig& record, Pragmas pragmas, sqlite3*& conn);
+
+// Prepares a connection to the existing database file of every special
+// plug-in of `special_plugins` (in name order) in whose database `config`
+// runs scripts, with the key but no settings, and enters it into `conns`
+// under the special plug-in's name (a name already there keeps its
+// connection). A special plug-in that `config` names no scripts for is
+// skipped with a notice. Nothing at all when `config` names none. On a failed
+// preparation that connection is closed and not entered; the ones entered
+// before stay.
+bool OpenSpecialConnections(const LogSite& at, const BuildContext& build,
+                            const PluginDBConfig& config,
+                            const std::map<std::string, PluginDBConfig>& special_plugins,
+                            std::map<std::string, sqlite3*>& conns);
+
+}  // namespace plinth
+
+#endif  // PLINTH_BUSINESS_CONNECTIONSETUP_H_
