@@ -12,6 +12,7 @@
 #include "Business/DatabaseFiles.h"
 #include "Business/PluginDBConfig.h"
 #include "Business/ProductLayout.h"
+#include "Business/ScriptRunner.h"
 #include "Business/SqlText.h"
 #include "Business/SqliteConnection.h"
 #include "Business/SqliteSettings.h"
@@ -60,96 +61,6 @@ void LogDBConfigError(const std::string& function, const PluginDBConfig& record,
                   record.plugin_name.c_str(), record.sqlite_file_name.c_str(), refusal.c_str());
   }
   PLINTH_LOG_AS(function, 6, "[%s]%s DBConfig.xml error[%s(%d)]", record.plugin_name.c_str());
-}
-
-// Runs the script at `path` (local code page) on `conn`, whole, in one call.
-// False when it cannot be read or is not a whole script (logged here), or when
-// SQLite refuses it: `report` is then called with SQLite's error.
-template <typename Report>
-bool RunScript(sqlite3* conn, const std::string& path, const std::string& function, Report report) {
-  std::string text;
-  if (!ReadTextFile(PLINTH_SITE(function), path, text)) return false;
-  // SQLite would stop at a NUL byte and report success for what came before.
-  const std::size_t nul = text.find('\0');
-  if (nul != std::string::npos) {
-    PLINTH_LOG_AS(function, 5, "[%s]sql file %s holds a NUL byte at offset %lu, not run[%s(%d)]",
-                  path.c_str(), static_cast<unsigned long>(nul));
-    return false;
-  }
-  // A UTF-8 byte-order mark is not SQL.
-  const std::size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-  SqliteError error;
-  if (Execute(conn, text.c_str() + start, &error)) return true;
-  report(error);
-  return false;
-}
-
-// Runs the plug-in's script `name` of `scripts_dir` (UTF-8, ending with a
-// separator) on `conn` when it exists; a missing one is skipped with
-// `log_missing`. False when its existence cannot be told, or it fails (logged
-// with `log_failure`).
-template <typename LogMissing, typename LogFailure>
-bool RunOwnScript(sqlite3* conn, const std::string& scripts_dir, const char* name,
-                  const std::string& function, LogMissing log_missing, LogFailure log_failure) {
-  const std::string path = UTF82Local(scripts_dir + name);
-  bool exists = false;
-  if (!ExistsOrFail(PLINTH_SITE(function), path, Links::kFollow, &exists)) return false;
-  if (!exists) {
-    log_missing();
-    return true;
-  }
-  return RunScript(conn, path, function, log_failure);
-}
-
-// Runs the plug-in's create_tables.sql and init_data.sql of `scripts_dir` on
-// `conn`; a missing one is skipped with a notice.
-bool RunOwnScripts(sqlite3* conn, const std::string& scripts_dir, const std::string& function) {
-  return RunOwnScript(
-             conn, scripts_dir, "create_tables.sql", function,
-             [&] { PLINTH_LOG_AS(function, 4, "[%s]Not exists create_tables.sql[%s(%d)]"); },
-             [&](const SqliteError& e) {
-               PLINTH_LOG_AS(function, 5, "[%s]create_table fail,errorcode:%d,errinfo:%s[%s(%d)]",
-                             e.code, e.text.c_str());
-             }) &&
-         RunOwnScript(
-             conn, scripts_dir, "init_data.sql", function,
-             [&] { PLINTH_LOG_AS(function, 4, "[%s]Not exists init_data.sql[%s(%d)]"); },
-             [&](const SqliteError& e) {
-               PLINTH_LOG_AS(function, 5, "[%s]init_data fail,errorcode:%d,errinfo:%s[%s(%d)]",
-                             e.code, e.text.c_str());
-             });
-}
-
-// Runs, for each connection of `conns` in name order, the scripts that
-// `scripts` lists for that name. Every script must exist.
-bool RunScriptsForOtherPlugins(const std::map<std::string, sqlite3*>& conns,
-                               const std::map<std::string, std::vector<std::string>>& scripts,
-                               const std::string& function) {
-  for (const auto& [name, conn] : conns) {
-    if (conn == nullptr) {
-      PLINTH_LOG_AS(function, 5, "[%s]%s other_conn is nullptr[%s(%d)]", name.c_str());
-      return false;
-    }
-    const auto listed = scripts.find(name);
-    if (listed == scripts.end()) {
-      PLINTH_LOG_AS(function, 5, "[%s]Not support sql file for plugin %s[%s(%d)]", name.c_str());
-      return false;
-    }
-    for (const std::string& script : listed->second) {
-      bool exists = false;
-      if (!ExistsOrFail(PLINTH_SITE(function), script, Links::kFollow, &exists)) return false;
-      if (!exists) {
-        PLINTH_LOG_AS(function, 5, "[%s]Not exists sql file!%s[%s(%d)]", script.c_str());
-        return false;
-      }
-      const bool ran = RunScript(conn, script, function, [&](const SqliteError& e) {
-        PLINTH_LOG_AS(function, 5, "[%s]create_table fail,errorcode:%d,errinfo:%s[%s(%d)]", e.code,
-                      e.text.c_str());
-      });
-      if (!ran) return false;
-    }
-  }
-  return true;
 }
 
 }  // namespace
@@ -353,7 +264,6 @@ bool CInitDBManager::CreateSQLiteDBFile() {
 }
 
 bool CInitDBManager::SQLiteDBInit() {
-  const std::string function = PLINTH_FUNCTION;
   if (db_conn_ == nullptr) {
     PLINTH_LOG(5, "[%s]db_conn_ is nullptr[%s(%d)]");
     return false;
@@ -365,31 +275,21 @@ bool CInitDBManager::SQLiteDBInit() {
       return false;
     }
     const std::string version = UTF82Local(ProductVersionScriptPath(sys_path));
-    const bool ran = RunScript(db_conn_, version, function, [&](const SqliteError& e) {
-      PLINTH_LOG_AS(function, 5, "[%s]ProductVersionToDB exec fail,errorcode:%d,errinfo:%s[%s(%d)]",
-                    e.code, e.text.c_str());
-    });
-    if (!ran) return false;
+    if (!RunScript(PLINTH_HERE, Script::kProductVersion, db_conn_, version)) return false;
   }
-
   const std::string scripts_dir = PluginScriptsDir(sys_path, plugin_config_.plugin_name);
-  return RunOwnScripts(db_conn_, scripts_dir, function) &&
-         RunScriptsForOtherPlugins(other_conns_, plugin_config_.other_plugin_scripts, function);
+  return RunPluginScripts(PLINTH_HERE, db_conn_, scripts_dir) &&
+         RunScriptsForOtherPlugins(PLINTH_HERE, other_conns_, plugin_config_.other_plugin_scripts);
 }
 
 bool CInitDBManager::SQLitePublicDBInit() {
-  const std::string function = PLINTH_FUNCTION;
   if (public_conn == nullptr) {
     PLINTH_LOG(5, "[%s]public_conn is nullptr[%s(%d)]");
     return false;
   }
   const std::string path =
       UTF82Local(PublicDataScriptPath(Quill::Base::FileUtil::GetCurExeDirUtf8()));
-  return RunScript(public_conn, path, function, [&](const SqliteError& e) {
-    PLINTH_LOG_AS(function, 5,
-                  "[%s]create_public_data.sql exec fail,errorcode:%d,errinfo:%s[%s(%d)]", e.code,
-                  e.text.c_str());
-  });
+  return RunScript(PLINTH_HERE, Script::kPublicData, public_conn, path);
 }
 
 }  // namespace plinth

@@ -1,0 +1,97 @@
+#include "Business/ScriptRunner.h"
+
+#include "Business/DatabaseFiles.h"
+#include "Business/SqliteConnection.h"
+#include "Common/TextFile.h"
+#include "External/QuillBase.h"
+
+namespace plinth {
+namespace {
+
+void LogScriptFailure(const LogSite& at, Script script, const SqliteError& e) {
+  switch (script) {
+    case Script::kPublicData:
+      PLINTH_LOG_AT(at, 5, "[%s]create_public_data.sql exec fail,errorcode:%d,errinfo:%s[%s(%d)]",
+                    e.code, e.text.c_str());
+      break;
+    case Script::kProductVersion:
+      PLINTH_LOG_AT(at, 5, "[%s]ProductVersionToDB exec fail,errorcode:%d,errinfo:%s[%s(%d)]",
+                    e.code, e.text.c_str());
+      break;
+    case Script::kCreateTables:
+    case Script::kForOtherPlugin:
+      PLINTH_LOG_AT(at, 5, "[%s]create_table fail,errorcode:%d,errinfo:%s[%s(%d)]", e.code,
+                    e.text.c_str());
+      break;
+    case Script::kInitData:
+      PLINTH_LOG_AT(at, 5, "[%s]init_data fail,errorcode:%d,errinfo:%s[%s(%d)]", e.code,
+                    e.text.c_str());
+      break;
+  }
+}
+
+// Runs the plug-in's `script` at `path` (UTF-8) when it exists; a missing
+// create_tables.sql or init_data.sql is a notice.
+bool RunIfPresent(const LogSite& at, Script script, sqlite3* conn, const std::string& path) {
+  const std::string local = Quill::Base::StringUtil::UTF82Local(path);
+  bool exists = false;
+  if (!ExistsOrFail(at, local, Links::kFollow, &exists)) return false;
+  if (exists) return RunScript(at, script, conn, local);
+  if (script == Script::kCreateTables) {
+    PLINTH_LOG_AT(at, 4, "[%s]Not exists create_tables.sql[%s(%d)]");
+  } else {
+    PLINTH_LOG_AT(at, 4, "[%s]Not exists init_data.sql[%s(%d)]");
+  }
+  return true;
+}
+
+}  // namespace
+
+bool RunScript(const LogSite& at, Script script, sqlite3* conn, const std::string& path) {
+  std::string text;
+  if (!ReadTextFile(at, path, text)) return false;
+  const std::size_t nul = text.find('\0');
+  if (nul != std::string::npos) {
+    PLINTH_LOG_AT(at, 5, "[%s]sql file %s holds a NUL byte at offset %lu, not run[%s(%d)]",
+                  path.c_str(), static_cast<unsigned long>(nul));
+    return false;
+  }
+  // A UTF-8 byte-order mark is not SQL.
+  const std::size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+  SqliteError error;
+  if (Execute(conn, text.c_str() + start, &error)) return true;
+  LogScriptFailure(at, script, error);
+  return false;
+}
+
+bool RunPluginScripts(const LogSite& at, sqlite3* conn, const std::string& scripts_dir) {
+  return RunIfPresent(at, Script::kCreateTables, conn, scripts_dir + "create_tables.sql") &&
+         RunIfPresent(at, Script::kInitData, conn, scripts_dir + "init_data.sql");
+}
+
+bool RunScriptsForOtherPlugins(const LogSite& at, const std::map<std::string, sqlite3*>& conns,
+                               const std::map<std::string, std::vector<std::string>>& scripts) {
+  for (const auto& [name, conn] : conns) {
+    if (conn == nullptr) {
+      PLINTH_LOG_AT(at, 5, "[%s]%s other_conn is nullptr[%s(%d)]", name.c_str());
+      return false;
+    }
+    const auto listed = scripts.find(name);
+    if (listed == scripts.end()) {
+      PLINTH_LOG_AT(at, 5, "[%s]Not support sql file for plugin %s[%s(%d)]", name.c_str());
+      return false;
+    }
+    for (const std::string& script : listed->second) {
+      bool exists = false;
+      if (!ExistsOrFail(at, script, Links::kFollow, &exists)) return false;
+      if (!exists) {
+        PLINTH_LOG_AT(at, 5, "[%s]Not exists sql file!%s[%s(%d)]", script.c_str());
+        return false;
+      }
+      if (!RunScript(at, Script::kForOtherPlugin, conn, script)) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace plinth

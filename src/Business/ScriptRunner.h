@@ -1,0 +1,49 @@
+// The running of SQL script files on the build's connections. A script is read
+// whole (a missing or empty file is replaced by its backup copy) and handed to
+// SQLite in one call; the tool adds no statement and no transaction, so what
+// the statements before a failing one did stays. Every failure is logged at
+// the operation's site, with the message of the script's kind.
+#ifndef PLINTH_BUSINESS_SCRIPTRUNNER_H_
+#define PLINTH_BUSINESS_SCRIPTRUNNER_H_
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Common/Log.h"
+
+struct sqlite3;
+
+namespace plinth {
+
+// The kinds of script of the build, each with its own failure message.
+enum class Script {
+  kPublicData,      // create_public_data.sql, on public.db
+  kProductVersion,  // ProductVersionToDB.sql, on the platform's database
+  kCreateTables,    // a plug-in's create_tables.sql
+  kInitData,        // a plug-in's init_data.sql
+  kForOtherPlugin,  // a script a plug-in runs on a special plug-in's database
+};
+
+// Runs the script file at `path` (local code page) on `conn`; a UTF-8
+// byte-order mark at its start is skipped. Returns false when the file cannot
+// be read, holds a NUL byte (SQLite would stop there and report success), or a
+// statement fails.
+bool RunScript(const LogSite& at, Script script, sqlite3* conn, const std::string& path);
+
+// Runs the plug-in's create_tables.sql and then its init_data.sql from
+// `scripts_dir` (UTF-8, ending with a separator) on `conn`; a script that does
+// not exist is skipped with a notice. Returns false when a script's existence
+// cannot be told, or it fails.
+bool RunPluginScripts(const LogSite& at, sqlite3* conn, const std::string& scripts_dir);
+
+// For each connection of `conns`, in name order, runs the scripts that
+// `scripts` lists under that name, in list order; every one must exist.
+// Returns false at the first failure, or for a null connection or a name that
+// `scripts` does not list.
+bool RunScriptsForOtherPlugins(const LogSite& at, const std::map<std::string, sqlite3*>& conns,
+                               const std::map<std::string, std::vector<std::string>>& scripts);
+
+}  // namespace plinth
+
+#endif  // PLINTH_BUSINESS_SCRIPTRUNNER_H_
