@@ -1,11 +1,8 @@
 #include "Business/InitDBManager.h"
 
-#include <sqlcipher/sqlite3.h>
-
 #include <algorithm>
 #include <boost/filesystem.hpp>
 #include <boost/system/error_code.hpp>
-#include <optional>
 #include <utility>
 
 #include "Business/ConnectionSetup.h"
@@ -16,38 +13,36 @@
 #include "Business/SqlText.h"
 #include "Business/SqliteConnection.h"
 #include "Business/SqliteSettings.h"
-#include "Common/FileBak.h"
 #include "Common/LazyInstance.h"
 #include "Common/Log.h"
 #include "Common/NameCheck.h"
 #include "Common/TextFile.h"
 #include "Config/ToolSetup.h"
 #include "External/XmlProto.h"
-#include "Port/Port.h"
 
 namespace plinth {
 namespace {
 
-using Quill::Base::StringUtil::str_fmt;
 using Quill::Base::StringUtil::UTF82Local;
 
-// What the connection set-up of an operation reads once: the directories of
-// the tool settings, and the connection settings, which borrow the manager's
-// `sqlite_config`.
-BuildContext ReadBuildContext(const std::map<std::string, std::string>& sqlite_config,
+// The inputs of the connection set-up: the directories of the tool settings
+// `setup`, and the connection settings, which borrow `sqlite_config`.
+BuildContext MakeBuildContext(const CToolSetup& setup,
+                              const std::map<std::string, std::string>& sqlite_config,
                               bool need_encrypt) {
-  const CToolSetup* setup = CToolSetup::GetInstance();
-  return {setup->GetDBDataDir(),
-          setup->GetSysPath(),
+  return {setup.GetDBDataDir(),
+          setup.GetSysPath(),
           {need_encrypt, KeyValue(sqlite_config), &sqlite_config}};
 }
 
 // True for the plug-ins that open no connections to special plug-ins'
-// databases: the special plug-ins themselves, the platform, and
-// "deviceaccess.d", a plug-in of the product that never opens one either.
-bool OpensNoSpecialConnections(const std::string& plugin_name) {
-  std::vector<std::string> excluded = CToolSetup::GetInstance()->GetSpecialPlugins();
+// databases: those of the exclusion list.
+bool OpensNoSpecialConnections(const std::string& plugin_name,
+                               const std::vector<std::string>& special_plugins) {
+  std::vector<std::string> excluded = special_plugins;
   excluded.push_back(kPlatformPlugin);
+  // A plug-in of the product that, like the special plug-ins and the
+  // platform, never opens connections to special plug-ins' databases.
   excluded.push_back("deviceaccess.d");
   return std::find(excluded.begin(), excluded.end(), plugin_name) != excluded.end();
 }
@@ -64,8 +59,6 @@ void LogDBConfigError(const std::string& function, const PluginDBConfig& record,
 }
 
 }  // namespace
-
-// ===========================================================================
 
 CInitDBManager* CInitDBManager::GetInstance() { return LazyInstance<CInitDBManager>::Get(); }
 
@@ -222,7 +215,8 @@ bool CInitDBManager::CreateDataDir() {
 }
 
 bool CInitDBManager::CreatePublicSQLiteDBFile() {
-  const BuildContext build = ReadBuildContext(sqlite_config_, need_encrypt_);
+  const BuildContext build =
+      MakeBuildContext(*CToolSetup::GetInstance(), sqlite_config_, need_encrypt_);
   const std::string path = InDir(build.data_dir, "public.db");
   PLINTH_LOG(3, "[%s]db file full_path:%s[%s(%d)]", path.c_str());
   if (!RemoveDatabaseFiles(PLINTH_HERE, path, "public.db")) return false;
@@ -249,7 +243,8 @@ bool CInitDBManager::CreateSQLiteDBFile() {
     PLINTH_LOG(6, "[%s]CreatePublicSQLiteDBFile fail[%s(%d)]");
     return false;
   }
-  const BuildContext build = ReadBuildContext(sqlite_config_, need_encrypt_);
+  const CToolSetup& setup = *CToolSetup::GetInstance();
+  const BuildContext build = MakeBuildContext(setup, sqlite_config_, need_encrypt_);
   const std::string path = InDir(build.data_dir, plugin_config_.sqlite_file_name);
   PLINTH_LOG(3, "[%s]db file full_path:%s[%s(%d)]", path.c_str());
   if (!RemoveDatabaseFiles(PLINTH_HERE, path, plugin_config_.sqlite_file_name)) return false;
@@ -259,7 +254,9 @@ bool CInitDBManager::CreateSQLiteDBFile() {
   if (!PrepareConnection(PLINTH_HERE, build, path, plugin_config_, Pragmas::kApply, db_conn_)) {
     return false;
   }
-  if (OpensNoSpecialConnections(plugin_config_.plugin_name)) return true;
+  if (OpensNoSpecialConnections(plugin_config_.plugin_name, setup.GetSpecialPlugins())) {
+    return true;
+  }
   return OpenSpecialConnections(PLINTH_HERE, build, plugin_config_, special_plugins_, other_conns_);
 }
 

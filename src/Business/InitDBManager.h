@@ -27,8 +27,11 @@ class CInitDBManager : public Quill::Base::CNoncopyable {
   bool InitManager(const std::string& plugin_name);
 
   // Builds the plug-in's databases: the data directory, the database files and
-  // their connections, the scripts; for "platform" also public.db and the
-  // special plug-ins' databases. The first failure ends it with false.
+  // their connections, the scripts; for "platform" also public.db and then
+  // the special plug-ins' databases in name order, each with its record in
+  // `plugin_config_` while it is built. The first failure ends it with false,
+  // the failing special plug-in's record left in `plugin_config_`; after
+  // success `plugin_config_` holds the plug-in's own record again.
   bool RunDBInit();
 
   // Closes every connection and clears the configuration. Always true.
@@ -42,14 +45,60 @@ class CInitDBManager : public Quill::Base::CNoncopyable {
   CInitDBManager() = default;
   ~CInitDBManager() = default;
 
+  // The steps of InitManager and RunDBInit. Each logs its failures and returns
+  // false at the first one; what it did before stays done and what it filled
+  // in stays filled in. The connections a step opens belong to the manager,
+  // also after a failure: only UninitManager closes them (or the process's
+  // end, when the run fails).
+
+  // Reads the DBConfig.xml of `plugin_name` into `plugin_config_`, the
+  // scripts for other plug-ins included. Reads the tool settings' system
+  // directory and product type. On false `plugin_config_` may hold the name,
+  // the schema and the file name.
   bool ReadPluginDBConfig(const std::string& plugin_name);
+
+  // Reads the DBConfig.xml of each name of `special_plugins`, in order, into
+  // a record of its own (without scripts for other plug-ins) and adds it to
+  // `special_plugins_` (a name already there keeps its record). Reads
+  // `plugin_config_.sqlite_file_name`: a special plug-in's database may be
+  // neither that file nor a companion of it, nor the reverse. On false the
+  // records of the names before the failing one stay. True for an empty list.
   bool ReadSpecialPluginDBConfig(const std::vector<std::string>& special_plugins);
+
+  // Reads SQLiteConfig.xml beside the executable into `sqlite_config_`, and
+  // sets `need_encrypt_` when it configures a key; every setting is logged,
+  // a key's value masked. False when the file cannot be read or does not
+  // parse: nothing is stored then.
   bool ReadSQLiteConfig();
 
+  // Makes sure the tool settings' data directory exists, creating its last
+  // element when nothing is there. Reads no member.
   bool CreateDataDir();
+
+  // Creates public.db afresh in the data directory into `public_conn`: old
+  // file and companions removed, keyed and configured after `sqlite_config_`
+  // and `need_encrypt_`, attached as public, the shared extension library
+  // loaded. On false removed files stay removed, and `public_conn` keeps the
+  // connection that was opened.
   bool CreatePublicSQLiteDBFile();
+
+  // Creates the database file of `plugin_config_` afresh (for the platform
+  // after public.db) and prepares its connection into `db_conn_`, closing the
+  // one held there from a previous build; then, unless the plug-in is
+  // excluded, prepares connections into `other_conns_` to the existing
+  // databases of the `special_plugins_` in whose databases it runs scripts.
+  // Reads `sqlite_config_` and `need_encrypt_`. On false `db_conn_`,
+  // `public_conn` and `other_conns_` keep what was opened.
   bool CreateSQLiteDBFile();
+
+  // Runs the scripts of `plugin_config_`: for the platform first
+  // SQLitePublicDBInit and the product-version script, then the plug-in's
+  // create_tables.sql and init_data.sql on `db_conn_` where they exist, then
+  // its scripts for other plug-ins on the connections of `other_conns_`.
+  // Changes no member; what the scripts before a failure did stays.
   bool SQLiteDBInit();
+
+  // Runs create_public_data.sql beside the executable on `public_conn`.
   bool SQLitePublicDBInit();
 
   bool inited_ = false;
