@@ -159,8 +159,7 @@ int PrepareRegularFile(int fd) {
 // that is not a regular file. Opening never blocks (a FIFO without a writer,
 // a device). Returns 0 or the error number.
 int OpenRegularFile(std::FILE** file, const char* path, const char* mode) {
-  const int access = std::strchr(mode, '+') != nullptr ? O_RDWR : O_RDONLY;
-  const int fd = ::open(path, access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return errno;
   int err = PrepareRegularFile(fd);
   if (err == 0 && (*file = ::fdopen(fd, mode)) == nullptr) err = errno;
@@ -174,9 +173,9 @@ int fopen_s(std::FILE** file, const char* path, const char* mode) {
   if (file == nullptr) return EINVAL;
   *file = nullptr;
   if (path == nullptr || mode == nullptr) return EINVAL;
-  if (mode[0] == 'r') return OpenRegularFile(file, path, mode);
-  *file = std::fopen(path, mode);
-  return *file != nullptr ? 0 : errno;
+  // The tool only ever reads files.
+  if (std::strcmp(mode, "rb") != 0 && std::strcmp(mode, "r") != 0) return EINVAL;
+  return OpenRegularFile(file, path, mode);
 }
 
 std::string ExecutableDir() {
