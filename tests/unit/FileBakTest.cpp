@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "Common/FileBak.h"
-#include "TestSupport.h"
+#include "support/TempDir.h"
+#include "unit/LogCapture.h"
 
 namespace plinth {
 namespace {

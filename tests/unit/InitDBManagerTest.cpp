@@ -1,12 +1,12 @@
 // The database manager's configuration readers and its release, in process,
-// on a product tree laid out by the end-to-end harness.
+// on a product tree in a temporary directory.
 #include <gtest/gtest.h>
 #include <sqlcipher/sqlite3.h>
 
 #include "Business/InitDBManager.h"
 #include "Config/ToolSetup.h"
-#include "TestSupport.h"
-#include "e2e/Harness.h"
+#include "support/ProductFiles.h"
+#include "unit/LogCapture.h"
 
 namespace plinth {
 
@@ -46,7 +46,7 @@ class CInitDBManagerPeer {
 
 namespace {
 
-using plinth_e2e::ProductTree;
+using ProductTree = plinth_test::ProductFiles;
 using plinth_test::LogCapture;
 using plinth_test::LogLine;
 using Scripts = std::map<std::string, std::vector<std::string>>;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Common/Log.h"
-#include "TestSupport.h"
+#include "unit/LogCapture.h"
 
 namespace plinth {
 namespace {

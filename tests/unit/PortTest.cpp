@@ -26,7 +26,7 @@
 
 #include "Port/Crash.h"
 #include "Port/Port.h"
-#include "TestSupport.h"
+#include "support/TempDir.h"
 
 namespace plinth_test {
 namespace {
