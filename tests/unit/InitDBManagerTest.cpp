@@ -49,7 +49,6 @@ namespace {
 using ProductTree = plinth_test::ProductFiles;
 using plinth_test::LogCapture;
 using plinth_test::LogLine;
-using Scripts = std::map<std::string, std::vector<std::string>>;
 
 // A product tree whose settings the process has loaded.
 class ManagerTest : public ::testing::Test {
@@ -63,61 +62,10 @@ class ManagerTest : public ::testing::Test {
   CInitDBManagerPeer peer_;
 };
 
-struct DBConfigCase {
-  const char* name;
-  std::string sqlite;  // content of the SQLite element under ProductA
-  bool load_public_func_dll;
-  std::string func_dll;
-};
-
-TEST_F(ManagerTest, ReadPluginDBConfigFields) {
-  const DBConfigCase cases[] = {
-      {"LoadPublicFuncDLL absent", "", true, ""},
-      {"LoadPublicFuncDLL 0", "<LoadPublicFuncDLL>0</LoadPublicFuncDLL>", false, ""},
-      {"LoadPublicFuncDLL 1", "<LoadPublicFuncDLL>1</LoadPublicFuncDLL>", true, ""},
-      {"LoadPublicFuncDLL 2", "<LoadPublicFuncDLL>2</LoadPublicFuncDLL>", true, ""},
-      {"LoadPublicFuncDLL -5", "<LoadPublicFuncDLL>-5</LoadPublicFuncDLL>", true, ""},
-      {"own extension", "<SQLiteFuncDLL><Name>inv.func.sqlite.so</Name></SQLiteFuncDLL>", true,
-       "inv.func.sqlite.so"},
-  };
-  for (const DBConfigCase& c : cases) {
-    CInitDBManagerPeer peer;
-    tree_.WriteDBConfig("inv", ProductTree::DBConfigBody("inv", "inv.db", c.sqlite));
-    ASSERT_TRUE(peer.ReadPluginDBConfig("inv")) << c.name;
-    EXPECT_EQ(peer.plugin_config().plugin_name, "inv") << c.name;
-    EXPECT_EQ(peer.plugin_config().schema, "inv") << c.name;
-    EXPECT_EQ(peer.plugin_config().sqlite_file_name, "inv.db") << c.name;
-    EXPECT_EQ(peer.plugin_config().load_public_func_dll, c.load_public_func_dll) << c.name;
-    EXPECT_EQ(peer.plugin_config().sqlite_func_dll_name, c.func_dll) << c.name;
-    EXPECT_TRUE(peer.plugin_config().other_plugin_scripts.empty()) << c.name;
-  }
-}
-
 TEST_F(ManagerTest, PlatformReadsTheSysDirectory) {
   ASSERT_TRUE(peer_.ReadPluginDBConfig("platform"));
   EXPECT_EQ(peer_.plugin_config().plugin_name, "platform");
   EXPECT_EQ(peer_.plugin_config().sqlite_file_name, "platform.db");
-}
-
-TEST_F(ManagerTest, OtherPluginScripts) {
-  tree_.WriteDBConfig(
-      "inv",
-      ProductTree::DBConfigBody(
-          "inv", "inv.db",
-          "<DBInitForOtherPlugins>"
-          "<Plugin><Identify>event.s</Identify><SQLScript><Path>a.sql</Path><Path>dir/b.sql</Path>"
-          "<Path>c.sql</Path></SQLScript></Plugin>"
-          "<Plugin><Identify>none</Identify></Plugin>"
-          "<Plugin><Identify>event.s</Identify><SQLScript><Path>dropped.sql</Path></SQLScript></"
-          "Plugin>"
-          "<Plugin><SQLScript><Path>anonymous.sql</Path></SQLScript></Plugin>"
-          "</DBInitForOtherPlugins>"));
-  ASSERT_TRUE(peer_.ReadPluginDBConfig("inv"));
-  const std::string sys = tree_.sys_dir() + "/";
-  EXPECT_EQ(peer_.plugin_config().other_plugin_scripts,
-            (Scripts{{"", {sys + "anonymous.sql"}},
-                     {"event.s", {sys + "a.sql", sys + "dir/b.sql", sys + "c.sql"}},
-                     {"none", {}}}));
 }
 
 // Refused DBConfig.xml content: the lines logged, in order, after the read.
@@ -175,13 +123,6 @@ TEST_F(ManagerTest, DBConfigErrors) {
     }
     EXPECT_EQ(capture.LinesWithoutNumbers(), expected) << c.sqlite;
   }
-}
-
-TEST_F(ManagerTest, ProductTypeElementOfAnotherProductIsAnError) {
-  tree_.Write(tree_.PluginFile("inv", "DBConfig.xml"),
-              "<DBConfig><ProductB><SQLite><Schema>inv</Schema>"
-              "<SQLiteFileName>inv.db</SQLiteFileName></SQLite></ProductB></DBConfig>");
-  EXPECT_FALSE(peer_.ReadPluginDBConfig("inv"));
 }
 
 TEST_F(ManagerTest, SpecialPluginRecords) {
@@ -373,13 +314,6 @@ TEST_F(ManagerTest, FailingSpecialPluginEndsTheBuild) {
   EXPECT_EQ(IndexOf(lines, "Init for special b."), -1);
   EXPECT_FALSE(tree_.Exists(tree_.data_dir() + "/b.db"));
   EXPECT_EQ(peer_.plugin_config().plugin_name, "a");
-}
-
-TEST(ManagerMaps, KeysCompareAsUnsignedBytes) {
-  std::map<std::string, int> map{{"\xC3\xA9", 1}, {"z", 2}, {"Z", 3}, {"ab", 4}, {"a", 5}};
-  std::vector<std::string> keys;
-  for (const auto& entry : map) keys.push_back(entry.first);
-  EXPECT_EQ(keys, (std::vector<std::string>{"Z", "a", "ab", "z", "\xC3\xA9"}));
 }
 
 }  // namespace
