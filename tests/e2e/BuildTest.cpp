@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "e2e/Harness.h"
 #include "e2e/TestUtil.h"
@@ -160,28 +161,38 @@ TEST(Build, ScriptsForEventSMustExist) {
                             "ERROR " + kRun + "SQLiteDBInit fail" + kAt, kFailed5}));
 }
 
-TEST(Build, DatabasesAreEncryptedWithTheConfiguredKey) {
-  const struct {
-    const char* name;
-    std::string key;
-  } cases[] = {{"plain key", kKey}, {"key with a quote", "it's \"quoted\""}};
-  for (const auto& c : cases) {
-    ProductTree tree;
-    tree.WriteSQLiteConfig({{"key", c.key == kKey ? c.key : "it&apos;s &quot;quoted&quot;"}});
-    tree.Write(tree.ScriptFile("event.s", "create_tables.sql"), "CREATE TABLE events(a);");
-    const RunResult run = tree.Run({"platform"});
-    ASSERT_EQ(run.exit_code, 0) << c.name << run.Dump();
-    for (const char* file : {"public.db", "platform.db", "event.db"}) {
-      EXPECT_EQ(tree.Query(file, "SELECT count(*) FROM sqlite_master;", ""),
-                "error: file is encrypted or is not a database")
-          << c.name << " " << file;
-      EXPECT_EQ(tree.Query(file, "SELECT count(*) > 0 FROM sqlite_master;",
-                           c.key == kKey ? c.key : "it''s \"quoted\""),
-                "1\n")
-          << c.name << " " << file;
-    }
+// The key as SQLiteConfig.xml holds it, and as SQLite is given it.
+struct KeyCase {
+  const char* name;
+  std::string in_settings;
+  std::string in_sql;
+  friend void PrintTo(const KeyCase& c, std::ostream* os) { *os << c.name; }
+};
+
+const KeyCase kKeyCases[] = {
+    {"PlainKey", kKey, kKey},
+    {"KeyWithAQuote", "it&apos;s &quot;quoted&quot;", "it''s \"quoted\""},
+};
+
+class Encryption : public ::testing::TestWithParam<KeyCase> {};
+
+TEST_P(Encryption, DatabasesAreEncryptedWithTheConfiguredKey) {
+  const KeyCase& c = GetParam();
+  ProductTree tree;
+  tree.WriteSQLiteConfig({{"key", c.in_settings}});
+  tree.Write(tree.ScriptFile("event.s", "create_tables.sql"), "CREATE TABLE events(a);");
+  const RunResult run = tree.Run({"platform"});
+  ASSERT_EQ(run.exit_code, 0) << run.Dump();
+  for (const char* file : {"public.db", "platform.db", "event.db"}) {
+    EXPECT_EQ(tree.Query(file, "SELECT count(*) FROM sqlite_master;", ""),
+              "error: file is encrypted or is not a database")
+        << file;
+    EXPECT_EQ(tree.Query(file, "SELECT count(*) > 0 FROM sqlite_master;", c.in_sql), "1\n") << file;
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Build, Encryption, ::testing::ValuesIn(kKeyCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Build, WithoutAKeyTheFilesArePlain) {
   ProductTree tree;
@@ -235,84 +246,113 @@ TEST(Build, SettingsRunInNameOrderAndTheFirstFailureStops) {
   EXPECT_EQ(tree.Query("inv.db", "PRAGMA journal_mode; PRAGMA user_version;"), "wal\n0\n");
 }
 
-TEST(Build, SharedFunctionsOnlyWhenLoaded) {
-  const struct {
-    const char* flag;
-    int exit_code;
-  } cases[] = {{"<LoadPublicFuncDLL>0</LoadPublicFuncDLL>", 1}, {"", 0}};
-  for (const auto& c : cases) {
-    ProductTree tree;
-    AddInventory(tree, c.flag, "CREATE TABLE ids AS SELECT uuid() AS id;");
-    const RunResult run = tree.Run({"inv"});
-    EXPECT_EQ(run.exit_code, c.exit_code) << c.flag << run.Dump();
-    if (c.exit_code == 1) {
-      EXPECT_TRUE(run.Has("ERROR " + kScripts +
-                          "create_table fail,errorcode:1,errinfo:no such "
-                          "function: uuid" +
-                          kAt))
-          << run.Dump();
-    }
-  }
+// The extension libraries of a plug-in's run: how the tree is prepared, the
+// plug-in run, and the lines that must follow in this order ("@" stands for
+// the system directory).
+struct ExtensionCase {
+  const char* name;
+  std::function<void(const ProductTree&)> prepare;
+  const char* run;
+  int exit_code;
+  Lines lines;
+  Lines not_logged;  // texts that no line may hold
+  friend void PrintTo(const ExtensionCase& c, std::ostream* os) { *os << c.name; }
+};
+
+void AddInventoryWithOwnLibrary(const ProductTree& tree, const std::string& library) {
+  AddInventory(tree, "<SQLiteFuncDLL><Name>" + library + "</Name></SQLiteFuncDLL>");
 }
 
-TEST(Build, ExtensionLibraries) {
-  ProductTree missing_shared;
-  missing_shared.Remove(missing_shared.sys_dir() + "/public.func.sqlite.so");
-  RunResult run = missing_shared.Run({"platform"});
-  EXPECT_EQ(run.exit_code, 1);
-  // SQLite tries the name with ".so" appended too, and reports that attempt.
-  EXPECT_TRUE(InOrder(run, {"ERROR " + kPublic +
-                                "sqlite3_load_extension key fail,errorcode:1,"
-                                "errinfo:" +
-                                missing_shared.sys_dir() +
-                                "/public.func.sqlite.so.so: cannot open shared object file: No "
-                                "such file or directory" +
-                                kAt,
-                            "FATAL " + kCreate + "CreatePublicSQLiteDBFile fail" + kAt,
-                            "ERROR " + kRun + "CreateSQLiteDBFile fail" + kAt}));
-
-  ProductTree missing_own;
-  AddInventory(missing_own, "<SQLiteFuncDLL><Name>inv.func.sqlite.so</Name></SQLiteFuncDLL>");
-  run = missing_own.Run({"inv"});
-  EXPECT_EQ(run.exit_code, 0) << run.Dump();
-  EXPECT_TRUE(run.Has("WARN " + kCreate + "Not exists func.sqlite.dll!" + kAt));
-
-  ProductTree failing;
-  failing.InstallExtension("failing.func.sqlite.so");
-  AddInventory(failing, "<SQLiteFuncDLL><Name>failing.func.sqlite.so</Name></SQLiteFuncDLL>");
-  run = failing.Run({"inv"});
-  EXPECT_EQ(run.exit_code, 1);
-  EXPECT_TRUE(InOrder(run, {"ERROR " + kCreate +
-                                "sqlite3_load_extension fail,errorcode:1,"
-                                "errinfo:error during initialization: failing.func.sqlite "
-                                "refuses to load" +
-                                kAt,
-                            "ERROR " + kRun + "CreateSQLiteDBFile fail" + kAt, kFailed5}));
-
-  ProductTree own;
-  own.InstallExtension("inventory.func.sqlite.so");
-  AddInventory(own, "<SQLiteFuncDLL><Name>inventory.func.sqlite.so</Name></SQLiteFuncDLL>");
-  run = own.Run({"inv"});
-  EXPECT_EQ(run.exit_code, 0) << run.Dump();
-}
-
-// The shared library is loaded before the plug-in's own one is looked for:
-// when it fails, the own library's absence goes unmentioned.
-TEST(Build, SharedLibraryFailsBeforeTheOwnOneIsLookedFor) {
-  ProductTree tree;
+void RemoveSharedLibrary(const ProductTree& tree) {
   tree.Remove(tree.sys_dir() + "/public.func.sqlite.so");
-  AddInventory(tree, "<SQLiteFuncDLL><Name>inv.func.sqlite.so</Name></SQLiteFuncDLL>");
-  const RunResult run = tree.Run({"inv"});
-  EXPECT_EQ(run.exit_code, 1);
-  EXPECT_TRUE(InOrder(
-      run,
-      {"ERROR " + kCreate + "sqlite3_load_extension fail,errorcode:1,errinfo:" + tree.sys_dir() +
-           "/public.func.sqlite.so.so: cannot open shared object file: No "
-           "such file or directory" +
-           kAt,
-       "ERROR " + kRun + "CreateSQLiteDBFile fail" + kAt, kFailed5}));
-  EXPECT_EQ(run.Find("Not exists func.sqlite.dll!"), -1);
 }
+
+// SQLite tries a name with ".so" appended too, and reports that attempt.
+const std::string kSharedLibraryMissing =
+    "errorcode:1,errinfo:@/public.func.sqlite.so.so: cannot open shared object file: No such "
+    "file or directory" +
+    kAt;
+
+const ExtensionCase kExtensionCases[] = {
+    {"SharedFunctionsNotLoaded",
+     [](const ProductTree& t) {
+       AddInventory(t, "<LoadPublicFuncDLL>0</LoadPublicFuncDLL>",
+                    "CREATE TABLE ids AS SELECT uuid() AS id;");
+     },
+     "inv",
+     1,
+     {"ERROR " + kScripts + "create_table fail,errorcode:1,errinfo:no such function: uuid" + kAt},
+     {}},
+    {"SharedFunctionsLoadedByDefault",
+     [](const ProductTree& t) { AddInventory(t, "", "CREATE TABLE ids AS SELECT uuid() AS id;"); },
+     "inv",
+     0,
+     {},
+     {}},
+    {"SharedLibraryMissingForThePublicDatabase",
+     RemoveSharedLibrary,
+     "platform",
+     1,
+     {"ERROR " + kPublic + "sqlite3_load_extension key fail," + kSharedLibraryMissing,
+      "FATAL " + kCreate + "CreatePublicSQLiteDBFile fail" + kAt,
+      "ERROR " + kRun + "CreateSQLiteDBFile fail" + kAt},
+     {}},
+    {"OwnLibraryMissing",
+     [](const ProductTree& t) { AddInventoryWithOwnLibrary(t, "inv.func.sqlite.so"); },
+     "inv",
+     0,
+     {"WARN " + kCreate + "Not exists func.sqlite.dll!" + kAt},
+     {}},
+    // The shared library is loaded before the plug-in's own one is looked
+    // for: when it fails, the own library's absence goes unmentioned.
+    {"BothLibrariesMissing",
+     [](const ProductTree& t) {
+       RemoveSharedLibrary(t);
+       AddInventoryWithOwnLibrary(t, "inv.func.sqlite.so");
+     },
+     "inv",
+     1,
+     {"ERROR " + kCreate + "sqlite3_load_extension fail," + kSharedLibraryMissing,
+      "ERROR " + kRun + "CreateSQLiteDBFile fail" + kAt, kFailed5},
+     {"Not exists func.sqlite.dll!"}},
+    {"OwnLibraryRefusesToLoad",
+     [](const ProductTree& t) {
+       t.InstallExtension("failing.func.sqlite.so");
+       AddInventoryWithOwnLibrary(t, "failing.func.sqlite.so");
+     },
+     "inv",
+     1,
+     {"ERROR " + kCreate +
+          "sqlite3_load_extension fail,errorcode:1,errinfo:error during initialization: "
+          "failing.func.sqlite refuses to load" +
+          kAt,
+      "ERROR " + kRun + "CreateSQLiteDBFile fail" + kAt, kFailed5},
+     {}},
+    {"OwnLibraryLoads",
+     [](const ProductTree& t) {
+       t.InstallExtension("inventory.func.sqlite.so");
+       AddInventoryWithOwnLibrary(t, "inventory.func.sqlite.so");
+     },
+     "inv",
+     0,
+     {},
+     {}},
+};
+
+class ExtensionLibrary : public ::testing::TestWithParam<ExtensionCase> {};
+
+TEST_P(ExtensionLibrary, Outcome) {
+  const ExtensionCase& c = GetParam();
+  ProductTree tree;
+  c.prepare(tree);
+  const RunResult run = tree.Run({c.run});
+  EXPECT_EQ(run.exit_code, c.exit_code) << run.Dump();
+  EXPECT_TRUE(InOrder(run, WithPlaceholder(c.lines, tree.sys_dir())));
+  for (const std::string& text : c.not_logged) EXPECT_EQ(run.Find(text), -1) << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Build, ExtensionLibrary, ::testing::ValuesIn(kExtensionCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Build, OldFilesAreReplaced) {
   ProductTree tree;
@@ -346,22 +386,23 @@ struct LinkCase {
   const char* target;  // relative to the tree's root; "" for the link itself
   bool target_exists;
   std::string notice;
+  const char* database;  // the database the run creates in the link's place, or beside it
   friend void PrintTo(const LinkCase& c, std::ostream* os) { *os << c.name; }
 };
 
 const LinkCase kLinkCases[] = {
     {"DanglingLinkAsTheDatabase", "inv", "inv.db", "outside/inv.db", false,
-     "INFO " + kCreate + "inv.db aleady exists remove." + kAt},
+     "INFO " + kCreate + "inv.db aleady exists remove." + kAt, "inv.db"},
     {"LinkToAFileOutside", "inv", "inv.db", "outside/precious", true,
-     "INFO " + kCreate + "inv.db aleady exists remove." + kAt},
+     "INFO " + kCreate + "inv.db aleady exists remove." + kAt, "inv.db"},
     {"LinkToItself", "inv", "inv.db", "", false,
-     "INFO " + kCreate + "inv.db aleady exists remove." + kAt},
+     "INFO " + kCreate + "inv.db aleady exists remove." + kAt, "inv.db"},
     {"DanglingLinkAsTheWriteAheadLog", "inv", "inv.db-wal", "outside/inv.db-wal", false,
-     "INFO " + kCreate + "inv.db dir_wal aleady exists remove." + kAt},
+     "INFO " + kCreate + "inv.db dir_wal aleady exists remove." + kAt, "inv.db"},
     {"LinkToAFileOutsideAsTheSharedMemory", "inv", "inv.db-shm", "outside/precious", true,
-     "INFO " + kCreate + "inv.db dir_shm aleady exists remove." + kAt},
+     "INFO " + kCreate + "inv.db dir_shm aleady exists remove." + kAt, "inv.db"},
     {"DanglingLinkAsThePublicDatabase", "platform", "public.db", "outside/public.db", false,
-     "INFO " + kPublic + "public.db aleady exists remove." + kAt},
+     "INFO " + kPublic + "public.db aleady exists remove." + kAt, "public.db"},
 };
 
 class LinkAtDatabasePath : public ::testing::TestWithParam<LinkCase> {};
@@ -377,19 +418,16 @@ TEST_P(LinkAtDatabasePath, IsReplacedByARegularFile) {
   if (c.target_exists) tree.Write(target, "precious");
   fs::create_directories(tree.data_dir());
   fs::create_symlink(target, link);
+  const std::string outside = DirectorySnapshot(tree.Path("outside"));
 
   const RunResult run = tree.Run({c.run});
   ASSERT_EQ(run.exit_code, 0) << run.Dump();
   EXPECT_TRUE(run.Has(c.notice)) << run.Dump();
   EXPECT_NE(fs::symlink_status(link).type(), fs::file_type::symlink);
-  if (c.target_exists) {
-    EXPECT_EQ(tree.Read(target), "precious");
-  } else if (target != link) {
-    EXPECT_FALSE(tree.Exists(target));
-  }
-  const std::string database = std::string(c.run) == "inv" ? "inv.db" : "public.db";
-  EXPECT_EQ(fs::symlink_status(tree.data_dir() + "/" + database).type(), fs::file_type::regular);
-  EXPECT_EQ(tree.Query(database, "SELECT count(*) >= 0 FROM sqlite_master;"), "1\n");
+  // What the link points to stays as it was: there, or not there.
+  EXPECT_EQ(DirectorySnapshot(tree.Path("outside")), outside);
+  EXPECT_EQ(fs::symlink_status(tree.data_dir() + "/" + c.database).type(), fs::file_type::regular);
+  EXPECT_EQ(tree.Query(c.database, "SELECT count(*) >= 0 FROM sqlite_master;"), "1\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Build, LinkAtDatabasePath, ::testing::ValuesIn(kLinkCases),
@@ -494,13 +532,7 @@ TEST_P(Script, Outcome) {
   for (const auto& [name, content] : c.files) tree.Write(dir + name, content);
   const RunResult run = tree.Run({"inv"});
   EXPECT_EQ(run.exit_code, c.exit_code) << run.Dump();
-  Lines expected;
-  for (std::string line : c.lines) {
-    const std::size_t at = line.find('@');
-    if (at != std::string::npos) line.replace(at, 1, dir.substr(0, dir.size() - 1));
-    expected.push_back(line);
-  }
-  EXPECT_TRUE(InOrder(run, expected));
+  EXPECT_TRUE(InOrder(run, WithPlaceholder(c.lines, dir.substr(0, dir.size() - 1))));
   EXPECT_EQ(tree.Query("inv.db", "SELECT name FROM sqlite_master ORDER BY rowid;"), c.tables);
 }
 
@@ -509,67 +541,99 @@ INSTANTIATE_TEST_SUITE_P(Build, Script, ::testing::ValuesIn(kScriptCases),
 
 // A script whose existence cannot be told (here a link to itself: a loop)
 // is not taken for a missing one: the build fails.
-TEST(Build, ScriptWhoseExistenceCannotBeTold) {
-  const struct {
-    const char* name;  // below the plug-in's scripts directory, or the system directory
-    bool for_event;
-    const char* not_logged;  // the notice of a missing script
-  } cases[] = {{"create_tables.sql", false, "Not exists create_tables.sql"},
-               {"init_data.sql", false, "Not exists init_data.sql"},
-               {"META_INFO/inv/ev.sql", true, "Not exists sql file!"}};
-  for (const auto& c : cases) {
-    ProductTree tree;
-    AddInventory(tree, c.for_event ? EventScripts("<Path>META_INFO/inv/ev.sql</Path>") : "");
-    ASSERT_EQ(tree.Run({"platform"}).exit_code, 0);
-    const std::string script =
-        c.for_event ? tree.sys_dir() + "/" + c.name : tree.ScriptFile("inv", c.name);
-    fs::create_directories(fs::path(script).parent_path());
-    fs::create_symlink(script, script);
-    const RunResult run = tree.Run({"inv"});
-    EXPECT_EQ(run.exit_code, 1) << c.name;
-    EXPECT_TRUE(InOrder(run, {"ERROR " + kScripts + "cannot tell whether " + script +
-                                  " exists,errinfo:Too many levels of symbolic links" + kAt,
-                              "ERROR " + kRun + "SQLiteDBInit fail" + kAt, kFailed5}))
-        << c.name;
-    EXPECT_EQ(run.Find(c.not_logged), -1) << c.name;
-  }
+struct UntoldScript {
+  const char* name;
+  std::string extra;  // in inv's SQLite element
+  std::function<std::string(const ProductTree&)> script;
+  const char* not_logged;  // the notice of a missing script
+  friend void PrintTo(const UntoldScript& c, std::ostream* os) { *os << c.name; }
+};
+
+const UntoldScript kUntoldScripts[] = {
+    {"CreateTables", "",
+     [](const ProductTree& t) { return t.ScriptFile("inv", "create_tables.sql"); },
+     "Not exists create_tables.sql"},
+    {"InitData", "", [](const ProductTree& t) { return t.ScriptFile("inv", "init_data.sql"); },
+     "Not exists init_data.sql"},
+    {"ForEventS", EventScripts("<Path>META_INFO/inv/ev.sql</Path>"),
+     [](const ProductTree& t) { return t.sys_dir() + "/META_INFO/inv/ev.sql"; },
+     "Not exists sql file!"},
+};
+
+class ScriptWhoseExistenceCannotBeTold : public ::testing::TestWithParam<UntoldScript> {};
+
+TEST_P(ScriptWhoseExistenceCannotBeTold, FailsTheBuild) {
+  const UntoldScript& c = GetParam();
+  ProductTree tree;
+  AddInventory(tree, c.extra);
+  ASSERT_EQ(tree.Run({"platform"}).exit_code, 0);
+  const std::string script = c.script(tree);
+  fs::create_directories(fs::path(script).parent_path());
+  fs::create_symlink(script, script);
+  const RunResult run = tree.Run({"inv"});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_TRUE(InOrder(run, {"ERROR " + kScripts + "cannot tell whether " + script +
+                                " exists,errinfo:Too many levels of symbolic links" + kAt,
+                            "ERROR " + kRun + "SQLiteDBInit fail" + kAt, kFailed5}));
+  EXPECT_EQ(run.Find(c.not_logged), -1);
 }
 
-TEST(Build, PlatformScriptsThatMustExist) {
-  ProductTree no_version;
-  no_version.Remove(no_version.sys_dir() + "/META_INFO/ProductVersionToDB.sql");
-  RunResult run = no_version.Run({"platform"});
-  EXPECT_EQ(run.exit_code, 1);
-  EXPECT_TRUE(InOrder(run, {"FATAL " + kScripts + "ReadFile fail, path = " + no_version.sys_dir() +
-                                "/META_INFO/ProductVersionToDB.sql" + kAt,
-                            "ERROR " + kRun + "SQLiteDBInit fail" + kAt}));
+INSTANTIATE_TEST_SUITE_P(Build, ScriptWhoseExistenceCannotBeTold,
+                         ::testing::ValuesIn(kUntoldScripts),
+                         [](const auto& info) { return std::string(info.param.name); });
 
-  ProductTree no_public;
-  const std::string public_data =
-      no_public.bin_dir() + "/META_INFO/db_init/SQLite/create_public_data.sql";
-  no_public.Remove(public_data);
-  run = no_public.Run({"platform"});
+// The platform's scripts that are not tested for existence: a missing one
+// fails the run. "@" stands for the script's path.
+struct RequiredScript {
+  const char* name;
+  std::function<std::string(const ProductTree&)> script;
+  Lines lines;
+  friend void PrintTo(const RequiredScript& c, std::ostream* os) { *os << c.name; }
+};
+
+const RequiredScript kRequiredScripts[] = {
+    {"ProductVersion",
+     [](const ProductTree& t) { return t.sys_dir() + "/META_INFO/ProductVersionToDB.sql"; },
+     {"FATAL " + kScripts + "ReadFile fail, path = @" + kAt,
+      "ERROR " + kRun + "SQLiteDBInit fail" + kAt}},
+    {"PublicData",
+     [](const ProductTree& t) {
+       return t.bin_dir() + "/META_INFO/db_init/SQLite/create_public_data.sql";
+     },
+     {"FATAL [plinth::CInitDBManager::SQLitePublicDBInit]ReadFile fail, path = @" + kAt,
+      "FATAL " + kScripts + "SQLitePublicDBInit fail" + kAt}},
+};
+
+class PlatformScriptMissing : public ::testing::TestWithParam<RequiredScript> {};
+
+TEST_P(PlatformScriptMissing, FailsTheRun) {
+  ProductTree tree;
+  const std::string script = GetParam().script(tree);
+  tree.Remove(script);
+  const RunResult run = tree.Run({"platform"});
   EXPECT_EQ(run.exit_code, 1);
-  EXPECT_TRUE(
-      InOrder(run, {"FATAL [plinth::CInitDBManager::SQLitePublicDBInit]ReadFile fail, path = " +
-                        public_data + kAt,
-                    "FATAL " + kScripts + "SQLitePublicDBInit fail" + kAt}));
+  EXPECT_TRUE(InOrder(run, WithPlaceholder(GetParam().lines, script)));
 }
 
-TEST(Build, DataDirectoryProblems) {
-  ProductTree file_instead;
-  file_instead.Write(file_instead.data_dir(), "a file");
-  RunResult run = file_instead.Run({"platform"});
+INSTANTIATE_TEST_SUITE_P(Build, PlatformScriptMissing, ::testing::ValuesIn(kRequiredScripts),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Build, DataDirectoryThatIsAFile) {
+  ProductTree tree;
+  tree.Write(tree.data_dir(), "a file");
+  const RunResult run = tree.Run({"platform"});
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_TRUE(InOrder(
       run, {"INFO [plinth::CInitDBManager::CreateDataDir]data_path aleady exists." + kAt,
             "ERROR " + kPublic + "sqlite3_open fail,errinfo:unable to open database file" + kAt,
             "FATAL " + kCreate + "CreatePublicSQLiteDBFile fail" + kAt}));
-  EXPECT_EQ(file_instead.Read(file_instead.data_dir()), "a file");
+  EXPECT_EQ(tree.Read(tree.data_dir()), "a file");
+}
 
-  ProductTree no_parent;
-  no_parent.WriteInitSetup(no_parent.Path("missing/data"), no_parent.sys_dir());
-  run = no_parent.Run({"platform"});
+TEST(Build, DataDirectoryWhoseParentIsMissing) {
+  ProductTree tree;
+  tree.WriteInitSetup(tree.Path("missing/data"), tree.sys_dir());
+  const RunResult run = tree.Run({"platform"});
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_TRUE(InOrder(run, {"FATAL [plinth::CInitDBManager::CreateDataDir]create_directory fail,"
                             "errinfo:No such file or directory" +

@@ -175,12 +175,14 @@ INSTANTIATE_TEST_SUITE_P(Config, ConfigFailure, ::testing::ValuesIn(kConfigCases
 
 // A database file name that would make the run remove or overwrite another
 // database, or a file SQLite keeps beside one: the plug-in run, the plug-in
-// whose DBConfig.xml names `file`, and the lines from the refusal on.
+// whose DBConfig.xml names `file`, the file the run would have removed were
+// the name not refused, and the lines from the refusal on.
 struct RefusedName {
   const char* name;
   const char* run;
   const char* configured;
   const char* file;
+  const char* precious;
   Lines lines;
   friend void PrintTo(const RefusedName& c, std::ostream* os) { *os << c.name; }
 };
@@ -194,6 +196,7 @@ const RefusedName kRefusedNames[] = {
      "inv",
      "inv",
      "event.db-wal",
+     "inv.db",
      {kReadSpecial +
           "inv SQLiteFileName \"event.db-wal\" refused: it is a companion file of the "
           "database of event.s." +
@@ -204,6 +207,7 @@ const RefusedName kRefusedNames[] = {
      "inv",
      "inv",
      "EVENT.db-Journal",
+     "inv.db",
      {kReadSpecial +
       "inv SQLiteFileName \"EVENT.db-Journal\" refused: it is a companion file of "
       "the database of event.s." +
@@ -212,6 +216,7 @@ const RefusedName kRefusedNames[] = {
      "inv",
      "inv",
      "public.db-shm",
+     "inv.db",
      {kReadOwn +
           "inv SQLiteFileName \"public.db-shm\" refused: it names a companion file of the "
           "shared database public.db." +
@@ -222,6 +227,7 @@ const RefusedName kRefusedNames[] = {
      "inv",
      "inv",
      "Platform.DB-journal",
+     "inv.db",
      {kReadOwn +
       "inv SQLiteFileName \"Platform.DB-journal\" refused: it names a companion file "
       "of the platform's database platform.db." +
@@ -230,6 +236,7 @@ const RefusedName kRefusedNames[] = {
      "platform",
      "platform",
      "platform.db-wal",
+     "inv.db",
      {kReadOwn +
           "platform SQLiteFileName \"platform.db-wal\" refused: it names a companion file "
           "of the platform's database platform.db." +
@@ -239,6 +246,7 @@ const RefusedName kRefusedNames[] = {
      "platform",
      "platform",
      "event.db-shm",
+     "inv.db",
      {kReadSpecial +
       "platform SQLiteFileName \"event.db-shm\" refused: it is a companion file of "
       "the database of event.s." +
@@ -246,6 +254,7 @@ const RefusedName kRefusedNames[] = {
     {"EventDatabaseOnACompanionOfPublic",
      "inv",
      "event.s",
+     "public.db-wal",
      "public.db-wal",
      {kReadSpecial +
           "event.s SQLiteFileName \"public.db-wal\" refused: it names a companion file "
@@ -257,6 +266,7 @@ const RefusedName kRefusedNames[] = {
     {"EventDatabaseOnACompanionOfTheOwn",
      "inv",
      "event.s",
+     "inv.db-wal",
      "inv.db-wal",
      {kReadSpecial +
           "inv SQLiteFileName \"inv.db\" refused: its companion file inv.db-wal is the "
@@ -277,9 +287,7 @@ TEST_P(RefusedFileName, RemovesNothing) {
   ASSERT_EQ(tree.Run({"platform"}).exit_code, 0);
   WriteInventory(tree);
   tree.WriteDBConfig(c.configured, ProductTree::DBConfigBody("x", c.file));
-  // The file the run would have removed, were it not refused.
-  tree.Write(tree.data_dir() + "/" + (std::string(c.configured) == "event.s" ? c.file : "inv.db"),
-             "precious");
+  tree.Write(tree.data_dir() + "/" + c.precious, "precious");
   const std::string before = DirectorySnapshot(tree.data_dir());
 
   const RunResult run = tree.Run({c.run});

@@ -51,65 +51,83 @@ TEST(Startup, LockLeftByAFinishedRunDoesNotBlock) {
 struct LockCase {
   const char* name;
   std::function<void(const ProductTree&, const std::string& lock)> place;
-  bool goes_on;  // false: not trusted, exit 1 and nothing built
   std::string problem;
   friend void PrintTo(const LockCase& c, std::ostream* os) { *os << c.name; }
 };
 
-const LockCase kLockCases[] = {
+const std::string kLockCasesNeedRoot = "the cases assume root (user 0), who can give files away";
+
+// What is not to be trusted: exit 1 and nothing built.
+const LockCase kUntrustedLocks[] = {
     {"DanglingLink",
      [](const ProductTree& t, const std::string& lock) {
        std::filesystem::create_symlink(t.Path("elsewhere"), lock);
      },
-     false, "it is a symbolic link"},
+     "it is a symbolic link"},
     {"Directory", [](const ProductTree&, const std::string& lock) { ::mkdir(lock.c_str(), 0700); },
-     false, "it is a directory"},
+     "it is a directory"},
     {"AnotherUsersFile",
      [](const ProductTree& t, const std::string& lock) {
        t.Write(lock, "");
        ASSERT_EQ(::chown(lock.c_str(), 65534, 65534), 0);
      },
-     false, "it is owned by user 65534, not by this user (0)"},
-    {"TemporaryDirectoryMissing",
-     [](const ProductTree& t, const std::string&) { t.Remove(t.tmp_dir()); }, true,
-     "open: No such file or directory"},
-    {"TemporaryDirectoryIsAFile",
-     [](const ProductTree& t, const std::string&) {
-       t.Remove(t.tmp_dir());
-       t.Write(t.tmp_dir(), "");
-     },
-     true, "open: Not a directory"},
+     "it is owned by user 65534, not by this user (0)"},
 };
 
-class LockFile : public ::testing::TestWithParam<LockCase> {};
+class UntrustedLockFile : public ::testing::TestWithParam<LockCase> {};
 
-TEST_P(LockFile, IsRefusedOrReportedOnce) {
-  if (::geteuid() != 0) GTEST_SKIP() << "the cases assume root (user 0), who can give files away";
+TEST_P(UntrustedLockFile, EndsTheRunWithOneLine) {
+  if (::geteuid() != 0) GTEST_SKIP() << kLockCasesNeedRoot;
   ProductTree tree;
   const std::string lock = tree.tmp_dir() + "/" + kLockName;
   GetParam().place(tree, lock);
   const RunResult run = tree.Run({"platform"});
 
   EXPECT_EQ(run.term_signal, 0);
-  if (GetParam().goes_on) {
-    EXPECT_EQ(run.exit_code, 0) << run.Dump();
-    EXPECT_EQ(run.StderrLines(), Lines{"WARN PLINTH - [main]lock file " + lock +
-                                       " cannot be taken: " + GetParam().problem +
-                                       ". go on as the first instance.[main.cpp(*)]"});
-    EXPECT_TRUE(run.Has("INFO [main]RUN Plinth SUCCESS.[main.cpp(*)]")) << run.Dump();
-    EXPECT_EQ(tree.Query("platform.db", "SELECT version FROM product_version;"), "1.0\n");
-  } else {
-    EXPECT_EQ(run.exit_code, 1);
-    EXPECT_EQ(run.StderrLines(),
-              Lines{"ERROR PLINTH - [main]lock file " + lock +
-                    " is not trusted: " + GetParam().problem + ". exit![main.cpp(*)]"});
-    EXPECT_TRUE(run.log.empty()) << run.Dump();
-    EXPECT_FALSE(tree.Exists(tree.data_dir()));
-    EXPECT_FALSE(tree.Exists("elsewhere"));
-  }
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(run.StderrLines(),
+            Lines{"ERROR PLINTH - [main]lock file " + lock +
+                  " is not trusted: " + GetParam().problem + ". exit![main.cpp(*)]"});
+  EXPECT_TRUE(run.log.empty()) << run.Dump();
+  EXPECT_FALSE(tree.Exists(tree.data_dir()));
+  EXPECT_FALSE(tree.Exists("elsewhere"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Startup, LockFile, ::testing::ValuesIn(kLockCases),
+INSTANTIATE_TEST_SUITE_P(Startup, UntrustedLockFile, ::testing::ValuesIn(kUntrustedLocks),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A lock that cannot be had: one notice, and the run goes on.
+const LockCase kLocksNotTaken[] = {
+    {"TemporaryDirectoryMissing",
+     [](const ProductTree& t, const std::string&) { t.Remove(t.tmp_dir()); },
+     "open: No such file or directory"},
+    {"TemporaryDirectoryIsAFile",
+     [](const ProductTree& t, const std::string&) {
+       t.Remove(t.tmp_dir());
+       t.Write(t.tmp_dir(), "");
+     },
+     "open: Not a directory"},
+};
+
+class LockFileNotTaken : public ::testing::TestWithParam<LockCase> {};
+
+TEST_P(LockFileNotTaken, IsReportedOnceAndTheRunGoesOn) {
+  if (::geteuid() != 0) GTEST_SKIP() << kLockCasesNeedRoot;
+  ProductTree tree;
+  const std::string lock = tree.tmp_dir() + "/" + kLockName;
+  GetParam().place(tree, lock);
+  const RunResult run = tree.Run({"platform"});
+
+  EXPECT_EQ(run.term_signal, 0);
+  EXPECT_EQ(run.exit_code, 0) << run.Dump();
+  EXPECT_EQ(run.StderrLines(), Lines{"WARN PLINTH - [main]lock file " + lock +
+                                     " cannot be taken: " + GetParam().problem +
+                                     ". go on as the first instance.[main.cpp(*)]"});
+  EXPECT_TRUE(run.Has("INFO [main]RUN Plinth SUCCESS.[main.cpp(*)]")) << run.Dump();
+  EXPECT_EQ(tree.Query("platform.db", "SELECT version FROM product_version;"), "1.0\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Startup, LockFileNotTaken, ::testing::ValuesIn(kLocksNotTaken),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Startup, ArgumentErrors) {

@@ -20,6 +20,15 @@ namespace plinth_e2e {
   return ::testing::AssertionSuccess();
 }
 
+Lines WithPlaceholder(const Lines& lines, const std::string& value) {
+  Lines replaced = lines;
+  for (std::string& line : replaced) {
+    const std::size_t at = line.find('@');
+    if (at != std::string::npos) line.replace(at, 1, value);
+  }
+  return replaced;
+}
+
 ::testing::AssertionResult NowhereInOutput(const RunResult& run, const std::string& text) {
   if (run.std_err.find(text) != std::string::npos) {
     return ::testing::AssertionFailure() << text << " on standard error:\n" << run.std_err;

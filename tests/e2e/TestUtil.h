@@ -17,6 +17,9 @@ using Lines = std::vector<std::string>;
 // coming between.
 ::testing::AssertionResult InOrder(const RunResult& run, const Lines& expected);
 
+// `lines` with the first "@" of each replaced by `value`.
+Lines WithPlaceholder(const Lines& lines, const std::string& value);
+
 // Success when no line of the log and nothing on standard error holds `text`.
 ::testing::AssertionResult NowhereInOutput(const RunResult& run, const std::string& text);
 
