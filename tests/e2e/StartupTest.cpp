@@ -55,7 +55,21 @@ struct LockCase {
   friend void PrintTo(const LockCase& c, std::ostream* os) { *os << c.name; }
 };
 
-const std::string kLockCasesNeedRoot = "the cases assume root (user 0), who can give files away";
+// Places the case's object at the lock file's place, then runs the platform's
+// build.
+class LockFileTest : public ::testing::TestWithParam<LockCase> {
+ protected:
+  void SetUp() override {
+    if (::geteuid() != 0) GTEST_SKIP() << "the cases assume root (user 0), who can give files away";
+  }
+  RunResult PlaceAndRun() const {
+    GetParam().place(tree_, lock_);
+    return tree_.Run({"platform"});
+  }
+
+  ProductTree tree_;
+  const std::string lock_ = tree_.tmp_dir() + "/" + kLockName;
+};
 
 // What is not to be trusted: exit 1 and nothing built.
 const LockCase kUntrustedLocks[] = {
@@ -74,23 +88,18 @@ const LockCase kUntrustedLocks[] = {
      "it is owned by user 65534, not by this user (0)"},
 };
 
-class UntrustedLockFile : public ::testing::TestWithParam<LockCase> {};
+class UntrustedLockFile : public LockFileTest {};
 
 TEST_P(UntrustedLockFile, EndsTheRunWithOneLine) {
-  if (::geteuid() != 0) GTEST_SKIP() << kLockCasesNeedRoot;
-  ProductTree tree;
-  const std::string lock = tree.tmp_dir() + "/" + kLockName;
-  GetParam().place(tree, lock);
-  const RunResult run = tree.Run({"platform"});
-
+  const RunResult run = PlaceAndRun();
   EXPECT_EQ(run.term_signal, 0);
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_EQ(run.StderrLines(),
-            Lines{"ERROR PLINTH - [main]lock file " + lock +
+            Lines{"ERROR PLINTH - [main]lock file " + lock_ +
                   " is not trusted: " + GetParam().problem + ". exit![main.cpp(*)]"});
   EXPECT_TRUE(run.log.empty()) << run.Dump();
-  EXPECT_FALSE(tree.Exists(tree.data_dir()));
-  EXPECT_FALSE(tree.Exists("elsewhere"));
+  EXPECT_FALSE(tree_.Exists(tree_.data_dir()));
+  EXPECT_FALSE(tree_.Exists("elsewhere"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Startup, UntrustedLockFile, ::testing::ValuesIn(kUntrustedLocks),
@@ -109,22 +118,17 @@ const LockCase kLocksNotTaken[] = {
      "open: Not a directory"},
 };
 
-class LockFileNotTaken : public ::testing::TestWithParam<LockCase> {};
+class LockFileNotTaken : public LockFileTest {};
 
 TEST_P(LockFileNotTaken, IsReportedOnceAndTheRunGoesOn) {
-  if (::geteuid() != 0) GTEST_SKIP() << kLockCasesNeedRoot;
-  ProductTree tree;
-  const std::string lock = tree.tmp_dir() + "/" + kLockName;
-  GetParam().place(tree, lock);
-  const RunResult run = tree.Run({"platform"});
-
+  const RunResult run = PlaceAndRun();
   EXPECT_EQ(run.term_signal, 0);
   EXPECT_EQ(run.exit_code, 0) << run.Dump();
-  EXPECT_EQ(run.StderrLines(), Lines{"WARN PLINTH - [main]lock file " + lock +
+  EXPECT_EQ(run.StderrLines(), Lines{"WARN PLINTH - [main]lock file " + lock_ +
                                      " cannot be taken: " + GetParam().problem +
                                      ". go on as the first instance.[main.cpp(*)]"});
   EXPECT_TRUE(run.Has("INFO [main]RUN Plinth SUCCESS.[main.cpp(*)]")) << run.Dump();
-  EXPECT_EQ(tree.Query("platform.db", "SELECT version FROM product_version;"), "1.0\n");
+  EXPECT_EQ(tree_.Query("platform.db", "SELECT version FROM product_version;"), "1.0\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Startup, LockFileNotTaken, ::testing::ValuesIn(kLocksNotTaken),
