@@ -121,15 +121,14 @@ bool OpenConfigured(const LogSite& at, const std::string& path, const Connection
     PLINTH_LOG_AT(at, 5, "[%s]sqlite3_open fail,errinfo:%s[%s(%d)]", error.text.c_str());
     return false;
   }
-  if (settings.encrypt && !ApplyKey(at, conn, path, settings.key)) return false;
+  if (settings.key && !ApplyKey(at, conn, path, *settings.key)) return false;
   if (pragmas == Pragmas::kApply && !ApplyPragmas(at, conn, *settings.pragmas)) return false;
-  return !settings.encrypt || WriteKeyedHeader(at, conn, path);
+  return !settings.key || WriteKeyedHeader(at, conn, path);
 }
 
 bool Attach(const LogSite& at, sqlite3* conn, const std::string& path, const std::string& schema,
             const ConnectionSettings& settings) {
-  const std::optional<std::string> sql =
-      AttachStatement(path, schema, settings.encrypt, settings.key);
+  const std::optional<std::string> sql = AttachStatement(path, schema, settings.key);
   if (!sql) {
     LogUnbuiltStatement(at, "attach");
     return false;

@@ -8,6 +8,7 @@
 #define PLINTH_BUSINESS_CONNECTIONSETUP_H_
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,8 @@ namespace plinth {
 
 // How a database file's connection is set up.
 struct ConnectionSettings {
-  bool encrypt = false;  // the files are keyed with `key`
-  std::string key;       // the configured key; empty when none
+  // The key of the files; absent when they are not keyed.
+  std::optional<std::string> key;
   // The ordinary settings, setting name to value, applied in name order with
   // "key" left out. Borrowed: the manager's SQLite settings, which outlive
   // every connection set-up of a run.
@@ -41,15 +42,15 @@ struct BuildContext {
 };
 
 // Opens the database file at `path` (creating it when missing) into `conn`,
-// applies the key when the settings encrypt (after making sure the library
-// does encrypt), the ordinary settings with Pragmas::kApply (each logged
+// applies the key when the settings have one (after making sure the library
+// encrypts), the ordinary settings with Pragmas::kApply (each logged
 // before it runs), and writes the header of a keyed file.
 bool OpenConfigured(const LogSite& at, const std::string& path, const ConnectionSettings& settings,
                     Pragmas pragmas, sqlite3*& conn);
 
 // Attaches the database file at `path` to `conn` as `schema` (SQL as written:
-// pass QuotedName() for a configured name), with the key when the settings
-// encrypt. SQLite creates a missing file.
+// pass QuotedName() for a configured name), with the settings' key when they
+// have one. SQLite creates a missing file.
 bool Attach(const LogSite& at, sqlite3* conn, const std::string& path, const std::string& schema,
             const ConnectionSettings& settings);
 

@@ -26,13 +26,15 @@ namespace {
 using Quill::Base::StringUtil::UTF82Local;
 
 // The inputs of the connection set-up: the directories of the tool settings
-// `setup`, and the connection settings, which borrow `sqlite_config`.
+// `setup`, and the connection settings, which borrow `sqlite_config`: the key
+// when `need_encrypt`, and the ordinary settings.
 BuildContext MakeBuildContext(const CToolSetup& setup,
                               const std::map<std::string, std::string>& sqlite_config,
                               bool need_encrypt) {
-  return {setup.GetDBDataDir(),
-          setup.GetSysPath(),
-          {need_encrypt, KeyValue(sqlite_config), &sqlite_config}};
+  ConnectionSettings settings;
+  if (need_encrypt) settings.key = KeyValue(sqlite_config);
+  settings.pragmas = &sqlite_config;
+  return {setup.GetDBDataDir(), setup.GetSysPath(), std::move(settings)};
 }
 
 // True for the plug-ins that open no connections to special plug-ins'

@@ -107,17 +107,17 @@ std::optional<SqlStatement> SettingStatement(std::string_view name, std::string_
 }
 
 std::optional<std::string> AttachStatement(std::string_view path, std::string_view schema,
-                                           bool encrypted, std::string_view key) {
-  if (!encrypted) {
+                                           std::optional<std::string_view> key) {
+  if (!key) {
     if (!Fits(PLINTH_ATTACH_SQL, {{path, '\''}, {schema, '\0'}})) return std::nullopt;
     return Built(
         str_fmt(PLINTH_ATTACH_SQL, DoubleQuotes(path, '\'').c_str(), std::string(schema).c_str()));
   }
-  if (!Fits(PLINTH_ATTACH_KEY_SQL, {{path, '\''}, {schema, '\0'}, {key, '\''}})) {
+  if (!Fits(PLINTH_ATTACH_KEY_SQL, {{path, '\''}, {schema, '\0'}, {*key, '\''}})) {
     return std::nullopt;
   }
   return Built(str_fmt(PLINTH_ATTACH_KEY_SQL, DoubleQuotes(path, '\'').c_str(),
-                       std::string(schema).c_str(), DoubleQuotes(key, '\'').c_str()));
+                       std::string(schema).c_str(), DoubleQuotes(*key, '\'').c_str()));
 }
 
 }  // namespace plinth

@@ -36,10 +36,11 @@ std::optional<SqlStatement> KeyStatement(std::string_view key);
 // PRAGMA "<name>" = "<value>";
 std::optional<SqlStatement> SettingStatement(std::string_view name, std::string_view value);
 
-// ATTACH DATABASE '<path>' AS <schema>; or, when `encrypted`, with KEY '<key>'.
-// `schema` is taken as written: pass QuotedName() for a configured name.
+// ATTACH DATABASE '<path>' AS <schema>; or, with a `key`, the same with
+// KEY '<key>'. `schema` is taken as written: pass QuotedName() for a
+// configured name.
 std::optional<std::string> AttachStatement(std::string_view path, std::string_view schema,
-                                           bool encrypted, std::string_view key);
+                                           std::optional<std::string_view> key);
 
 // "<name>", with every double quote doubled.
 std::string QuotedName(const std::string& name);

@@ -34,9 +34,9 @@ TEST(SqlText, StatementsQuoteTheirValues) {
   EXPECT_EQ(SettingStatement("ReKey", "x").value().loggable, "PRAGMA \"ReKey\" = \"***\";");
 
   EXPECT_EQ(QuotedName("my \"db\""), "\"my \"\"db\"\"\"");
-  EXPECT_EQ(AttachStatement("/d/o'k/x.db", QuotedName("x"), false, "k"),
+  EXPECT_EQ(AttachStatement("/d/o'k/x.db", QuotedName("x"), std::nullopt),
             "ATTACH DATABASE '/d/o''k/x.db' AS \"x\";");
-  EXPECT_EQ(AttachStatement("/d/p.db", "public", true, "it's"),
+  EXPECT_EQ(AttachStatement("/d/p.db", "public", "it's"),
             "ATTACH DATABASE '/d/p.db' AS public KEY 'it''s';");
 }
 
@@ -45,7 +45,7 @@ TEST(SqlText, SqliteReadsTheValuesBack) {
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
   const std::string attach =
-      AttachStatement(":memory:", QuotedName("odd \"name\"; DROP"), false, "").value();
+      AttachStatement(":memory:", QuotedName("odd \"name\"; DROP"), std::nullopt).value();
   char* error = nullptr;
   ASSERT_EQ(sqlite3_exec(db, attach.c_str(), nullptr, nullptr, &error), SQLITE_OK) << error;
   sqlite3_stmt* stmt = nullptr;
@@ -109,12 +109,12 @@ TEST(SqlText, TextLongerThanIntMaxIsNotBuilt) {
   EXPECT_FALSE(KeyStatement(huge.view()));
   EXPECT_FALSE(SettingStatement("cache_size", huge.view()));
   EXPECT_FALSE(SettingStatement(huge.view(), "1"));
-  EXPECT_FALSE(AttachStatement(huge.view(), "s", false, ""));
-  EXPECT_FALSE(AttachStatement("/d/p.db", "public", true, huge.view()));
-  // Only the parts in use count: without encryption the key is not written.
-  EXPECT_FALSE(AttachStatement("/d/p.db", huge.view(), false, ""));
+  EXPECT_FALSE(AttachStatement(huge.view(), "s", std::nullopt));
+  EXPECT_FALSE(AttachStatement("/d/p.db", "public", huge.view()));
+  // Every part counts, and so does their sum.
+  EXPECT_FALSE(AttachStatement("/d/p.db", huge.view(), std::nullopt));
   const std::string_view half = huge.view().substr(0, INT_MAX / 2);
-  EXPECT_FALSE(AttachStatement(half, half, false, ""));
+  EXPECT_FALSE(AttachStatement(half, half, std::nullopt));
 }
 
 }  // namespace
