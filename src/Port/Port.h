@@ -52,11 +52,10 @@ void IgnoreBrokenPipes();
 bool EnableDebugPrivilege();
 
 // Opens `path` for reading, `mode` "rb" or "r", into `*file`. Returns 0 on
-// success, else the error number, with `*file` set to null. A directory or any
-// other object that is not a regular file cannot be opened; on POSIX the
-// answer is EISDIR for a directory and EINVAL for anything else (FIFO,
-// device, socket), the open never blocks, and any other mode is refused with
-// EINVAL.
+// success, else the error number, with `*file` set to null; any other mode is
+// refused with EINVAL. A directory or any other object that is not a regular
+// file cannot be opened; on POSIX the answer is EISDIR for a directory and
+// EINVAL for anything else (FIFO, device, socket), and the open never blocks.
 int fopen_s(std::FILE** file, const char* path, const char* mode);
 
 // The path of the running executable in the local code page; empty when it

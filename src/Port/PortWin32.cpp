@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -132,6 +133,8 @@ int fopen_s(std::FILE** file, const char* path, const char* mode) {
   if (file == nullptr) return EINVAL;
   *file = nullptr;
   if (path == nullptr || mode == nullptr) return EINVAL;
+  // The tool only ever reads files.
+  if (std::strcmp(mode, "rb") != 0 && std::strcmp(mode, "r") != 0) return EINVAL;
   const errno_t err = ::fopen_s(file, path, mode);
   if (err != 0) {
     *file = nullptr;
@@ -139,13 +142,11 @@ int fopen_s(std::FILE** file, const char* path, const char* mode) {
   }
   // Only files on disk are read: a device ("CON", "NUL") or a pipe could
   // block or feed endless input.
-  if (mode[0] == 'r') {
-    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(*file)));
-    if (GetFileType(handle) != FILE_TYPE_DISK) {
-      std::fclose(*file);
-      *file = nullptr;
-      return EINVAL;
-    }
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(*file)));
+  if (GetFileType(handle) != FILE_TYPE_DISK) {
+    std::fclose(*file);
+    *file = nullptr;
+    return EINVAL;
   }
   return 0;
 }
