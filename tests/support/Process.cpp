@@ -70,6 +70,7 @@ std::string ReadWhole(int fd) {
 // Pointers to the strings of `words`, ending with a null pointer.
 std::vector<char*> CStrings(const std::vector<std::string>& words) {
   std::vector<char*> pointers;
+  pointers.reserve(words.size() + 1);
   for (const std::string& word : words) pointers.push_back(const_cast<char*>(word.c_str()));
   pointers.push_back(nullptr);
   return pointers;

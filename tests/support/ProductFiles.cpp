@@ -83,7 +83,11 @@ void ProductFiles::WriteSQLiteConfig(
     const std::vector<std::pair<std::string, std::string>>& settings) const {
   std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Configs>\n";
   for (const auto& [name, value] : settings) {
-    xml += "  <Config PRAGMA=\"" + name + "\" VALUE=\"" + value + "\"/>\n";
+    xml.append("  <Config PRAGMA=\"")
+        .append(name)
+        .append("\" VALUE=\"")
+        .append(value)
+        .append("\"/>\n");
   }
   Write(bin_dir_ + "/META_INFO/SQLiteConf/SQLiteConfig.xml", xml + "</Configs>\n");
 }
