@@ -65,7 +65,8 @@ struct LogSite {
                                         std::string(function).c_str(), __VA_ARGS__)
 #define PLINTH_LOG(level, ...) PLINTH_LOG_AS(PLINTH_FUNCTION, level, __VA_ARGS__)
 
-// The site of this line, for `function`; PLINTH_HERE for the calling function.
+// The site of this line, logging for `function`; PLINTH_HERE, for the
+// function it is written in.
 #define PLINTH_SITE(function) \
   (::plinth::LogSite{function, ::plinth::SourceBaseName(__FILE__), __LINE__})
 #define PLINTH_HERE PLINTH_SITE(PLINTH_FUNCTION)
