@@ -1,8 +1,8 @@
 // End-to-end harness: a product tree (support/ProductFiles.h) with a copy of
 // the built Plinth binary and its log configuration, which runs the binary and
-// hands back the exit code, standard output, standard error and the log lines. Every tree has
-// its own TMPDIR, so the single-instance guard of one test never meets
-// another's and tests run in parallel.
+// hands back the exit code, standard output, standard error and the log
+// lines. Every tree has its own TMPDIR, so the single-instance guard of one
+// test never meets another's and tests run in parallel.
 //
 // Besides the product's files, the tree holds:
 //   <root>/bin/Plinth                              the binary under test
