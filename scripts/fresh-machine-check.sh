@@ -1,0 +1,324 @@
+#!/usr/bin/env bash
+# Proves the README's two commands on a truly fresh machine: makes a Debian 12
+# (bookworm) minbase root with debootstrap, clones this repository into it and
+# runs `./scripts/run-sample.sh` and `./scripts/test.sh` there with chroot and
+# a clean environment. Prints each command's exit code and wall time; ends
+# with 1 when a command failed, and with 2 when the root could not be set up.
+#
+# Runs as root. Installs debootstrap with apt-get when it is missing. Takes
+# minutes: the root's packages are downloaded and the project is built three
+# times (once by run-sample.sh, twice by test.sh).
+#
+# The clone is of HEAD: uncommitted changes are not part of the check.
+#
+# The chroot part runs in a private mount namespace when `unshare` can make
+# one, so that no mount can outlive the script; the script still unmounts
+# everything under the root itself, and never removes the root while anything
+# is mounted below it.
+set -euo pipefail
+
+readonly commands_all=(run-sample test)
+readonly root_path=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
+readonly suite=bookworm
+readonly default_mirror=http://deb.debian.org/debian
+readonly clone_dir=/root/plinth
+
+repo=$(cd "$(dirname "$0")/.." && pwd)
+script=$repo/scripts/$(basename "$0")
+
+usage() {
+  cat <<EOF
+Usage: sudo $0 [options]
+
+  -c, --command NAME  run only this README command: run-sample or test
+                      (may be given twice; default: both, in the README's order)
+  -r, --root DIR      the directory for the fresh root; must not exist or be
+                      empty (default: a new directory under /var/tmp)
+  -k, --keep          keep the root afterwards (its mounts are still removed)
+      --ci            run the commands with CI=true (warnings are errors)
+  -h, --help          this text
+EOF
+}
+
+say() { echo "fresh-machine-check: $*"; }
+die() { echo "fresh-machine-check: $*" >&2; exit 2; }
+step() { printf '\n==> %s\n' "$*"; }
+
+# --- options ----------------------------------------------------------------
+
+commands=()
+root=
+keep=0
+ci=0
+
+parse_options() {
+  while [ $# -gt 0 ]; do
+    case $1 in
+      -c | --command)
+        [ $# -ge 2 ] || die "$1 needs a command name"
+        case $2 in run-sample | test) commands+=("$2") ;; *) die "unknown command '$2'" ;; esac
+        shift 2 ;;
+      -r | --root)
+        [ $# -ge 2 ] || die "$1 needs a directory"
+        root=$2
+        shift 2 ;;
+      -k | --keep) keep=1; shift ;;
+      --ci) ci=1; shift ;;
+      -h | --help) usage; exit 0 ;;
+      *) usage >&2; exit 2 ;;
+    esac
+  done
+  [ ${#commands[@]} -gt 0 ] || commands=("${commands_all[@]}")
+}
+
+# --- the root directory -------------------------------------------------------
+
+# Makes the root directory (or takes the empty one given) and resolves it to
+# the path the kernel reports for mounts below it.
+make_root_dir() {
+  if [ -z "$root" ]; then
+    root=$(mktemp -d /var/tmp/plinth-fresh.XXXXXX)
+  else
+    if [ -e "$root" ] && { [ ! -d "$root" ] || [ -n "$(ls -A "$root")" ]; }; then
+      die "$root exists and is not an empty directory; not using it"
+    fi
+    mkdir -p "$root"
+  fi
+  root=$(realpath "$root")
+  # The mount table escapes blanks and backslashes; a root without them can be
+  # compared with it as is.
+  case $root in
+    / | *[[:space:]\\]*) die "unusable root directory '$root'" ;;
+  esac
+}
+
+# Prints the mount points at and below the root, deepest first.
+mounts_below_root() {
+  awk -v r="$root" '$5 == r || index($5, r "/") == 1 { print $5 }' /proc/self/mountinfo | sort -r
+}
+
+# Stops the processes still running inside the root (a command cut short by a
+# signal), which would keep its mounts busy.
+stop_root_processes() {
+  local signal pid pids
+  for signal in TERM KILL; do
+    pids=()
+    for pid in /proc/[0-9]*; do
+      [ "$(readlink "$pid/root" 2>/dev/null)" = "$root" ] && pids+=("${pid#/proc/}")
+    done
+    [ ${#pids[@]} -gt 0 ] || return 0
+    say "stopping processes left in the root (SIG$signal): ${pids[*]}"
+    kill -s "$signal" "${pids[@]}" 2>/dev/null || true
+    sleep 2
+  done
+}
+
+# Unmounts everything at and below the root, including what debootstrap left
+# behind after a failure. A lazy unmount is the last resort: it detaches the
+# mount at once, so nothing removed afterwards can reach through it.
+unmount_root() {
+  local mount
+  [ -n "$(mounts_below_root)" ] || return 0
+  stop_root_processes
+  for mount in $(mounts_below_root); do
+    umount "$mount" 2>/dev/null || umount -l "$mount" || say "cannot unmount $mount"
+  done
+  if [ -n "$(mounts_below_root)" ]; then
+    say "still mounted below $root: $(mounts_below_root | tr '\n' ' ')"
+    return 1
+  fi
+}
+
+# Runs on every exit: unmounts, then removes the root unless it is kept.
+# Removal only follows a mount table that shows nothing below the root, and
+# stays on the root's file system all the same.
+cleanup() {
+  local rc=$?
+  trap - EXIT
+  trap '' INT TERM  # a second interrupt must not cut the unmounting short
+  [ -n "$root" ] && [ -d "$root" ] || exit "$rc"
+  if ! unmount_root; then
+    say "leaving $root in place: something is still mounted below it"
+    exit $((rc == 0 ? 2 : rc))
+  fi
+  [ -z "${debootstrap_log:-}" ] || rm -f "$debootstrap_log"
+  if [ "$keep" -eq 1 ]; then
+    say "kept the root in $root"
+  else
+    rm -rf --one-file-system -- "$root"
+  fi
+  exit "$rc"
+}
+
+# --- this machine's apt sources -------------------------------------------------
+
+# Prints the apt source files that apt reads on this machine: sources.list and
+# the *.list and *.sources files of sources.list.d (apt ignores other names,
+# and allows no blanks in them).
+host_source_files() {
+  local file
+  for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
+    [ ! -f "$file" ] || echo "$file"
+  done
+}
+
+# Prints the first URI in one source file that serves the suite itself (not
+# -updates or -security).
+mirror_in_file() {
+  case $1 in
+    *.sources)
+      awk -v suite="$suite" '
+        function flush() {
+          if (deb && uri != "" && enabled && (" " suites " ") ~ (" " suite " ")) { print uri; exit }
+          deb = 0; uri = ""; suites = ""; enabled = 1
+        }
+        BEGIN { enabled = 1 }
+        /^[[:space:]]*$/ { flush(); next }
+        /^Types:/ { deb = (" " $0 " ") ~ / deb / }
+        /^URIs:/ { uri = $2 }
+        /^Suites:/ { suites = substr($0, 8) }
+        /^Enabled:/ { enabled = ($2 != "no") }
+        END { flush() }' "$1" ;;
+    *)
+      # deb [options] uri suite component...
+      sed -e 's/#.*//' -e 's/\[[^]]*\]//' "$1" |
+        awk -v suite="$suite" '$1 == "deb" && $3 == suite { print $2; exit }' ;;
+  esac
+}
+
+# Prints the mirror of this machine's sources, or the default one.
+host_mirror() {
+  local file uri
+  for file in $(host_source_files); do
+    uri=$(mirror_in_file "$file")
+    if [ -n "$uri" ]; then echo "$uri"; return; fi
+  done
+  echo "$default_mirror"
+}
+
+# Gives the root this machine's apt sources in place of the one debootstrap
+# wrote, with any keyring they name that the root lacks.
+copy_sources_into_root() {
+  local file keyring
+  rm -f "$root/etc/apt/sources.list"
+  for file in $(host_source_files); do
+    cp "$file" "$root$file"
+    sed -n -e 's/^Signed-By:[[:space:]]*\(\/[^[:space:]]*\).*/\1/p' \
+           -e 's/.*signed-by=\(\/[^] ]*\).*/\1/p' "$file" |
+      while IFS= read -r keyring; do
+        if [ -f "$keyring" ] && [ ! -e "$root$keyring" ]; then
+          mkdir -p "$(dirname "$root$keyring")"
+          cp "$keyring" "$root$keyring"
+        fi
+      done
+  done
+  echo "    apt sources: $(host_source_files | tr '\n' ' ')"
+}
+
+# --- setting up ---------------------------------------------------------------
+
+# Installs debootstrap on this machine when it is missing, waiting for the
+# package manager's lock when another installation holds it.
+ensure_debootstrap() {
+  command -v debootstrap >/dev/null && return 0
+  step "Installing debootstrap"
+  local apt=(apt-get -o DPkg::Lock::Timeout=600 -y --no-install-recommends)
+  DEBIAN_FRONTEND=noninteractive "${apt[@]}" install debootstrap ||
+    { apt-get -o DPkg::Lock::Timeout=600 update &&
+        DEBIAN_FRONTEND=noninteractive "${apt[@]}" install debootstrap; } ||
+    die "cannot install debootstrap"
+}
+
+# Makes the minbase root. git is in it because the README's first step on a
+# fresh machine installs it to clone the repository.
+bootstrap_root() {
+  local mirror
+  mirror=$(host_mirror)
+  step "Making a Debian 12 minbase root in $root from $mirror"
+  debootstrap_log=$(mktemp /var/tmp/plinth-debootstrap.XXXXXX.log)
+  if ! debootstrap --variant=minbase --include=git "$suite" "$root" "$mirror" >"$debootstrap_log" 2>&1; then
+    tail -n 30 "$debootstrap_log" | sed 's/^/    /'
+    die "debootstrap failed"
+  fi
+  echo "    done"
+  copy_sources_into_root
+  cp -L /etc/resolv.conf "$root/etc/resolv.conf"
+}
+
+# Clones the repository at HEAD into the root.
+clone_repository() {
+  local head
+  head=$(git -C "$repo" rev-parse HEAD)
+  step "Cloning $repo at $(git -C "$repo" log -1 --format='%h %s' HEAD)"
+  if [ -n "$(git -C "$repo" status --porcelain --untracked-files=no)" ]; then
+    echo "    note: the checkout has uncommitted changes; they are not part of the check"
+  fi
+  git clone --quiet --no-hardlinks "$repo" "$root$clone_dir"
+  git -C "$root$clone_dir" checkout --quiet --detach "$head"
+}
+
+# Mounts what apt, the builds and the tests need: /proc (the sanitizers and
+# the tests read it), /dev with its pseudo-terminals, and a private /dev/shm.
+mount_root_filesystems() {
+  mount -t proc proc "$root/proc"
+  mount --bind /dev "$root/dev"
+  mount --bind /dev/pts "$root/dev/pts"
+  mount -t tmpfs -o mode=1777,nosuid,nodev shm "$root/dev/shm"
+}
+
+# --- the README commands -----------------------------------------------------
+
+results=()
+failed=0
+
+# Runs one README command inside the root with a clean environment and
+# records its exit code and wall time.
+run_command() {
+  local name=$1 start rc elapsed
+  local environment=(HOME=/root PATH="$root_path" TERM=dumb LANG=C.UTF-8)
+  [ "$ci" -eq 0 ] || environment+=(CI=true)
+  step "./scripts/$name.sh (in the fresh root, ${environment[*]})"
+  start=$(date +%s)
+  set +e
+  chroot "$root" /usr/bin/env -i -C "$clone_dir" "${environment[@]}" "./scripts/$name.sh" &
+  wait $!
+  rc=$?
+  set -e
+  elapsed=$(($(date +%s) - start))
+  results+=("$(printf '%-24s exit %-3s %dm%02ds' "./scripts/$name.sh" "$rc" $((elapsed / 60)) $((elapsed % 60)))")
+  [ "$rc" -eq 0 ] || failed=1
+}
+
+print_summary() {
+  local line
+  step "Summary ($(git -C "$repo" log -1 --format=%h HEAD) in a fresh Debian 12 minbase root)"
+  for line in "${results[@]}"; do echo "    $line"; done
+}
+
+main() {
+  parse_options "$@"
+  [ "$(id -u)" -eq 0 ] || die "run as root (sudo $0)"
+  # A private mount namespace: the mounts below are never seen outside the
+  # script, and vanish with it even if it is killed.
+  if [ -z "${PLINTH_FRESH_NAMESPACE:-}" ] && unshare --mount --propagation private true 2>/dev/null; then
+    PLINTH_FRESH_NAMESPACE=1 exec unshare --mount --propagation private "$script" "$@"
+  fi
+  ensure_debootstrap
+  make_root_dir
+  trap cleanup EXIT
+  trap 'exit 130' INT
+  trap 'exit 143' TERM
+  bootstrap_root
+  clone_repository
+  mount_root_filesystems
+  local name
+  for name in "${commands[@]}"; do run_command "$name"; done
+  print_summary
+  if [ "$failed" -ne 0 ]; then
+    say "FAILED"
+    exit 1
+  fi
+  say "every command passed"
+}
+
+main "$@"
