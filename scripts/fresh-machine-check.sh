@@ -169,7 +169,11 @@ mirror_in_file() {
     *.sources)
       awk -v suite="$suite" '
         function flush() {
-          if (deb && uri != "" && enabled && (" " suites " ") ~ (" " suite " ")) { print uri; exit }
+          if (!found && deb && uri != "" && enabled && (" " suites " ") ~ (" " suite " ")) {
+            print uri
+            found = 1
+            exit  # runs END, which calls this again
+          }
           deb = 0; uri = ""; suites = ""; enabled = 1
         }
         BEGIN { enabled = 1 }
