@@ -145,6 +145,7 @@ cleanup() {
   if [ "$keep" -eq 1 ]; then
     say "kept the root in $root"
   else
+    say "removing $root"
     rm -rf --one-file-system -- "$root"
   fi
   exit "$rc"
