@@ -15,6 +15,10 @@
 # one, so that no mount can outlive the script; the script still unmounts
 # everything under the root itself, and never removes the root while anything
 # is mounted below it.
+
+# cleanup and the functions it calls run from the EXIT trap, which shellcheck
+# does not follow past the final exit.
+# shellcheck disable=SC2317
 set -euo pipefail
 
 readonly commands_all=(run-sample test)
@@ -250,11 +254,14 @@ bootstrap_root() {
   cp -L /etc/resolv.conf "$root/etc/resolv.conf"
 }
 
-# Clones the repository at HEAD into the root.
+# Clones the repository at HEAD into the root, and remembers which commit it
+# was: HEAD may move while the commands run.
+checked_commit=
 clone_repository() {
   local head
   head=$(git -C "$repo" rev-parse HEAD)
-  step "Cloning $repo at $(git -C "$repo" log -1 --format='%h %s' HEAD)"
+  checked_commit=$(git -C "$repo" log -1 --format=%h "$head")
+  step "Cloning $repo at $(git -C "$repo" log -1 --format='%h %s' "$head")"
   if [ -n "$(git -C "$repo" status --porcelain --untracked-files=no)" ]; then
     echo "    note: the checkout has uncommitted changes; they are not part of the check"
   fi
@@ -296,7 +303,7 @@ run_command() {
 
 print_summary() {
   local line
-  step "Summary ($(git -C "$repo" log -1 --format=%h HEAD) in a fresh Debian 12 minbase root)"
+  step "Summary ($checked_commit in a fresh Debian 12 minbase root)"
   for line in "${results[@]}"; do echo "    $line"; done
 }
 
@@ -326,4 +333,6 @@ main() {
   say "every command passed"
 }
 
-main "$@"
+# On one line, so that bash has read all of it before main runs: the script
+# may be edited or checked out anew during the long run.
+main "$@"; exit
