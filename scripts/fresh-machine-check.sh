@@ -6,7 +6,7 @@
 # with 1 when a command failed, and with 2 when the root could not be set up.
 #
 # Runs as root. Installs debootstrap with apt-get when it is missing. Takes ten
-# to twenty minutes on two cores: the root's packages are downloaded, and the
+# to thirty minutes on two cores: the root's packages are downloaded, and the
 # project is built plainly and with the sanitizers.
 #
 # The clone is of HEAD: uncommitted changes are not part of the check.
