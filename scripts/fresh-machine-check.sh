@@ -101,6 +101,37 @@ mounts_below_root() {
   awk -v r="$root" '$5 == r || index($5, r "/") == 1 { print $5 }' /proc/self/mountinfo | sort -r
 }
 
+# The long step running now (debootstrap or a README command), in a process
+# group of its own: its process id is the group's id.
+step_pid=
+
+# Runs a long step in the background and waits for it: bash runs a signal's
+# trap only after a foreground command ends, but interrupts a wait at once.
+run_step() {
+  local rc=0
+  setsid "$@" &
+  step_pid=$!
+  wait "$step_pid" || rc=$?
+  step_pid=
+  return "$rc"
+}
+
+# Stops the whole process group of a step cut short by a signal, so that
+# nothing still writes into the root while it is unmounted and removed.
+stop_step() {
+  local signal
+  [ -n "$step_pid" ] || return 0
+  for signal in TERM KILL; do
+    kill -0 -- "-$step_pid" 2>/dev/null || return 0
+    say "stopping the running step (SIG$signal)"
+    kill -s "$signal" -- "-$step_pid" 2>/dev/null || true
+    for _ in 1 2 3 4 5 6 7 8 9 10; do
+      kill -0 -- "-$step_pid" 2>/dev/null || return 0
+      sleep 1
+    done
+  done
+}
+
 # Stops the processes still running inside the root (a command cut short by a
 # signal), which would keep its mounts busy.
 stop_root_processes() {
@@ -138,8 +169,10 @@ unmount_root() {
 # stays on the root's file system all the same.
 cleanup() {
   local rc=$?
+  exec >&3 2>&4  # a trap may run inside a step's redirection
   trap - EXIT
   trap '' INT TERM  # a second interrupt must not cut the unmounting short
+  stop_step
   [ -n "$root" ] && [ -d "$root" ] || exit "$rc"
   if ! unmount_root; then
     say "leaving $root in place: something is still mounted below it"
@@ -245,7 +278,7 @@ bootstrap_root() {
   mirror=$(host_mirror)
   step "Making a Debian 12 minbase root in $root from $mirror"
   debootstrap_log=$(mktemp /var/tmp/plinth-debootstrap.XXXXXX.log)
-  if ! debootstrap --variant=minbase --include=git "$suite" "$root" "$mirror" >"$debootstrap_log" 2>&1; then
+  if ! run_step debootstrap --variant=minbase --include=git "$suite" "$root" "$mirror" >"$debootstrap_log" 2>&1; then
     tail -n 30 "$debootstrap_log" | sed 's/^/    /'
     die "debootstrap failed"
   fi
@@ -291,11 +324,8 @@ run_command() {
   [ "$ci" -eq 0 ] || environment+=(CI=true)
   step "./scripts/$name.sh (in the fresh root, ${environment[*]})"
   start=$(date +%s)
-  set +e
-  chroot "$root" /usr/bin/env -i -C "$clone_dir" "${environment[@]}" "./scripts/$name.sh" &
-  wait $!
-  rc=$?
-  set -e
+  rc=0
+  run_step chroot "$root" /usr/bin/env -i -C "$clone_dir" "${environment[@]}" "./scripts/$name.sh" || rc=$?
   elapsed=$(($(date +%s) - start))
   results+=("$(printf '%-24s exit %-3s %dm%02ds' "./scripts/$name.sh" "$rc" $((elapsed / 60)) $((elapsed % 60)))")
   [ "$rc" -eq 0 ] || failed=1
@@ -317,6 +347,7 @@ main() {
   fi
   ensure_debootstrap
   make_root_dir
+  exec 3>&1 4>&2
   trap cleanup EXIT
   trap 'exit 130' INT
   trap 'exit 143' TERM
