@@ -109,7 +109,7 @@ step_pid=
 # trap only after a foreground command ends, but interrupts a wait at once.
 run_step() {
   local rc=0
-  setsid "$@" &
+  setsid "$@" 3>&- 4>&- &  # without the script's saved descriptors
   step_pid=$!
   wait "$step_pid" || rc=$?
   step_pid=
