@@ -18,17 +18,16 @@ namespace {
 constexpr char kInstanceName[] = "{A6953687-CDEA-5AB4-8767-5Yid5aeL5YyW5bel5YW3}";
 
 // Takes the single-instance guard for the run of `function`. A guard that
-// cannot be had, or whose lock file is not to be trusted, is reported in one
-// line (on standard error, as logging is not set up yet).
+// cannot be had, or one not to be trusted, is reported in one line (on
+// standard error, as logging is not set up yet).
 port::InstanceGuard TakeInstanceGuard(const std::string& function) {
-  std::string lock, problem;
-  const port::InstanceGuard answer = port::TakeInstanceGuard(kInstanceName, &lock, &problem);
+  std::string guard, problem;
+  const port::InstanceGuard answer = port::TakeInstanceGuard(kInstanceName, &guard, &problem);
   if (answer == port::InstanceGuard::kNotTaken) {
-    PLINTH_LOG_AS(function, 4,
-                  "[%s]lock file %s cannot be taken: %s. go on as the first instance.[%s(%d)]",
-                  lock.c_str(), problem.c_str());
+    PLINTH_LOG_AS(function, 4, "[%s]%s cannot be taken: %s. go on as the first instance.[%s(%d)]",
+                  guard.c_str(), problem.c_str());
   } else if (answer == port::InstanceGuard::kUntrusted) {
-    PLINTH_LOG_AS(function, 5, "[%s]lock file %s is not trusted: %s. exit![%s(%d)]", lock.c_str(),
+    PLINTH_LOG_AS(function, 5, "[%s]%s is not trusted: %s. exit![%s(%d)]", guard.c_str(),
                   problem.c_str());
   }
   return answer;

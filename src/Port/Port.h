@@ -28,13 +28,13 @@ enum class InstanceGuard {
 };
 
 // Takes the single-instance guard named `name`. Fills `*where` with the
-// guard's place (on POSIX the lock file "<name>.lock" in the temporary
-// directory, $TMPDIR or /tmp). For kNotTaken and kUntrusted `*problem` says why
-// in a few words ("it is a symbolic link", "open: Permission denied"), else it
-// is emptied. On POSIX the lock file is opened without following a symbolic
-// link, created with mode 0600, and trusted only when it is a regular file with
-// one name owned by the effective user; a file of ours with another mode gets
-// 0600. Asking again for a guard this process holds answers kTaken.
+// guard as a log line names it: on POSIX "lock file <dir>/<name>.lock", the
+// temporary directory being $TMPDIR or /tmp; on Windows "mutex <name>". For kNotTaken and
+// kUntrusted `*problem` says why in a few words ("it is a symbolic link", "open: Permission
+// denied"), else it is emptied. On POSIX the lock file is opened without following a symbolic link,
+// created with mode 0600, and trusted only when it is a regular file with one name owned by the
+// effective user; a file of ours with another mode gets 0600. Asking again for a guard this process
+// holds answers kTaken.
 InstanceGuard TakeInstanceGuard(const char* name, std::string* where, std::string* problem);
 
 // Makes the process not dumpable from here on: no core file is written and

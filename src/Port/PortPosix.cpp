@@ -114,15 +114,16 @@ InstanceGuard TakeInstanceGuard(const char* name, std::string* where, std::strin
   // Lock files this process already holds: asking again must not see our
   // own lock as another instance.
   static std::vector<std::string> held;
-  *where = TempDir() + "/" + name + ".lock";
+  const std::string path = TempDir() + "/" + name + ".lock";
+  *where = "lock file " + path;
   problem->clear();
-  if (std::find(held.begin(), held.end(), *where) != held.end()) return InstanceGuard::kTaken;
+  if (std::find(held.begin(), held.end(), path) != held.end()) return InstanceGuard::kTaken;
 
   InstanceGuard answer = InstanceGuard::kTaken;
-  const int fd = OpenLockFile(*where, &answer, problem);
+  const int fd = OpenLockFile(path, &answer, problem);
   if (fd < 0) return answer;
   if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-    held.push_back(*where);  // `fd` stays open: the lock lives with the process.
+    held.push_back(path);  // `fd` stays open: the lock lives with the process.
     return InstanceGuard::kTaken;
   }
   const int err = errno;

@@ -85,7 +85,7 @@ std::string Convert(const std::string& text, UINT from, UINT to) {
 // Single instance, privilege, files.
 
 InstanceGuard TakeInstanceGuard(const char* name, std::string* where, std::string* problem) {
-  *where = name;
+  *where = std::string("mutex ") + name;
   problem->clear();
   // Guards this process holds: asking again must not see our own mutex as
   // another instance.

@@ -110,7 +110,7 @@ TEST(PortInstanceTest, AnotherLiveProcessHoldsTheInstance) {
   EXPECT_EQ('y', first) << "the child was the first instance";
   std::string where, problem;
   EXPECT_EQ(InstanceGuard::kRunning, port::TakeInstanceGuard(kInstance, &where, &problem));
-  EXPECT_EQ(tmp.Sub(kInstance + ".lock"s), where);
+  EXPECT_EQ("lock file " + tmp.Sub(kInstance + ".lock"s), where);
   EXPECT_EQ("", problem);
   ::close(release[1]);
   ::close(ready[0]);

@@ -332,9 +332,11 @@ void TestSingleInstance() {
       {"a name taken by an event", event_name},
   };
   for (const Case& c : cases) {
-    std::string problem;
-    EXPECT_EQ(Code(port::InstanceGuard::kNotTaken), Code(TakeGuard(c.name, &problem)), c.what);
+    std::string where, problem;
+    EXPECT_EQ(Code(port::InstanceGuard::kNotTaken),
+              Code(port::TakeInstanceGuard(c.name.c_str(), &where, &problem)), c.what);
     EXPECT_TRUE(!problem.empty(), c.what);
+    EXPECT_EQ("mutex " + c.name, where, "the guard as the log names it");
   }
   CloseHandle(event);
 }
