@@ -26,8 +26,6 @@ namespace Base {
 namespace details {
 namespace {
 
-std::atomic<bool> g_configured{false};
-
 const char* LevelName(int level) {
   static const char* const kNames[] = {"TRACE", "DEBUG", "INFO", "WARN", "ERROR", "FATAL"};
   if (level < 1) level = 1;
@@ -55,6 +53,12 @@ log4cxx::LevelPtr Log4cxxLevel(int level) {
 // The logger the tool writes to. A configuration is usable when this
 // logger's lines reach appenders, and those can write.
 constexpr char kToolLogger[] = "PLINTH";
+
+// The tool's logger once InitLog has configured log4cxx; null before (lines
+// then go to standard error). Looking a logger up by name converts the name
+// and takes the hierarchy's lock on every line, so it is looked up once. The
+// hierarchy owns it and keeps it for the life of the process.
+std::atomic<log4cxx::Logger*> g_tool_logger{nullptr};
 
 // The appenders a line of `logger` reaches, as log4cxx routes it: those of the
 // logger and of its ancestors, up to the first that is not additive.
@@ -104,7 +108,7 @@ std::string PropertiesFileProblem(const std::string& path) {
 const char kHexDigits[] = "0123456789abcdef";
 
 // `text` with every control character escaped (see VexaFormatLog).
-std::string EscapeControlCharacters(const std::string& text) {
+std::string EscapeControlCharacters(std::string text) {
   const auto is_control = [](char ch) {
     const auto c = static_cast<unsigned char>(ch);
     return c < 0x20 || c == 0x7f;
@@ -163,9 +167,12 @@ void VexaFormatLog(int level, const char* module, const char* format, ...) {
   va_start(args, format);
   const std::string message = EscapeControlCharacters(FormatV(format, args));
   va_end(args);
-  if (g_configured.load()) {
-    log4cxx::LoggerPtr logger = log4cxx::Logger::getLogger(module);
-    logger->log(Log4cxxLevel(level), message);
+  if (log4cxx::Logger* const tool = g_tool_logger.load()) {
+    if (std::strcmp(module, kToolLogger) == 0) {
+      tool->log(Log4cxxLevel(level), message);
+    } else {
+      log4cxx::Logger::getLogger(module)->log(Log4cxxLevel(level), message);
+    }
     return;
   }
   WriteToStandardError(std::string(LevelName(level)) + " " + module + " - " + message);
@@ -180,14 +187,15 @@ void CLog::InitLog(const std::string& path) {
   } catch (const std::exception& e) {
     return RefuseConfiguration(path, e.what());
   }
-  const log4cxx::AppenderList route = RouteAppenders(log4cxx::Logger::getLogger(kToolLogger));
+  const log4cxx::LoggerPtr tool = log4cxx::Logger::getLogger(kToolLogger);
+  const log4cxx::AppenderList route = RouteAppenders(tool);
   if (route.empty()) {
     return RefuseConfiguration(path, std::string("it gives the logger ") + kToolLogger +
                                          " (and its ancestors) no appender");
   }
   const std::string broken = BrokenAppenderProblem(route);
   if (!broken.empty()) return RefuseConfiguration(path, broken);
-  g_configured.store(true);
+  g_tool_logger.store(tool.get());
 }
 
 }  // namespace details
