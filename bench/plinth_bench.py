@@ -562,6 +562,90 @@ def part_startup(args, log):
     return report + [""]
 
 
+# Programs that load what Plinth loads and do nothing else: what a process
+# pays before Plinth's own code runs. Each step adds one thing to the one
+# before it: the C library and SQLCipher (what the shell loads, but for
+# readline), then libstdc++, then log4cxx with its chain (APR, APR-util,
+# expat, libcrypt, libuuid), then log4cxx configured from Plinth's
+# properties file and writing 17 lines, as Plinth's run of a plug-in without
+# scripts does.
+FLOOR_PROGRAMS = [
+    ("C, SQLCipher", "floor-c.c", ["gcc"], ["-lsqlcipher"], r"""
+#include <sqlcipher/sqlite3.h>
+int main(int argc, char** argv) { (void)argv; if (argc > 9) sqlite3_initialize(); return 0; }
+"""),
+    ("+ libstdc++", "floor-cxx.cpp", ["g++"], ["-lsqlcipher"], r"""
+#include <sqlcipher/sqlite3.h>
+#include <iostream>
+#include <string>
+int main(int argc, char** argv) {
+  if (argc > 9) { sqlite3_initialize(); std::cout << std::string(argv[0]); }
+  return 0;
+}
+"""),
+    ("+ log4cxx, not used", "floor-log4cxx.cpp", ["g++"], ["-lsqlcipher", "-llog4cxx"], r"""
+#include <sqlcipher/sqlite3.h>
+#include <log4cxx/logger.h>
+int main(int argc, char** argv) {
+  (void)argv;
+  if (argc > 9) { sqlite3_initialize(); log4cxx::Logger::getRootLogger(); }
+  return 0;
+}
+"""),
+    ("+ configured, 17 lines", "floor-configured.cpp", ["g++"], ["-lsqlcipher", "-llog4cxx"], r"""
+#include <sqlcipher/sqlite3.h>
+#include <log4cxx/logger.h>
+#include <log4cxx/propertyconfigurator.h>
+#include <clocale>
+int main(int argc, char** argv) {
+  if (argc > 9) sqlite3_initialize();
+  std::setlocale(LC_CTYPE, "");
+  std::setlocale(LC_CTYPE, "C.UTF-8");
+  log4cxx::PropertyConfigurator::configure(log4cxx::File(argv[1]));
+  const log4cxx::LoggerPtr logger = log4cxx::Logger::getLogger("PLINTH");
+  for (int i = 0; i < 17; ++i) {
+    logger->log(log4cxx::Level::getInfo(),
+                "[plinth::CInitDBManager::CreateSQLiteDBFile]conf_sql:PRAGMA \"journal_mode\" "
+                "= \"WAL\";.[InitDBManager.cpp(256)]");
+  }
+  return 0;
+}
+"""),
+]
+
+
+def part_floor(args, log):
+    log(f"== floor: what loading Plinth's libraries costs, {args.startup_runs} runs")
+    root = os.path.join(args.work, "floor")
+    tree = Tree(os.path.join(root, "tree"), args.install, keyed=False)
+    props = os.path.join(tree.bin, "META_INFO", "plinth.log4cxx.properties")
+    commands = []
+    for label, source, compiler, libs, text in FLOOR_PROGRAMS:
+        path = os.path.join(root, source)
+        write(path, text.lstrip())
+        exe = os.path.splitext(path)[0]
+        subprocess.run(compiler + ["-O2", path, "-o", exe] + libs, check=True)
+        commands.append((label, [exe, props]))
+    runs = {label: [] for label, _ in commands}
+    for i in range(args.startup_runs + args.warmup):
+        for label, argv in commands:
+            run = run_process(argv, what=label)
+            if i >= args.warmup:
+                runs[label].append(run)
+    report = [f"### Floor: loading Plinth's libraries ({args.startup_runs} runs, in turn)", "",
+              "| program | wall ms | CPU ms | CPU ms more than the step before | peak RSS MiB |",
+              "|---|---|---|---|---|"]
+    before = None
+    for label, _ in commands:
+        cpu = Series.median(runs[label], "cpu")
+        step = "" if before is None else fmt_ms(cpu - before)
+        report.append(f"| {label} | {fmt_ms(Series.median(runs[label], 'wall'))} | "
+                      f"{fmt_ms(cpu)} | {step} | {fmt_mib(Series.median(runs[label], 'rss'))} |")
+        before = cpu
+    shutil.rmtree(root)
+    return report + [""]
+
+
 def part_rows(args, log):
     log(f"== rows: one keyed plug-in, M = {args.sweep}, {args.sweep_runs} runs each")
     report = [f"### Time against rows M: one keyed plug-in ({args.sweep_runs} runs each)", ""]
@@ -849,7 +933,7 @@ def part_profile(args, log):
 # ---------------------------------------------------------------------------
 
 PARTS = {"product": part_product, "startup": part_startup, "rows": part_rows, "big": part_big,
-         "xml": part_xml, "profile": part_profile}
+         "xml": part_xml, "profile": part_profile, "floor": part_floor}
 
 
 def machine():
@@ -916,7 +1000,8 @@ def main():
     args.sweep = [int(x) for x in args.sweep.split(",") if x]
     args.xml_configs = [int(x) for x in args.xml_configs.split(",") if x]
     args.xml_plugins = [int(x) for x in args.xml_plugins.split(",") if x]
-    parts = [p for p in args.only.split(",") if p] or ["product", "startup", "rows", "big"]
+    parts = [p for p in args.only.split(",") if p] or ["product", "startup", "floor", "rows",
+                                                                  "big"]
     parts += [p for p, flag in (("xml", args.xml), ("profile", args.profile))
               if flag and p not in parts]
     unknown = [p for p in parts if p not in PARTS]
