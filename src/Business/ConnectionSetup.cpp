@@ -137,6 +137,7 @@ bool Attach(const LogSite& at, sqlite3* conn, const std::string& path, const std
   if (Execute(conn, sql->c_str(), &error)) return true;
   PLINTH_LOG_AT(at, 5, "[%s]attach database fail,errorcode:%d,errinfo:%s[%s(%d)]", error.code,
                 error.text.c_str());
+  PLINTH_LOG_AT(at, 5, "[%s]attaching %s as %s failed[%s(%d)]", path.c_str(), schema.c_str());
   return false;
 }
 

@@ -50,7 +50,8 @@ bool OpenConfigured(const LogSite& at, const std::string& path, const Connection
 
 // Attaches the database file at `path` to `conn` as `schema` (SQL as written:
 // pass QuotedName() for a configured name), with the settings' key when they
-// have one. SQLite creates a missing file.
+// have one. SQLite creates a missing file. A failure is logged with one more
+// line that names the file and the schema.
 bool Attach(const LogSite& at, sqlite3* conn, const std::string& path, const std::string& schema,
             const ConnectionSettings& settings);
 

@@ -1,12 +1,23 @@
 #include "Business/ScriptRunner.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "Business/DatabaseFiles.h"
+#include "Business/SqlText.h"
 #include "Business/SqliteConnection.h"
+#include "Common/SqlScan.h"
 #include "Common/TextFile.h"
 #include "External/QuillBase.h"
 
 namespace plinth {
 namespace {
+
+// How many characters of a failing statement its log line shows.
+constexpr std::size_t kPreviewChars = 120;
+// How far into a failing statement its end is looked for, in bytes: enough for
+// the characters shown and one more, each up to four bytes long.
+constexpr std::size_t kPreviewReach = 4 * (kPreviewChars + 1);
 
 void LogScriptFailure(const LogSite& at, Script script, const SqliteError& e) {
   switch (script) {
@@ -28,6 +39,39 @@ void LogScriptFailure(const LogSite& at, Script script, const SqliteError& e) {
                     e.text.c_str());
       break;
   }
+}
+
+// The beginning of the statement of `sql` that failed, up to its end or the
+// preview's reach, whichever comes first. A statement that failed to compile
+// ends at the first ";" that completes it.
+std::string_view FailedStatementText(std::string_view sql, std::size_t begin,
+                                     const FailedStatement& failed) {
+  const std::size_t reach = std::min(sql.size(), begin + kPreviewReach);
+  std::size_t end = std::min(failed.end, reach);
+  if (failed.end == std::string::npos) {
+    for (std::size_t semi = sql.find(';', begin); semi < reach; semi = sql.find(';', semi + 1)) {
+      if (IsCompleteStatement(std::string(sql.substr(begin, semi + 1 - begin)))) {
+        end = semi + 1;
+        break;
+      }
+    }
+  }
+  return sql.substr(begin, std::max(end, begin) - begin);
+}
+
+// Logs, after the failure line of a script, which statement of the file at
+// `path` failed: the line of the file on which it begins and its first
+// characters, a key's value masked. `text` is the file's text, of which SQLite
+// was given what follows `start` (the byte-order mark skipped).
+void LogFailedStatement(const LogSite& at, const std::string& path, std::string_view text,
+                        std::size_t start, const FailedStatement& failed) {
+  const std::size_t begin = StatementBegin(text, start + failed.from);
+  FailedStatement in_text = failed;
+  if (failed.end != std::string::npos) in_text.end = start + failed.end;
+  const std::string shown =
+      Preview(LoggableScriptStatement(FailedStatementText(text, begin, in_text)), kPreviewChars);
+  PLINTH_LOG_AT(at, 5, "[%s]%s failed at line %lu: %s[%s(%d)]", path.c_str(),
+                static_cast<unsigned long>(LineOf(text, begin)), shown.c_str());
 }
 
 // Runs the plug-in's `script` at `path` (UTF-8) when it exists; a missing
@@ -59,8 +103,10 @@ bool RunScript(const LogSite& at, Script script, sqlite3* conn, const std::strin
   // A UTF-8 byte-order mark is not SQL.
   const std::size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
   SqliteError error;
-  if (Execute(conn, text.c_str() + start, &error)) return true;
+  FailedStatement failed;
+  if (ExecuteScript(conn, text.c_str() + start, &error, &failed)) return true;
   LogScriptFailure(at, script, error);
+  LogFailedStatement(at, path, text, start, failed);
   return false;
 }
 

@@ -1,8 +1,10 @@
 // The running of SQL script files on the build's connections. A script is read
-// whole (a missing or empty file is replaced by its backup copy) and handed to
-// SQLite in one call; the tool adds no statement and no transaction, so what
-// the statements before a failing one did stays. Every failure is logged at
-// the operation's site, with the message of the script's kind.
+// whole (a missing or empty file is replaced by its backup copy) and its
+// statements run one after another as sqlite3_exec runs them; the tool adds no
+// statement and no transaction, so what the statements before a failing one
+// did stays. Every failure is logged at the operation's site, with the message
+// of the script's kind, and a failing statement with one more line that names
+// the file, the line on which the statement begins and its first characters.
 #ifndef PLINTH_BUSINESS_SCRIPTRUNNER_H_
 #define PLINTH_BUSINESS_SCRIPTRUNNER_H_
 

@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "Common/AsciiCase.h"
+#include "Common/SqlScan.h"
 #include "External/QuillBase.h"
 
 namespace plinth {
@@ -81,6 +82,43 @@ std::string LoggableValue(const std::string& name, const std::string& value) {
 }
 
 std::string QuotedName(const std::string& name) { return "\"" + DoubleQuotes(name, '"') + "\""; }
+
+std::string LoggableScriptStatement(std::string_view statement) {
+  const auto is_word = [](std::string_view token, const char* word) {
+    return EqualsIgnoringAsciiCase(Unquoted(token), word);
+  };
+  std::size_t pos = 0;
+  std::string_view token = NextToken(statement, pos);
+  if (is_word(token, "EXPLAIN")) {
+    token = NextToken(statement, pos);
+    if (is_word(token, "QUERY")) {
+      NextToken(statement, pos);  // PLAN
+      token = NextToken(statement, pos);
+    }
+  }
+  const auto masked_after = [&](std::size_t end, const char* mask) {
+    return std::string(statement.substr(0, end)) + mask;
+  };
+  if (is_word(token, "ATTACH")) {
+    for (token = NextToken(statement, pos); !token.empty(); token = NextToken(statement, pos)) {
+      if (is_word(token, "KEY")) return masked_after(pos, " ***");
+    }
+    return std::string(statement);
+  }
+  if (!is_word(token, "PRAGMA")) return std::string(statement);
+  std::string_view name = NextToken(statement, pos);
+  std::size_t after_name = pos;
+  std::string_view next = NextToken(statement, pos);
+  if (next == ".") {
+    name = NextToken(statement, pos);
+    after_name = pos;
+    next = NextToken(statement, pos);
+  }
+  if (!IsKeySetting(Unquoted(name)) || next.empty() || next == ";") return std::string(statement);
+  if (next == "=") return masked_after(pos, " ***");
+  if (next == "(") return masked_after(pos, "***)");
+  return masked_after(after_name, " ***");
+}
 
 // The statement texts; literal formats, so the compiler checks the arguments.
 #define PLINTH_KEY_SQL "PRAGMA key = '%s';"

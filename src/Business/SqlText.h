@@ -45,6 +45,14 @@ std::optional<std::string> AttachStatement(std::string_view path, std::string_vi
 // "<name>", with every double quote doubled.
 std::string QuotedName(const std::string& name);
 
+// The form of a script's `statement` (from its first token on) that may appear
+// in a log. When it sets a key (PRAGMA key, rekey, hexkey or hexrekey, with or
+// without a schema, in any letter case and quoting; ATTACH ... KEY; either
+// after EXPLAIN), all that follows the "=", the "(" or KEY is written as
+// "***", and what followed the name when neither comes next. Any other
+// statement comes back unchanged.
+std::string LoggableScriptStatement(std::string_view statement);
+
 }  // namespace plinth
 
 #endif  // PLINTH_BUSINESS_SQLTEXT_H_

@@ -11,6 +11,19 @@ SqliteError LastError(sqlite3* conn) {
   return {sqlite3_errcode(conn), text != nullptr ? text : ""};
 }
 
+// SQLite's whitespace, which sqlite3_exec skips after each statement.
+bool IsSqlBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Steps `stmt` to its end, rows ignored, and finalizes it; the result of the
+// finalize, which is the statement's error when a step failed.
+int RunToEnd(sqlite3_stmt* stmt) {
+  while (sqlite3_step(stmt) == SQLITE_ROW) {
+  }
+  return sqlite3_finalize(stmt);
+}
+
 }  // namespace
 
 bool OpenDatabase(const std::string& path, sqlite3** conn, SqliteError* err) {
@@ -24,6 +37,32 @@ bool Execute(sqlite3* conn, const char* sql, SqliteError* err) {
   *err = LastError(conn);
   return false;
 }
+
+bool ExecuteScript(sqlite3* conn, const char* sql, SqliteError* err, FailedStatement* failed) {
+  const char* rest = sql;
+  while (*rest != '\0') {
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(conn, rest, -1, &stmt, &tail) != SQLITE_OK) {
+      *err = LastError(conn);
+      *failed = {static_cast<std::size_t>(rest - sql), std::string::npos};
+      return false;
+    }
+    if (stmt != nullptr && RunToEnd(stmt) != SQLITE_OK) {
+      *err = LastError(conn);
+      *failed = {static_cast<std::size_t>(rest - sql), static_cast<std::size_t>(tail - sql)};
+      return false;
+    }
+    // A text of blanks and comments compiles to no statement.
+    rest = tail;
+    if (stmt != nullptr) {
+      while (IsSqlBlank(*rest)) ++rest;
+    }
+  }
+  return true;
+}
+
+bool IsCompleteStatement(const std::string& sql) { return sqlite3_complete(sql.c_str()) != 0; }
 
 bool LibraryEncrypts(sqlite3* conn) {
   bool answered = false;

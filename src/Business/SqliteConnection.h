@@ -4,6 +4,7 @@
 #ifndef PLINTH_BUSINESS_SQLITECONNECTION_H_
 #define PLINTH_BUSINESS_SQLITECONNECTION_H_
 
+#include <cstddef>
 #include <string>
 
 struct sqlite3;
@@ -26,6 +27,29 @@ bool OpenDatabase(const std::string& path, sqlite3** conn, SqliteError* err);
 // that fails (what the ones before it did stays). False then, with `*err`
 // holding the connection's error code and text.
 bool Execute(sqlite3* conn, const char* sql, SqliteError* err);
+
+// Where in a script the statement that failed lies, as byte offsets into the
+// text given: `from`, where the rest of the script was handed to SQLite (the
+// blanks, comments and empty statements before the statement included), and
+// `end`, just past the statement when SQLite told it (a statement that
+// compiled and then failed to run), else std::string::npos (one that failed
+// to compile).
+struct FailedStatement {
+  std::size_t from = 0;
+  std::size_t end = std::string::npos;
+};
+
+// Executes the statements of `sql` as sqlite3_exec does without a callback:
+// one after another, each compiled, stepped to its end with its rows ignored
+// and finalized, the blanks between them skipped; the first failure stops it
+// (what the statements before it did stays). False then, with `*err` holding
+// the connection's error code and text, and `*failed` where that statement
+// lies.
+bool ExecuteScript(sqlite3* conn, const char* sql, SqliteError* err, FailedStatement* failed);
+
+// True when `sql` ends with a complete statement: a ";" outside literals,
+// comments and a trigger's body (sqlite3_complete).
+bool IsCompleteStatement(const std::string& sql);
 
 // True when the library behind `conn` encrypts: SQLCipher answers "PRAGMA
 // cipher_version", a plain SQLite ignores both it and "PRAGMA key".
