@@ -59,6 +59,35 @@ TEST(SqlText, SqliteReadsTheValuesBack) {
   sqlite3_close(db);
 }
 
+// A script's statement that sets a key shows none of what follows the key's
+// name; every other statement is shown as it is.
+TEST(SqlText, ScriptStatementsThatSetAKeyAreMasked) {
+  struct Case {
+    const char* statement;
+    const char* loggable;
+  };
+  const Case masked[] = {
+      {"PRAGMA key = 'secret';", "PRAGMA key = ***"},
+      {"pragma KEY='secret'", "pragma KEY= ***"},
+      {"PRAGMA main.rekey('secret');", "PRAGMA main.rekey(***)"},
+      {"PRAGMA \"main\" . \"HexKey\" = \"x'secret'\";", "PRAGMA \"main\" . \"HexKey\" = ***"},
+      {"PRAGMA [hexrekey] /* c */ = secret", "PRAGMA [hexrekey] /* c */ = ***"},
+      {"PRAGMA key 'secret';", "PRAGMA key ***"},
+      {"EXPLAIN QUERY PLAN PRAGMA key = 'secret';", "EXPLAIN QUERY PLAN PRAGMA key = ***"},
+      {"ATTACH DATABASE 'k.db' AS k KEY 'secret';", "ATTACH DATABASE 'k.db' AS k KEY ***"},
+      {"attach 'a KEY b.db' as x\nkey 'secret' || 'secret'", "attach 'a KEY b.db' as x\nkey ***"},
+  };
+  for (const Case& c : masked) {
+    EXPECT_EQ(LoggableScriptStatement(c.statement), c.loggable) << c.statement;
+  }
+  for (const char* unchanged :
+       {"PRAGMA key;", "PRAGMA key", "PRAGMA keys = 1;", "PRAGMA journal_mode = WAL;",
+        "PRAGMA main.cipher = 'aes';", "ATTACH /* KEY */ 'x.db' AS y;", "SELECT 'PRAGMA key = 1';",
+        "INSERT INTO key VALUES(1);", "", "EXPLAIN SELECT 1;"}) {
+    EXPECT_EQ(LoggableScriptStatement(unchanged), unchanged);
+  }
+}
+
 // `size` bytes of `fill`, readable at one address but backed by a single
 // mebibyte mapped again and again: a text longer than INT_MAX for the price of
 // one mebibyte of memory.

@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+#include <sqlcipher/sqlite3.h>
+
+#include <string>
+
+#include "Business/SqliteConnection.h"
+
+namespace plinth {
+namespace {
+
+// What a script left behind on a fresh in-memory database: the outcome, the
+// connection's error code and text, the number of rows changed and every
+// schema entry and row.
+struct Outcome {
+  bool ok = false;
+  int code = 0;
+  std::string text;
+  int changes = 0;
+  std::string contents;
+  bool operator==(const Outcome& o) const {
+    return ok == o.ok && code == o.code && text == o.text && changes == o.changes &&
+           contents == o.contents;
+  }
+  friend void PrintTo(const Outcome& o, std::ostream* os) {
+    *os << "ok=" << o.ok << " code=" << o.code << " text=" << o.text << " changes=" << o.changes
+        << " contents=" << o.contents;
+  }
+};
+
+// Appends the rows of `sql` on `db` to `out`, one "a|b" line each.
+void AppendRows(sqlite3* db, const std::string& sql, std::string& out) {
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+    out += "error: " + std::string(sqlite3_errmsg(db)) + "\n";
+    return;
+  }
+  while (sqlite3_step(stmt) == SQLITE_ROW) {
+    for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+      const unsigned char* value = sqlite3_column_text(stmt, i);
+      out += (i > 0 ? "|" : "") + std::string(value ? reinterpret_cast<const char*>(value) : "-");
+    }
+    out += "\n";
+  }
+  sqlite3_finalize(stmt);
+}
+
+std::string Contents(sqlite3* db) {
+  std::string schema;
+  AppendRows(db, "SELECT type, name, sql FROM sqlite_master ORDER BY name;", schema);
+  std::string tables;
+  AppendRows(db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name;", tables);
+  std::string out = schema;
+  std::size_t start = 0;
+  for (std::size_t end = tables.find('\n'); end != std::string::npos;
+       start = end + 1, end = tables.find('\n', start)) {
+    AppendRows(db, "SELECT * FROM \"" + tables.substr(start, end - start) + "\";", out);
+  }
+  return out;
+}
+
+template <typename Run>
+Outcome RunOnFreshDatabase(const std::string& script, Run run) {
+  sqlite3* db = nullptr;
+  EXPECT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+  Outcome o;
+  o.ok = run(db, script.c_str());
+  o.code = sqlite3_errcode(db);
+  o.text = sqlite3_errmsg(db);
+  o.changes = sqlite3_total_changes(db);
+  o.contents = Contents(db);
+  sqlite3_close(db);
+  return o;
+}
+
+// ExecuteScript runs the same statements as sqlite3_exec and stops at the
+// same one with the same error code and text.
+TEST(SqliteConnection, ExecuteScriptBehavesAsSqliteExec) {
+  const char* const scripts[] = {
+      "",
+      " \n\t\v\f\r ",
+      "-- only a comment",
+      "/* unclosed comment; CREATE TABLE t(a);",
+      ";;; CREATE TABLE t(a);; ;INSERT INTO t VALUES(1);;",
+      "CREATE TABLE t(a); INSERT INTO t VALUES(1); SELECT * FROM t; INSERT INTO t VALUES(2)",
+      "CREATE TABLE t(a);\n-- c\nINSERT INTO t VALUES(1);/* c */INSERT INTO t VALUES(2);",
+      "INSERT INTO nope VALUES(1); CREATE TABLE t(a);",
+      "CREATE TABLE t(a); INSERT INTO nope VALUES(1); CREATE TABLE u(a);",
+      "CREATE TABLE t(a) garbage; CREATE TABLE u(a);",
+      "CREATE TABLE t(a UNIQUE); INSERT INTO t VALUES(1); INSERT INTO t VALUES(1); "
+      "INSERT INTO t VALUES(2);",
+      "CREATE TABLE t(a); INSERT INTO t VALUES(1), (2); SELECT a, abs(-9223372036854775808) FROM "
+      "t; INSERT INTO t VALUES(3);",
+      // The error comes with the second row.
+      "CREATE TABLE t(a); INSERT INTO t VALUES(1), (2); "
+      "SELECT CASE WHEN a = 2 THEN abs(-9223372036854775808) END FROM t; INSERT INTO t VALUES(3);",
+      "CREATE TABLE t(a); CREATE TABLE log(x);\n"
+      "CREATE TRIGGER tr AFTER INSERT ON t BEGIN INSERT INTO log VALUES(new.a); "
+      "SELECT RAISE(ABORT, 'no; more') WHERE new.a > 1; END;\n"
+      "INSERT INTO t VALUES(1); INSERT INTO t VALUES(2); INSERT INTO t VALUES(3);",
+      "BEGIN; CREATE TABLE t(a); ROLLBACK; COMMIT; CREATE TABLE u(a);",
+      "ATTACH ':memory:' AS a; CREATE TABLE a.x(b); DETACH a; SELECT * FROM a.x;",
+      "PRAGMA nosuch.key = 'x'; CREATE TABLE t(a);",
+      "CREATE TABLE t(a); SELECT 'unterminated; CREATE TABLE u(a);",
+      "CREATE TABLE t(a); DROP TABLE t; CREATE TABLE t(b); INSERT INTO t(b) VALUES(1);",
+  };
+  for (const char* script : scripts) {
+    const Outcome by_exec = RunOnFreshDatabase(script, [](sqlite3* db, const char* sql) {
+      return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    });
+    const Outcome by_steps = RunOnFreshDatabase(script, [](sqlite3* db, const char* sql) {
+      SqliteError error;
+      FailedStatement failed;
+      const bool ok = ExecuteScript(db, sql, &error, &failed);
+      if (!ok) {
+        EXPECT_EQ(error.code, sqlite3_errcode(db));
+        EXPECT_EQ(error.text, sqlite3_errmsg(db));
+      }
+      return ok;
+    });
+    EXPECT_EQ(by_steps, by_exec) << script;
+  }
+}
+
+// Where the failing statement lies: from where the rest of the script was
+// handed over, and to its end when it compiled.
+TEST(SqliteConnection, ExecuteScriptTellsWhereTheFailingStatementLies) {
+  struct Case {
+    const char* script;
+    std::size_t from;
+    std::size_t end;
+  };
+  const Case cases[] = {
+      {"CREATE TABLE t(a UNIQUE);\nINSERT INTO t VALUES(1);  INSERT INTO t VALUES(1); SELECT 1;",
+       52, 76},
+      {"SELECT 1; -- c\nINSERT INTO nope VALUES(1); SELECT 2;", 10, std::string::npos},
+      {"SELECT 1;", 0, 0},  // no failure: untouched
+  };
+  for (const Case& c : cases) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+    SqliteError error;
+    FailedStatement failed{0, 0};
+    ExecuteScript(db, c.script, &error, &failed);
+    EXPECT_EQ(failed.from, c.from) << c.script;
+    EXPECT_EQ(failed.end, c.end) << c.script;
+    sqlite3_close(db);
+  }
+}
+
+}  // namespace
+}  // namespace plinth
