@@ -100,6 +100,8 @@ TEST(Build, PlatformDatabaseHasPublicAttachedButNotPlatform) {
                                 "init_data fail,errorcode:1,errinfo:unknown "
                                 "database platform" +
                                 kAt,
+                            "ERROR " + kScripts + tree.ScriptFile("platform", "init_data.sql") +
+                                " failed at line 1: CREATE TABLE platform.nope(a);" + kAt,
                             "ERROR " + kRun + "SQLiteDBInit fail" + kAt}));
   const std::string tables = "SELECT name FROM sqlite_master WHERE type = 'table';";
   EXPECT_EQ(tree.Query("public.db", tables), "dictionary\nfrom_platform\n");
@@ -281,7 +283,11 @@ const ExtensionCase kExtensionCases[] = {
      },
      "inv",
      1,
-     {"ERROR " + kScripts + "create_table fail,errorcode:1,errinfo:no such function: uuid" + kAt},
+     {"ERROR " + kScripts + "create_table fail,errorcode:1,errinfo:no such function: uuid" + kAt,
+      "ERROR " + kScripts +
+          "@/META_INFO/inv/runtime_script/db_init/SQLite/create_tables.sql failed at line 1: "
+          "CREATE TABLE ids AS SELECT uuid() AS id;" +
+          kAt},
      {}},
     {"SharedFunctionsLoadedByDefault",
      [](const ProductTree& t) { AddInventory(t, "", "CREATE TABLE ids AS SELECT uuid() AS id;"); },
@@ -498,13 +504,16 @@ const ScriptCase kScriptCases[] = {
        "CREATE TABLE four(a);"}},
      1,
      {"ERROR " + kScripts + "create_table fail,errorcode:1,errinfo:no such table: nope" + kAt,
+      "ERROR " + kScripts + "@/create_tables.sql failed at line 3: INSERT INTO nope VALUES(1);" +
+          kAt,
       "ERROR " + kRun + "SQLiteDBInit fail" + kAt, kFailed5},
      "one\ntwo\n"},
     {"InitDataFails",
      {{"init_data.sql", "INSERT INTO nope VALUES(1);"}},
      1,
      {"WARN " + kScripts + "Not exists create_tables.sql" + kAt,
-      "ERROR " + kScripts + "init_data fail,errorcode:1,errinfo:no such table: nope" + kAt},
+      "ERROR " + kScripts + "init_data fail,errorcode:1,errinfo:no such table: nope" + kAt,
+      "ERROR " + kScripts + "@/init_data.sql failed at line 1: INSERT INTO nope VALUES(1);" + kAt},
      ""},
     {"NulByteStopsTheScript",
      {{"create_tables.sql", std::string("CREATE TABLE one(a);\0CREATE TABLE two(a);", 41)}},
