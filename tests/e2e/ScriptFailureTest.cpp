@@ -4,6 +4,7 @@
 // the schema.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -22,10 +23,8 @@ const std::string kSecret = "ScriptKey42";
 // other.
 ::testing::AssertionResult Consecutive(const RunResult& run, const Lines& expected) {
   const Lines lines = run.Lines();
-  for (std::size_t at = 0; at + expected.size() <= lines.size(); ++at) {
-    if (std::equal(expected.begin(), expected.end(), lines.begin() + at)) {
-      return ::testing::AssertionSuccess();
-    }
+  if (std::search(lines.begin(), lines.end(), expected.begin(), expected.end()) != lines.end()) {
+    return ::testing::AssertionSuccess();
   }
   ::testing::AssertionResult failure = ::testing::AssertionFailure();
   failure << "not found one after the other:\n";
