@@ -59,17 +59,19 @@ std::string_view FailedStatementText(std::string_view sql, std::size_t begin,
   return sql.substr(begin, std::max(end, begin) - begin);
 }
 
-// Logs, after the failure line of a script, which statement of the file at
-// `path` failed: the line of the file on which it begins and its first
-// characters, a key's value masked. `text` is the file's text, of which SQLite
-// was given what follows `start` (the byte-order mark skipped).
-void LogFailedStatement(const LogSite& at, const std::string& path, std::string_view text,
-                        std::size_t start, const FailedStatement& failed) {
+// Logs the failure of `script` at `path`: its failure line with SQLite's
+// error, then which statement of the file failed, the line of the file on which
+// it begins and its first characters. A key's value is masked in both. `text`
+// is the file's text, of which SQLite was given what follows `start` (the
+// byte-order mark skipped).
+void LogFailure(const LogSite& at, Script script, const std::string& path, std::string_view text,
+                std::size_t start, const SqliteError& error, const FailedStatement& failed) {
   const std::size_t begin = StatementBegin(text, start + failed.from);
   FailedStatement in_text = failed;
   if (failed.end != std::string::npos) in_text.end = start + failed.end;
-  const std::string shown =
-      Preview(LoggableScriptStatement(FailedStatementText(text, begin, in_text)), kPreviewChars);
+  const std::string_view statement = FailedStatementText(text, begin, in_text);
+  LogScriptFailure(at, script, {error.code, LoggableScriptError(statement, error.text)});
+  const std::string shown = Preview(LoggableScriptStatement(statement), kPreviewChars);
   PLINTH_LOG_AT(at, 5, "[%s]%s failed at line %lu: %s[%s(%d)]", path.c_str(),
                 static_cast<unsigned long>(LineOf(text, begin)), shown.c_str());
 }
@@ -105,8 +107,7 @@ bool RunScript(const LogSite& at, Script script, sqlite3* conn, const std::strin
   SqliteError error;
   FailedStatement failed;
   if (ExecuteScript(conn, text.c_str() + start, &error, &failed)) return true;
-  LogScriptFailure(at, script, error);
-  LogFailedStatement(at, path, text, start, failed);
+  LogFailure(at, script, path, text, start, error, failed);
   return false;
 }
 

@@ -120,6 +120,19 @@ std::string LoggableScriptStatement(std::string_view statement) {
   return masked_after(after_name, " ***");
 }
 
+std::string LoggableScriptError(std::string_view statement, const std::string& error) {
+  if (LoggableScriptStatement(statement) == statement) return error;
+  std::string shown;
+  std::size_t from = 0;
+  for (std::size_t open = error.find('"'); open != std::string::npos;
+       open = error.find('"', from)) {
+    const std::size_t close = error.find('"', open + 1);
+    shown.append(error, from, open - from).append("\"***\"");
+    from = close == std::string::npos ? error.size() : close + 1;
+  }
+  return shown.append(error, from, std::string::npos);
+}
+
 // The statement texts; literal formats, so the compiler checks the arguments.
 #define PLINTH_KEY_SQL "PRAGMA key = '%s';"
 #define PLINTH_SETTING_SQL "PRAGMA \"%s\" = \"%s\";"

@@ -53,6 +53,13 @@ std::string QuotedName(const std::string& name);
 // statement comes back unchanged.
 std::string LoggableScriptStatement(std::string_view statement);
 
+// The form of SQLite's error text `error` for a failing script `statement`
+// that may appear in a log. SQLite quotes the token it stumbled on in double
+// quotes ("near \"'k3y'\": syntax error"); when the statement sets a key (as
+// LoggableScriptStatement tells), every quoted part is written "***", as it
+// may be the key. Any other error comes back unchanged.
+std::string LoggableScriptError(std::string_view statement, const std::string& error);
+
 }  // namespace plinth
 
 #endif  // PLINTH_BUSINESS_SQLTEXT_H_

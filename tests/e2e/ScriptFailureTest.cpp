@@ -87,6 +87,10 @@ const FailingScript kFailingScripts[] = {
      19, "no; more", 6, "INSERT INTO one VALUES(1);", "one\n"},
     {"KeyStatement", "CREATE TABLE one(a);\nPRAGMA nosuch.key = '" + kSecret + "';", 1,
      "unknown database nosuch", 2, "PRAGMA nosuch.key = ***", "one\n"},
+    // SQLite's error quotes the key it stumbled on.
+    {"KeyStatementWithASyntaxError",
+     "CREATE TABLE one(a);\nPRAGMA key = x '" + kSecret + "';\nCREATE TABLE two(a);", 1,
+     "near \"***\": syntax error", 2, "PRAGMA key = ***", "one\n"},
     {"AttachWithAKey", "ATTACH DATABASE '/nonexistent/dir/x.db' AS x\n  KEY '" + kSecret + "';", 14,
      "unable to open database: /nonexistent/dir/x.db", 1,
      "ATTACH DATABASE '/nonexistent/dir/x.db' AS x\\n  KEY ***", ""},

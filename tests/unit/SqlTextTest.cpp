@@ -88,6 +88,27 @@ TEST(SqlText, ScriptStatementsThatSetAKeyAreMasked) {
   }
 }
 
+// SQLite's error quotes the token it stumbled on, which in a key statement may
+// be the key.
+TEST(SqlText, ScriptErrorsOfKeyStatementsHaveTheirQuotedPartsMasked) {
+  const struct {
+    const char* statement;
+    const char* error;
+    const char* loggable;
+  } cases[] = {
+      {"PRAGMA key = x 'k3y';", "near \"'k3y'\": syntax error", "near \"***\": syntax error"},
+      {"ATTACH 'a.db' AS a KEY 'k3y", "unrecognized token: \"'k3y\"",
+       "unrecognized token: \"***\""},
+      {"PRAGMA rekey = 'a\"b';", "\"a\" and \"b\" and \"c", "\"***\" and \"***\" and \"***\""},
+      {"PRAGMA nosuch.key = 'k3y';", "unknown database nosuch", "unknown database nosuch"},
+      {"INSERT INTO t VALUES('k3y' 'x');", "near \"'x'\": syntax error",
+       "near \"'x'\": syntax error"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(LoggableScriptError(c.statement, c.error), c.loggable) << c.statement;
+  }
+}
+
 // `size` bytes of `fill`, readable at one address but backed by a single
 // mebibyte mapped again and again: a text longer than INT_MAX for the price of
 // one mebibyte of memory.
