@@ -13,6 +13,10 @@
 namespace plinth {
 namespace {
 
+// How much of a script is read at a time.
+constexpr std::size_t kBlockBytes = 64 * 1024;
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
 // How many characters of a failing statement its log line shows.
 constexpr std::size_t kPreviewChars = 120;
 // How far into a failing statement its end is looked for, in bytes: enough for
@@ -61,19 +65,57 @@ std::string_view FailedStatementText(std::string_view sql, std::size_t begin,
 
 // Logs the failure of `script` at `path`: its failure line with SQLite's
 // error, then which statement of the file failed, the line of the file on which
-// it begins and its first characters. A key's value is masked in both. `text`
-// is the file's text, of which SQLite was given what follows `start` (the
-// byte-order mark skipped).
-void LogFailure(const LogSite& at, Script script, const std::string& path, std::string_view text,
-                std::size_t start, const SqliteError& error, const FailedStatement& failed) {
-  const std::size_t begin = StatementBegin(text, start + failed.from);
-  FailedStatement in_text = failed;
-  if (failed.end != std::string::npos) in_text.end = start + failed.end;
-  const std::string_view statement = FailedStatementText(text, begin, in_text);
+// it begins and its first characters. A key's value is masked in both.
+// `stream` ran the script.
+void LogFailure(const LogSite& at, Script script, const std::string& path,
+                const CScriptStream& stream, const SqliteError& error,
+                const FailedStatement& failed) {
+  const std::string& sql = stream.executed();
+  const std::size_t begin = StatementBegin(sql, failed.from);
+  const std::string_view statement = FailedStatementText(sql, begin, failed);
   LogScriptFailure(at, script, {error.code, LoggableScriptError(statement, error.text)});
   const std::string shown = Preview(LoggableScriptStatement(statement), kPreviewChars);
+  const std::size_t line = stream.line_feeds_before() + LineOf(sql, begin);
   PLINTH_LOG_AT(at, 5, "[%s]%s failed at line %lu: %s[%s(%d)]", path.c_str(),
-                static_cast<unsigned long>(LineOf(text, begin)), shown.c_str());
+                static_cast<unsigned long>(line), shown.c_str());
+}
+
+// Reads `file` (opened from `path`) through for a NUL byte, at which SQLite
+// would stop and report success: a script that holds one is refused before
+// any of it runs (logged). Leaves `file` at its start.
+bool HoldsNoNul(const LogSite& at, const std::string& path, const CInputFile& file) {
+  std::string block;
+  for (std::size_t offset = 0; file.Read(block, kBlockBytes) > 0; offset += block.size()) {
+    const std::size_t nul = block.find('\0');
+    if (nul != std::string::npos) {
+      PLINTH_LOG_AT(at, 5, "[%s]sql file %s holds a NUL byte at offset %lu, not run[%s(%d)]",
+                    path.c_str(), static_cast<unsigned long>(offset + nul));
+      return false;
+    }
+  }
+  file.Rewind();
+  return true;
+}
+
+// Reads `file` in blocks into `stream`, which runs each statement as soon as
+// it is complete, and closes it at its end. A UTF-8 byte-order mark at the
+// start is skipped (it is not SQL), and the trailing line feeds are dropped as
+// the whole-file reader drops them. False at the first failing statement.
+bool StreamScript(CInputFile& file, CScriptStream& stream, SqliteError* error,
+                  FailedStatement* failed) {
+  std::string block;
+  std::size_t line_feeds = 0;  // held back until text follows them
+  for (bool first = true; file.Read(block, kBlockBytes) > 0; first = false) {
+    if (first && block.compare(0, 3, kByteOrderMark) == 0) block.erase(0, 3);
+    block.insert(0, line_feeds, '\n');
+    const std::size_t text_end = block.find_last_not_of('\n') + 1;  // 0: line feeds only
+    line_feeds = block.size() - text_end;
+    if (text_end > 0 && !stream.Add(std::string_view(block).substr(0, text_end), error, failed)) {
+      return false;
+    }
+  }
+  file.Close();
+  return stream.Finish(error, failed);
 }
 
 // Runs the plug-in's `script` at `path` (UTF-8) when it exists; a missing
@@ -94,20 +136,13 @@ bool RunIfPresent(const LogSite& at, Script script, sqlite3* conn, const std::st
 }  // namespace
 
 bool RunScript(const LogSite& at, Script script, sqlite3* conn, const std::string& path) {
-  std::string text;
-  if (!ReadTextFile(at, path, text)) return false;
-  const std::size_t nul = text.find('\0');
-  if (nul != std::string::npos) {
-    PLINTH_LOG_AT(at, 5, "[%s]sql file %s holds a NUL byte at offset %lu, not run[%s(%d)]",
-                  path.c_str(), static_cast<unsigned long>(nul));
-    return false;
-  }
-  // A UTF-8 byte-order mark is not SQL.
-  const std::size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+  CInputFile file;
+  if (!OpenTextFile(at, path, file) || !HoldsNoNul(at, path, file)) return false;
+  CScriptStream stream(conn);
   SqliteError error;
   FailedStatement failed;
-  if (ExecuteScript(conn, text.c_str() + start, &error, &failed)) return true;
-  LogFailure(at, script, path, text, start, error, failed);
+  if (StreamScript(file, stream, &error, &failed)) return true;
+  LogFailure(at, script, path, stream, error, failed);
   return false;
 }
 

@@ -1,6 +1,8 @@
-// The running of SQL script files on the build's connections. A script is read
-// whole (a missing or empty file is replaced by its backup copy) and its
-// statements run one after another as sqlite3_exec runs them; the tool adds no
+// The running of SQL script files on the build's connections. A script (a
+// missing or empty file replaced by its backup copy) is read in blocks and its
+// statements run one after another as sqlite3_exec runs them on the whole
+// text, each as soon as it has been read, so that memory does not grow with
+// the script's size; the tool adds no
 // statement and no transaction, so what the statements before a failing one
 // did stays. Every failure is logged at the operation's site, with the message
 // of the script's kind, and a failing statement with one more line that names

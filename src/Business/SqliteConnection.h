@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 struct sqlite3;
 
@@ -50,6 +51,42 @@ bool ExecuteScript(sqlite3* conn, const char* sql, SqliteError* err, FailedState
 // True when `sql` ends with a complete statement: a ";" outside literals,
 // comments and a trigger's body (sqlite3_complete).
 bool IsCompleteStatement(const std::string& sql);
+
+// A script executed while it is handed over in pieces, with the statements,
+// order and outcome of ExecuteScript on the whole text: each piece is added to
+// the text not yet run, which runs up to its last ";" that ends a complete
+// statement; the rest waits for more. What waits is at most about twice the
+// longest statement and a piece, whatever the script's size.
+class CScriptStream {
+ public:
+  explicit CScriptStream(sqlite3* conn) : conn_(conn) {}
+
+  // Adds `text` and executes the statements it completes. False at the first
+  // failure, with `*err` and `*failed` filled as ExecuteScript fills them, the
+  // offsets into executed(); nothing more may be added then.
+  bool Add(std::string_view text, SqliteError* err, FailedStatement* failed);
+
+  // Executes what was added and has not run, a last statement without its
+  // ";" included. False at a failure, as Add.
+  bool Finish(SqliteError* err, FailedStatement* failed);
+
+  // The text of the last execution: after a failure, the one that failed.
+  const std::string& executed() const { return executed_; }
+
+  // The line feeds of the text that ran before executed().
+  std::size_t line_feeds_before() const { return line_feeds_before_; }
+
+ private:
+  std::size_t CompletePrefix() const;
+  bool Run(std::size_t length, SqliteError* err, FailedStatement* failed);
+
+  sqlite3* conn_;
+  std::string pending_;  // added, not yet executed
+  std::string executed_;
+  std::size_t line_feeds_before_ = 0;
+  std::size_t tried_ = 0;  // the ";" of pending_ before it were tried
+  std::size_t wait_ = 0;   // no ";" is tried before pending_ is this long
+};
 
 // True when the library behind `conn` encrypts: SQLCipher answers "PRAGMA
 // cipher_version", a plain SQLite ignores both it and "PRAGMA key".

@@ -10,38 +10,6 @@
 namespace plinth {
 namespace {
 
-// An open file, closed when the object goes.
-class OpenFile {
- public:
-  OpenFile() = default;
-  ~OpenFile() { Close(); }
-  OpenFile(const OpenFile&) = delete;
-  OpenFile& operator=(const OpenFile&) = delete;
-
-  // Opens `path` for binary reading; returns 0 or the error number.
-  int Open(const std::string& path) {
-    Close();
-    return port::fopen_s(&file_, path.c_str(), "rb");
-  }
-  void Close() {
-    if (file_ != nullptr) std::fclose(file_);
-    file_ = nullptr;
-  }
-  std::FILE* get() const { return file_; }
-
-  // The size of the file, with the position left at the start; -1 when it
-  // cannot be told.
-  long Measure() const {
-    if (std::fseek(file_, 0, SEEK_END) != 0) return -1;
-    const long size = std::ftell(file_);
-    if (std::fseek(file_, 0, SEEK_SET) != 0) return -1;
-    return size;
-  }
-
- private:
-  std::FILE* file_ = nullptr;
-};
-
 // Removes the trailing line feeds of `text`, unless it holds nothing else.
 void TrimTrailingLineFeeds(std::string& text) {
   const std::size_t last = text.find_last_not_of('\n');
@@ -51,7 +19,7 @@ void TrimTrailingLineFeeds(std::string& text) {
 // Reads `size` bytes of `file` (opened from `path`) into `text`, straight into
 // the string's own storage. False, with a log line, when no buffer of that size
 // can be had.
-bool ReadContent(std::string& text, const OpenFile& file, long size, const std::string& path,
+bool ReadContent(std::string& text, const CInputFile& file, long size, const std::string& path,
                  const std::string& function) {
   const auto length = static_cast<std::size_t>(size);
   std::string buffer;
@@ -67,38 +35,39 @@ bool ReadContent(std::string& text, const OpenFile& file, long size, const std::
     __orl_safec_error_handle(SourceBaseName(__FILE__), __LINE__, function.c_str(), "ORL_MEMSET_S",
                              __orl_safec_errno_t);
   }
-  buffer.resize(std::fread(&buffer[0], 1, length, file.get()));
+  buffer.resize(file.ReadInto(buffer, length));
   text = std::move(buffer);
   TrimTrailingLineFeeds(text);
   return true;
 }
 
-}  // namespace
-
-bool CFileBak::ReadFile(std::string& text, const std::string& file_path_name,
-                        const std::string& backup_path) {
-  const std::string function = PLINTH_FUNCTION;
-  OpenFile file;
+// Opens into `file` the file at `file_path_name`, or its backup when the file
+// cannot be opened or is empty, logging as `function`. Returns the size of the
+// file opened, with `opened` naming it; 0 when neither holds a byte.
+long OpenWithBackup(CInputFile& file, const std::string& file_path_name,
+                    const std::string& backup_path, const std::string& function,
+                    std::string& opened) {
   const int err = file.Open(file_path_name);
   if (err != 0) {
     PLINTH_LOG_AS(function, 5, "[%s]open file fail. file path:%s, errno_t:%d.[%s(%d)]",
                   file_path_name.c_str(), err);
   } else {
     const long size = file.Measure();
-    if (size > 0) return ReadContent(text, file, size, file_path_name, function);
+    opened = file_path_name;
+    if (size > 0) return size;
     file.Close();
   }
 
   std::string backup = backup_path;
   if (backup.empty()) {
     std::string file_path, file_name, file_type;
-    if (!ParseFilePath(file_path_name, file_path, file_name, file_type)) {
+    if (!CFileBak::ParseFilePath(file_path_name, file_path, file_name, file_type)) {
       PLINTH_LOG_AS(function, 5,
                     "[%s]Parse File Path Fail. file_path_name:%s, file_path:%s, "
                     "file_name:%s, file_type:%s.[%s(%d)]",
                     file_path_name.c_str(), file_path.c_str(), file_name.c_str(),
                     file_type.c_str());
-      return false;
+      return 0;
     }
     backup = file_path + "/" + file_name + ".data";
   }
@@ -106,11 +75,59 @@ bool CFileBak::ReadFile(std::string& text, const std::string& file_path_name,
   if (backup_err != 0) {
     PLINTH_LOG_AS(function, 5, "[%s]Open File Fail. file path:%s, errno_t:%d.[%s(%d)]",
                   backup.c_str(), backup_err);
-    return false;
+    return 0;
   }
   const long size = file.Measure();
-  if (size <= 0) return false;
-  return ReadContent(text, file, size, backup, function);
+  opened = backup;
+  if (size > 0) return size;
+  file.Close();
+  return 0;
+}
+
+}  // namespace
+
+int CInputFile::Open(const std::string& path) {
+  Close();
+  return port::fopen_s(&file_, path.c_str(), "rb");
+}
+
+void CInputFile::Close() {
+  if (file_ != nullptr) std::fclose(file_);
+  file_ = nullptr;
+}
+
+long CInputFile::Measure() const {
+  if (std::fseek(file_, 0, SEEK_END) != 0) return -1;
+  const long size = std::ftell(file_);
+  if (std::fseek(file_, 0, SEEK_SET) != 0) return -1;
+  return size;
+}
+
+std::size_t CInputFile::Read(std::string& block, std::size_t max) const {
+  block.resize(max);
+  block.resize(ReadInto(block, max));
+  return block.size();
+}
+
+std::size_t CInputFile::ReadInto(std::string& text, std::size_t length) const {
+  return length == 0 ? 0 : std::fread(&text[0], 1, length, file_);
+}
+
+void CInputFile::Rewind() const { std::rewind(file_); }
+
+bool CFileBak::ReadFile(std::string& text, const std::string& file_path_name,
+                        const std::string& backup_path) {
+  const std::string function = PLINTH_FUNCTION;
+  CInputFile file;
+  std::string opened;
+  const long size = OpenWithBackup(file, file_path_name, backup_path, function, opened);
+  return size > 0 && ReadContent(text, file, size, opened, function);
+}
+
+bool CFileBak::ReadFile(CInputFile& file, const std::string& file_path_name,
+                        const std::string& backup_path) {
+  std::string opened;
+  return OpenWithBackup(file, file_path_name, backup_path, PLINTH_FUNCTION, opened) > 0;
 }
 
 bool CFileBak::ParseFilePath(const std::string& file_path_name, std::string& file_path,

@@ -2,9 +2,43 @@
 #ifndef PLINTH_COMMON_FILEBAK_H_
 #define PLINTH_COMMON_FILEBAK_H_
 
+#include <cstddef>
+#include <cstdio>
 #include <string>
 
 namespace plinth {
+
+// A file open for binary reading, closed when the object goes.
+class CInputFile {
+ public:
+  CInputFile() = default;
+  ~CInputFile() { Close(); }
+  CInputFile(const CInputFile&) = delete;
+  CInputFile& operator=(const CInputFile&) = delete;
+
+  // Opens `path` (local code page), closing what was open; 0 or the error
+  // number.
+  int Open(const std::string& path);
+  void Close();
+
+  // The size of the file, with the position left at its start; -1 when it
+  // cannot be told.
+  long Measure() const;
+
+  // Reads up to `max` bytes from the position into `block`, replacing what it
+  // held. Returns the number read: 0 at the end (or on a read error).
+  std::size_t Read(std::string& block, std::size_t max) const;
+
+  // Reads `length` bytes from the position straight into `text`, which holds
+  // that many bytes; returns the number read.
+  std::size_t ReadInto(std::string& text, std::size_t length) const;
+
+  // Moves the position back to the file's start.
+  void Rewind() const;
+
+ private:
+  std::FILE* file_ = nullptr;
+};
 
 class CFileBak {
  public:
@@ -17,6 +51,14 @@ class CFileBak {
   // Returns true when the file or its backup held at least one byte; on false
   // `text` is left as it was. Failures are logged.
   static bool ReadFile(std::string& text, const std::string& file_path_name,
+                       const std::string& backup_path = std::string());
+
+  // Opens into `file` the file that the ReadFile above reads, for reading in
+  // blocks: `file_path_name`, or its backup when the file cannot be opened or
+  // is empty, chosen and logged alike. Returns true with `file` at its start
+  // and at least one byte long; on false `file` is closed. The reader's
+  // trimming of trailing line feeds is left to the caller.
+  static bool ReadFile(CInputFile& file, const std::string& file_path_name,
                        const std::string& backup_path = std::string());
 
   // Splits `file_path_name` at its last "/" or "\" into the directory

@@ -2,14 +2,22 @@
 
 #include <utility>
 
-#include "Common/FileBak.h"
-
 namespace plinth {
+namespace {
 
-bool ReadTextFile(const LogSite& at, const std::string& path, std::string& text) {
-  if (CFileBak::ReadFile(text, path)) return true;
+bool LogReadFailure(const LogSite& at, const std::string& path) {
   PLINTH_LOG_AT(at, 6, "[%s]ReadFile fail, path = %s[%s(%d)]", path.c_str());
   return false;
+}
+
+}  // namespace
+
+bool ReadTextFile(const LogSite& at, const std::string& path, std::string& text) {
+  return CFileBak::ReadFile(text, path) || LogReadFailure(at, path);
+}
+
+bool OpenTextFile(const LogSite& at, const std::string& path, CInputFile& file) {
+  return CFileBak::ReadFile(file, path) || LogReadFailure(at, path);
 }
 
 XmlFileRead ReadXmlFile(const LogSite& at, const std::string& path, proto::CXmlProto& xml) {

@@ -1,5 +1,5 @@
-// Reading a file of the tool whole, for an operation: the text of a script, or
-// the XML document of a configuration file. Both read through
+// Reading a file of the tool for an operation: a script's text in blocks, or
+// the XML document of a configuration file whole. Both read through
 // CFileBak::ReadFile, so a missing or empty file is replaced by its backup
 // copy, and log their failures at the operation's site.
 #ifndef PLINTH_COMMON_TEXTFILE_H_
@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "Common/FileBak.h"
 #include "Common/Log.h"
 #include "External/XmlProto.h"
 
@@ -17,6 +18,11 @@ namespace plinth {
 // read; that is logged at `at` ("ReadFile fail, path = ..."), after the
 // reader's own lines.
 bool ReadTextFile(const LogSite& at, const std::string& path, std::string& text);
+
+// Opens into `file`, for reading in blocks, the file at `path` (local code
+// page) or its backup copy, as ReadTextFile would read it. Returns false, with
+// `file` closed, when neither can be read; logged as ReadTextFile logs it.
+bool OpenTextFile(const LogSite& at, const std::string& path, CInputFile& file);
 
 // How reading an XML file went.
 enum class XmlFileRead {

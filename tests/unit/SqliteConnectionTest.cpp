@@ -2,8 +2,10 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <string>
+#include <string_view>
 
 #include "Business/SqliteConnection.h"
+#include "Common/SqlScan.h"
 
 namespace plinth {
 namespace {
@@ -58,6 +60,42 @@ std::string Contents(sqlite3* db) {
   return out;
 }
 
+// Scripts whose every outcome the statement loops must share with sqlite3_exec.
+const char* const kScripts[] = {
+    "",
+    " \n\t\v\f\r ",
+    "-- only a comment",
+    "/* unclosed comment; CREATE TABLE t(a);",
+    ";;; CREATE TABLE t(a);; ;INSERT INTO t VALUES(1);;",
+    "CREATE TABLE t(a); INSERT INTO t VALUES(1); SELECT * FROM t; INSERT INTO t VALUES(2)",
+    "CREATE TABLE t(a);\n-- c\nINSERT INTO t VALUES(1);/* c */INSERT INTO t VALUES(2);",
+    "INSERT INTO nope VALUES(1); CREATE TABLE t(a);",
+    "CREATE TABLE t(a); INSERT INTO nope VALUES(1); CREATE TABLE u(a);",
+    "CREATE TABLE t(a) garbage; CREATE TABLE u(a);",
+    "CREATE TABLE t(a UNIQUE); INSERT INTO t VALUES(1); INSERT INTO t VALUES(1); "
+    "INSERT INTO t VALUES(2);",
+    "CREATE TABLE t(a); INSERT INTO t VALUES(1), (2); SELECT a, abs(-9223372036854775808) FROM "
+    "t; INSERT INTO t VALUES(3);",
+    // The error comes with the second row.
+    "CREATE TABLE t(a); INSERT INTO t VALUES(1), (2); "
+    "SELECT CASE WHEN a = 2 THEN abs(-9223372036854775808) END FROM t; INSERT INTO t VALUES(3);",
+    "CREATE TABLE t(a); CREATE TABLE log(x);\n"
+    "CREATE TRIGGER tr AFTER INSERT ON t BEGIN INSERT INTO log VALUES(new.a); "
+    "SELECT RAISE(ABORT, 'no; more') WHERE new.a > 1; END;\n"
+    "INSERT INTO t VALUES(1); INSERT INTO t VALUES(2); INSERT INTO t VALUES(3);",
+    "BEGIN; CREATE TABLE t(a); ROLLBACK; COMMIT; CREATE TABLE u(a);",
+    "ATTACH ':memory:' AS a; CREATE TABLE a.x(b); DETACH a; SELECT * FROM a.x;",
+    "PRAGMA nosuch.key = 'x'; CREATE TABLE t(a);",
+    "CREATE TABLE t(a); SELECT 'unterminated; CREATE TABLE u(a);",
+    "CREATE TABLE t(a); DROP TABLE t; CREATE TABLE t(b); INSERT INTO t(b) VALUES(1);",
+    "CREATE TABLE t(a); INSERT INTO t VALUES('x;y'); -- note; INSERT INTO t VALUES(1);\n"
+    "/* ; */ INSERT INTO t VALUES(';'); SELECT [a;b] FROM t;",
+    "CREATE TABLE t(a);\nINSERT INTO t\n  VALUES(1);\n\n-- c;\nINSERT INTO nope VALUES(1);\nSELECT "
+    "1;",
+    "CREATE TABLE t(a);\nSELECT (1;\nSELECT 2);",
+    "CREATE TABLE t(a);\nINSERT INTO t VALUES(1)\n-- the end; of it",
+};
+
 template <typename Run>
 Outcome RunOnFreshDatabase(const std::string& script, Run run) {
   sqlite3* db = nullptr;
@@ -75,35 +113,7 @@ Outcome RunOnFreshDatabase(const std::string& script, Run run) {
 // ExecuteScript runs the same statements as sqlite3_exec and stops at the
 // same one with the same error code and text.
 TEST(SqliteConnection, ExecuteScriptBehavesAsSqliteExec) {
-  const char* const scripts[] = {
-      "",
-      " \n\t\v\f\r ",
-      "-- only a comment",
-      "/* unclosed comment; CREATE TABLE t(a);",
-      ";;; CREATE TABLE t(a);; ;INSERT INTO t VALUES(1);;",
-      "CREATE TABLE t(a); INSERT INTO t VALUES(1); SELECT * FROM t; INSERT INTO t VALUES(2)",
-      "CREATE TABLE t(a);\n-- c\nINSERT INTO t VALUES(1);/* c */INSERT INTO t VALUES(2);",
-      "INSERT INTO nope VALUES(1); CREATE TABLE t(a);",
-      "CREATE TABLE t(a); INSERT INTO nope VALUES(1); CREATE TABLE u(a);",
-      "CREATE TABLE t(a) garbage; CREATE TABLE u(a);",
-      "CREATE TABLE t(a UNIQUE); INSERT INTO t VALUES(1); INSERT INTO t VALUES(1); "
-      "INSERT INTO t VALUES(2);",
-      "CREATE TABLE t(a); INSERT INTO t VALUES(1), (2); SELECT a, abs(-9223372036854775808) FROM "
-      "t; INSERT INTO t VALUES(3);",
-      // The error comes with the second row.
-      "CREATE TABLE t(a); INSERT INTO t VALUES(1), (2); "
-      "SELECT CASE WHEN a = 2 THEN abs(-9223372036854775808) END FROM t; INSERT INTO t VALUES(3);",
-      "CREATE TABLE t(a); CREATE TABLE log(x);\n"
-      "CREATE TRIGGER tr AFTER INSERT ON t BEGIN INSERT INTO log VALUES(new.a); "
-      "SELECT RAISE(ABORT, 'no; more') WHERE new.a > 1; END;\n"
-      "INSERT INTO t VALUES(1); INSERT INTO t VALUES(2); INSERT INTO t VALUES(3);",
-      "BEGIN; CREATE TABLE t(a); ROLLBACK; COMMIT; CREATE TABLE u(a);",
-      "ATTACH ':memory:' AS a; CREATE TABLE a.x(b); DETACH a; SELECT * FROM a.x;",
-      "PRAGMA nosuch.key = 'x'; CREATE TABLE t(a);",
-      "CREATE TABLE t(a); SELECT 'unterminated; CREATE TABLE u(a);",
-      "CREATE TABLE t(a); DROP TABLE t; CREATE TABLE t(b); INSERT INTO t(b) VALUES(1);",
-  };
-  for (const char* script : scripts) {
+  for (const char* script : kScripts) {
     const Outcome by_exec = RunOnFreshDatabase(script, [](sqlite3* db, const char* sql) {
       return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
     });
@@ -118,6 +128,56 @@ TEST(SqliteConnection, ExecuteScriptBehavesAsSqliteExec) {
       return ok;
     });
     EXPECT_EQ(by_steps, by_exec) << script;
+  }
+}
+
+// The line of the file on which the failing statement of `script` begins, as
+// ExecuteScript tells it on the whole text; 0 when it does not fail.
+std::size_t FailingLineOfWhole(const std::string& script) {
+  std::size_t line = 0;
+  RunOnFreshDatabase(script, [&line](sqlite3* db, const char* sql) {
+    SqliteError error;
+    FailedStatement failed;
+    if (ExecuteScript(db, sql, &error, &failed)) return true;
+    line = LineOf(sql, StatementBegin(sql, failed.from));
+    return false;
+  });
+  return line;
+}
+
+// A script handed over in pieces of 1, 7 and 64 bytes runs the same
+// statements as sqlite3_exec on the whole, with the same outcome, and tells
+// the same line of a failing statement; cutting never splits a statement.
+TEST(SqliteConnection, ScriptStreamBehavesAsSqliteExecOnTheWhole) {
+  for (const char* script : kScripts) {
+    const Outcome by_exec = RunOnFreshDatabase(script, [](sqlite3* db, const char* sql) {
+      return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    });
+    const std::size_t line = FailingLineOfWhole(script);
+    for (const std::size_t piece : {1, 7, 64}) {
+      std::size_t streamed_line = 0;
+      const Outcome by_stream =
+          RunOnFreshDatabase(script, [piece, &streamed_line](sqlite3* db, const char* sql) {
+            CScriptStream stream(db);
+            SqliteError error;
+            FailedStatement failed;
+            const std::string_view text(sql);
+            bool ok = true;
+            for (std::size_t at = 0; ok && at < text.size(); at += piece) {
+              ok = stream.Add(text.substr(at, piece), &error, &failed);
+            }
+            if (ok) ok = stream.Finish(&error, &failed);
+            if (!ok) {
+              const std::string& part = stream.executed();
+              streamed_line =
+                  stream.line_feeds_before() + LineOf(part, StatementBegin(part, failed.from));
+              EXPECT_EQ(error.code, sqlite3_errcode(db));
+            }
+            return ok;
+          });
+      EXPECT_EQ(by_stream, by_exec) << "pieces of " << piece << ": " << script;
+      EXPECT_EQ(streamed_line, line) << "pieces of " << piece << ": " << script;
+    }
   }
 }
 
