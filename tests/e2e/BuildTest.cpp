@@ -522,6 +522,13 @@ const ScriptCase kScriptCases[] = {
           kAt,
       "ERROR " + kRun + "SQLiteDBInit fail" + kAt},
      ""},
+    {"NulByteInALaterBlockStopsTheScript",
+     {{"create_tables.sql", "CREATE TABLE one(a);" + std::string(100000, '\n') + '\0'}},
+     1,
+     {"ERROR " + kScripts +
+          "sql file @/create_tables.sql holds a NUL byte at offset 100020, not run" + kAt,
+      "ERROR " + kRun + "SQLiteDBInit fail" + kAt},
+     ""},
     {"ByteOrderMarkIsSkipped",
      {{"create_tables.sql",
        "\xEF\xBB\xBF"

@@ -48,6 +48,17 @@ struct FailingScript {
 
 std::string LongStatement() { return "INSERT INTO nope VALUES('" + std::string(200, 'a') + "');"; }
 
+// A script of several blocks of reading: 6,000 lines of rows with ";" in
+// their text, a trigger, then a failing statement on line 6,007.
+std::string ManyBlocks() {
+  std::string script = "CREATE TABLE one(a);\nBEGIN;\n";
+  for (int i = 0; i < 6000; ++i)
+    script += "INSERT INTO one VALUES('row; " + std::to_string(i) + "');\n";
+  return script + "COMMIT;\n" +
+         "CREATE TRIGGER t AFTER INSERT ON one BEGIN\n  SELECT 1;\nEND;\nINSERT INTO nope "
+         "VALUES(1);";
+}
+
 const FailingScript kFailingScripts[] = {
     // A statement begins at its first token: comments before it are not
     // part of it.
@@ -96,6 +107,8 @@ const FailingScript kFailingScripts[] = {
      "ATTACH DATABASE '/nonexistent/dir/x.db' AS x\\n  KEY ***", ""},
     {"LongStatement", LongStatement(), 1, "no such table: nope", 1,
      "INSERT INTO nope VALUES('" + std::string(95, 'a') + "...", ""},
+    {"AfterManyBlocks", ManyBlocks(), 1, "no such table: nope", 6007, "INSERT INTO nope VALUES(1);",
+     "one\n"},
     {"ControlCharacters", "SELECT 1;\nINSERT INTO nope\tVALUES('a\x01z');", 1,
      "no such table: nope", 2, "INSERT INTO nope\\tVALUES('a\\x01z');", ""},
 };
