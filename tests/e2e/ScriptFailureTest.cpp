@@ -109,6 +109,10 @@ const FailingScript kFailingScripts[] = {
      "INSERT INTO nope VALUES('" + std::string(95, 'a') + "...", ""},
     {"AfterManyBlocks", ManyBlocks(), 1, "no such table: nope", 6007, "INSERT INTO nope VALUES(1);",
      "one\n"},
+    // The reader drops a file's trailing line feeds: SQLite's error does not
+    // show them.
+    {"UnterminatedLiteralAtTheEnd", "CREATE TABLE one(a);\nSELECT 'abc\n\n", 1,
+     "unrecognized token: \"'abc\"", 2, "SELECT 'abc", "one\n"},
     {"ControlCharacters", "SELECT 1;\nINSERT INTO nope\tVALUES('a\x01z');", 1,
      "no such table: nope", 2, "INSERT INTO nope\\tVALUES('a\\x01z');", ""},
 };
