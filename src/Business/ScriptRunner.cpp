@@ -1,6 +1,7 @@
 #include "Business/ScriptRunner.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string_view>
 
 #include "Business/DatabaseFiles.h"
@@ -80,6 +81,15 @@ void LogFailure(const LogSite& at, Script script, const std::string& path,
                 static_cast<unsigned long>(line), shown.c_str());
 }
 
+// False, logged, when a read of `file` (opened from `path`) failed: what was
+// read is not the whole script.
+bool ReadWhole(const LogSite& at, const std::string& path, const CInputFile& file) {
+  if (file.ReadError() == 0) return true;
+  PLINTH_LOG_AT(at, 5, "[%s]sql file %s cannot be read to its end: %s[%s(%d)]", path.c_str(),
+                std::strerror(file.ReadError()));
+  return false;
+}
+
 // Reads `file` (opened from `path`) through for a NUL byte, at which SQLite
 // would stop and report success: a script that holds one is refused before
 // any of it runs (logged). Leaves `file` at its start.
@@ -93,16 +103,22 @@ bool HoldsNoNul(const LogSite& at, const std::string& path, const CInputFile& fi
       return false;
     }
   }
+  if (!ReadWhole(at, path, file)) return false;
   file.Rewind();
   return true;
 }
 
-// Reads `file` in blocks into `stream`, which runs each statement as soon as
-// it is complete, and closes it at its end. A UTF-8 byte-order mark at the
-// start is skipped (it is not SQL), and the trailing line feeds are dropped as
-// the whole-file reader drops them. False at the first failing statement.
-bool StreamScript(CInputFile& file, CScriptStream& stream, SqliteError* error,
-                  FailedStatement* failed) {
+// What became of a script read and run in blocks.
+enum class Streamed { kRan, kStatementFailed, kReadFailed };
+
+// Reads `file` (opened from `path`) in blocks into `stream`, which runs each
+// statement as soon as it is complete, and closes it at its end. A UTF-8
+// byte-order mark at the start is skipped (it is not SQL), and the trailing
+// line feeds are dropped as the whole-file reader drops them. Stops at the
+// first failing statement (`*error` and `*failed` filled in); a failed read
+// is logged, and the statements after it are not run.
+Streamed StreamScript(const LogSite& at, const std::string& path, CInputFile& file,
+                      CScriptStream& stream, SqliteError* error, FailedStatement* failed) {
   std::string block;
   std::size_t line_feeds = 0;  // held back until text follows them
   for (bool first = true; file.Read(block, kBlockBytes) > 0; first = false) {
@@ -111,11 +127,12 @@ bool StreamScript(CInputFile& file, CScriptStream& stream, SqliteError* error,
     const std::size_t text_end = block.find_last_not_of('\n') + 1;  // 0: line feeds only
     line_feeds = block.size() - text_end;
     if (text_end > 0 && !stream.Add(std::string_view(block).substr(0, text_end), error, failed)) {
-      return false;
+      return Streamed::kStatementFailed;
     }
   }
+  if (!ReadWhole(at, path, file)) return Streamed::kReadFailed;
   file.Close();
-  return stream.Finish(error, failed);
+  return stream.Finish(error, failed) ? Streamed::kRan : Streamed::kStatementFailed;
 }
 
 // Runs the plug-in's `script` at `path` (UTF-8) when it exists; a missing
@@ -141,9 +158,9 @@ bool RunScript(const LogSite& at, Script script, sqlite3* conn, const std::strin
   CScriptStream stream(conn);
   SqliteError error;
   FailedStatement failed;
-  if (StreamScript(file, stream, &error, &failed)) return true;
-  LogFailure(at, script, path, stream, error, failed);
-  return false;
+  const Streamed streamed = StreamScript(at, path, file, stream, &error, &failed);
+  if (streamed == Streamed::kStatementFailed) LogFailure(at, script, path, stream, error, failed);
+  return streamed == Streamed::kRan;
 }
 
 bool RunPluginScripts(const LogSite& at, sqlite3* conn, const std::string& scripts_dir) {

@@ -1,5 +1,6 @@
 #include "Common/FileBak.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <exception>
 
@@ -88,6 +89,7 @@ long OpenWithBackup(CInputFile& file, const std::string& file_path_name,
 
 int CInputFile::Open(const std::string& path) {
   Close();
+  read_error_ = 0;
   return port::fopen_s(&file_, path.c_str(), "rb");
 }
 
@@ -110,7 +112,11 @@ std::size_t CInputFile::Read(std::string& block, std::size_t max) const {
 }
 
 std::size_t CInputFile::ReadInto(std::string& text, std::size_t length) const {
-  return length == 0 ? 0 : std::fread(&text[0], 1, length, file_);
+  if (length == 0) return 0;
+  errno = 0;
+  const std::size_t read = std::fread(&text[0], 1, length, file_);
+  if (read < length && std::ferror(file_) != 0) read_error_ = errno != 0 ? errno : EIO;
+  return read;
 }
 
 void CInputFile::Rewind() const { std::rewind(file_); }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "Common/FileBak.h"
 #include "support/TempDir.h"
 #include "unit/LogCapture.h"
@@ -116,6 +118,24 @@ TEST(FileBakRead, DirectoryIsNotReadButItsBackupIs) {
   WriteFile(dir.Sub("create_tables.data"), "CREATE TABLE t(a);");
   EXPECT_TRUE(CFileBak::ReadFile(text, dir.Sub("create_tables.sql")));
   EXPECT_EQ(text, "CREATE TABLE t(a);");
+}
+
+// A read that fails is told apart from the end of the file: a script cut
+// short by it must not pass for the whole script. Reading this process's
+// memory from offset 0 fails with EIO, as a failing disk would.
+TEST(InputFile, AFailedReadIsToldApartFromTheEnd) {
+  CInputFile file;
+  ASSERT_EQ(file.Open("/proc/self/mem"), 0);
+  std::string block;
+  EXPECT_EQ(file.Read(block, 4096), 0u);
+  EXPECT_EQ(file.ReadError(), EIO);
+
+  ScopedTempDir dir;
+  WriteFile(dir.Sub("script.sql"), "SELECT 1;");
+  ASSERT_EQ(file.Open(dir.Sub("script.sql")), 0);
+  EXPECT_EQ(file.Read(block, 4096), 9u);
+  EXPECT_EQ(file.Read(block, 4096), 0u);
+  EXPECT_EQ(file.ReadError(), 0);
 }
 
 TEST(FileBakParseFilePath, SplitsAndLeavesTypeAloneWithoutDot) {
