@@ -109,11 +109,18 @@ RunResult ProductTree::Run(const std::vector<std::string>& args, const RunOption
   plinth_test::ProcessOptions process;
   process.stderr_reader_gone = options.stderr_reader_gone;
   process.working_directory = options.working_directory;
+  process.kill_when_exists =
+      options.kill_when_exists.empty() ? "" : Path(options.kill_when_exists);
   RunResult result;
   static_cast<plinth_test::ProcessResult&>(result) = plinth_test::RunProcess(argv, envp, process);
-  result.log = plinth_test::ParseLog(Read("plinth.log"));
-  Remove("plinth.log");
+  if (!options.keep_log) result.log = ReadLog();
   return result;
+}
+
+std::vector<LogLine> ProductTree::ReadLog() const {
+  std::vector<LogLine> log = plinth_test::ParseLog(Read("plinth.log"));
+  Remove("plinth.log");
+  return log;
 }
 
 }  // namespace plinth_e2e

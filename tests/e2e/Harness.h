@@ -58,6 +58,12 @@ struct RunOptions {
   // the binary to start, relative to it (instead of the tree's bin/Plinth).
   int working_directory = -1;
   std::string program;
+  // Not empty: the run is killed with SIGKILL as soon as a file exists at this
+  // path (term_signal then says SIGKILL).
+  std::string kill_when_exists;
+  // The log file is left as it is and RunResult::log stays empty: for runs
+  // that share one log, read afterwards with ReadLog().
+  bool keep_log = false;
 };
 
 class ProductTree : public plinth_test::ProductFiles {
@@ -79,6 +85,9 @@ class ProductTree : public plinth_test::ProductFiles {
   RunResult Run(const std::vector<std::string>& args,
                 const std::vector<std::string>& extra_env = {}) const;
   RunResult Run(const std::vector<std::string>& args, const RunOptions& options) const;
+
+  // The log file's lines, which are then removed with the file.
+  std::vector<LogLine> ReadLog() const;
 };
 
 }  // namespace plinth_e2e

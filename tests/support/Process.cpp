@@ -9,24 +9,31 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 
 namespace plinth_test {
 namespace {
 
-// Reads `fd` until end of file or `deadline`; false on timeout.
-bool DrainPipe(int fd, std::string& out, std::chrono::steady_clock::time_point deadline) {
+// Reads `fd` until end of file or `deadline`; false on timeout. `tick`, when
+// set, is called at least every 20 ms while reading.
+bool DrainPipe(int fd, std::string& out, std::chrono::steady_clock::time_point deadline,
+               const std::function<void()>& tick) {
   char buf[4096];
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+    if (tick) tick();
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return false;
+    if (tick) left = std::min(left, std::chrono::milliseconds(20));
     pollfd p{fd, POLLIN, 0};
     const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
     if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) return false;
+    if (ready < 0) return false;
+    if (ready == 0) continue;
     const ssize_t n = ::read(fd, buf, sizeof buf);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return true;
@@ -112,10 +119,19 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector
 
   ProcessResult result;
   const auto deadline = std::chrono::steady_clock::now() + options.timeout;
+  bool killed = false;
+  std::function<void()> tick;
+  if (!options.kill_when_exists.empty()) {
+    tick = [&] {
+      if (!killed && ::access(options.kill_when_exists.c_str(), F_OK) == 0) {
+        killed = ::kill(pid, SIGKILL) == 0;
+      }
+    };
+  }
   if (options.stderr_reader_gone) {
     result.timed_out = !AwaitExit(pid, deadline);
   } else {
-    result.timed_out = !DrainPipe(err_pipe[0], result.std_err, deadline);
+    result.timed_out = !DrainPipe(err_pipe[0], result.std_err, deadline, tick);
     ::close(err_pipe[0]);
   }
   if (result.timed_out) ::kill(pid, SIGKILL);

@@ -16,6 +16,9 @@ struct ProcessOptions {
   int working_directory = -1;
   // How long the program may run before it is killed.
   std::chrono::seconds timeout{120};
+  // Not empty: the program is killed with SIGKILL as soon as a file exists at
+  // this path (term_signal then says SIGKILL).
+  std::string kill_when_exists;
 };
 
 struct ProcessResult {
