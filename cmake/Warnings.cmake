@@ -1,11 +1,18 @@
 # Warning flags for the project's own targets; call plinth_warnings(<target>).
+# clang-tidy as Debian installs it: "clang-tidy" from the unversioned package,
+# or "clang-tidy-<version>" alone.
 if(PLINTH_CLANG_TIDY)
-  find_program(PLINTH_CLANG_TIDY_EXE NAMES clang-tidy clang-tidy-14 REQUIRED)
+  set(names clang-tidy)
+  foreach(version RANGE 20 11 -1)
+    list(APPEND names clang-tidy-${version})
+  endforeach()
+  find_program(PLINTH_CLANG_TIDY_EXE NAMES ${names} REQUIRED)
 endif()
 
 function(plinth_warnings target)
   if(PLINTH_CLANG_TIDY)
-    set_target_properties(${target} PROPERTIES CXX_CLANG_TIDY ${PLINTH_CLANG_TIDY_EXE})
+    set_target_properties(${target} PROPERTIES CXX_CLANG_TIDY ${PLINTH_CLANG_TIDY_EXE}
+                                               C_CLANG_TIDY ${PLINTH_CLANG_TIDY_EXE})
   endif()
   if(MSVC)
     target_compile_options(${target} PRIVATE /W4 $<$<BOOL:${PLINTH_WERROR}>:/WX>)
@@ -34,4 +41,13 @@ if(PLINTH_FUZZ)
   add_compile_options(-fsanitize=fuzzer-no-link,address,undefined
                       -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
+endif()
+
+# gcov's counters in every object; scripts/coverage.sh reads them with gcovr.
+if(PLINTH_COVERAGE)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    message(FATAL_ERROR "PLINTH_COVERAGE is supported with GCC only")
+  endif()
+  add_compile_options(--coverage -O0)
+  add_link_options(--coverage)
 endif()

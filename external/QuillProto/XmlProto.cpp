@@ -190,6 +190,7 @@ std::optional<int> ParseInt(std::string_view text) {
   if (first == std::string_view::npos) return std::nullopt;
   text = text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
   // from_chars takes a leading '-' but no '+'.
+  // cppcheck-suppress containerOutOfBounds ; the text holds a non-blank here
   if (text.front() == '+') {
     text.remove_prefix(1);
     if (text.empty() || text.front() == '-') return std::nullopt;

@@ -275,6 +275,7 @@ void ScanReports() {
   if (dir == nullptr) return;
 
   std::vector<std::pair<struct timespec, std::string>> found;
+  // cppcheck-suppress readdirCalled ; one thread reads this stream, readdir_r is deprecated
   while (const struct dirent* entry = ::readdir(dir)) {
     struct stat st;
     if (!IsReportName(entry->d_name)) continue;

@@ -464,6 +464,7 @@ TEST(Concurrent, TwentyStartsOneBuildsTheOthersEndWithTheNotice) {
   const std::shared_future<void> ready = go.get_future().share();
   std::vector<RunResult> runs(kStarts);
   std::vector<std::thread> starts;
+  starts.reserve(kStarts);
   for (int i = 0; i < kStarts; ++i) {
     starts.emplace_back([&, i] {
       ready.wait();

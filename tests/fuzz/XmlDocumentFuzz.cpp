@@ -115,7 +115,9 @@ void Explore(proto::CXmlProto& xml, const std::string& parent,
   if (depth > kMaxDepth) return;
   for (const std::string& name : names) {
     if (nodes >= kMaxNodes) return;
-    const std::string path = parent + "/" + name;
+    std::string path = parent;
+    path += "/";
+    path += name;
     const int count = xml.GetNodeCount(path);
     FUZZ_CHECK(count >= 0, "a negative count: " + path);
     if (count == 0) {

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Static analysis with clang-tidy: builds everything with clang in build-tidy/
+# (-DPLINTH_CLANG_TIDY=ON), clang-tidy running the project's .clang-tidy on
+# every C and C++ source as it is compiled. Every finding is an error, and so
+# is every warning of clang. Ends non-zero on any.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+./scripts/install-deps.sh clang-14 clang-tidy-14
+mkdir -p build-tidy
+cmake -S . -B build-tidy -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
+  -DPLINTH_CLANG_TIDY=ON -DPLINTH_WERROR=ON > build-tidy/configure.log || {
+  cat build-tidy/configure.log; exit 1; }
+cmake --build build-tidy -j "${PLINTH_JOBS:-2}"
+echo "tidy.sh: no findings"
