@@ -1,14 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Plinth twice (a plain build, and one with
 # AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test in both.
-# Under CI (CI=true) compiler warnings are errors.
+# With PLINTH_WERROR=ON (as .ci/run sets it) compiler warnings are errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 ./scripts/install-deps.sh
 
-werror=OFF
-if [ "${CI:-}" = true ]; then werror=ON; fi
+werror=${PLINTH_WERROR:-OFF}
 jobs=${PLINTH_JOBS:-2}
 
 run_suite() {

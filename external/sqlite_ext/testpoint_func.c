@@ -6,14 +6,25 @@
  *                    then it creates <file> (so the test knows the run got
  *                    here) and holds the run that long before it goes on.
  *
- * The function returns NULL. This is POSIX only, like the tests that use it. */
+ * The function returns NULL. */
 #include <sqlcipher/sqlite3ext.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <time.h>
 
 #include "sqlite_ext.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+static void Hold(long ms) { Sleep((DWORD)ms); }
+#else
+#include <time.h>
+static void Hold(long ms) {
+  struct timespec hold = {ms / 1000, (ms % 1000) * 1000000L};
+  while (nanosleep(&hold, &hold) != 0) {
+  }
+}
+#endif
 
 SQLITE_EXTENSION_INIT1
 
@@ -30,9 +41,7 @@ static void TestPoint(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (*file != ':') return;
   FILE* marker = fopen(file + 1, "w");
   if (marker != NULL) fclose(marker);
-  struct timespec hold = {ms / 1000, (ms % 1000) * 1000000L};
-  while (nanosleep(&hold, &hold) != 0) {
-  }
+  Hold(ms);
 }
 
 SQLITE_EXT_ENTRY int sqlite3_testpoint_init(sqlite3* db, char** pzErrMsg,
