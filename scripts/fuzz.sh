@@ -42,7 +42,7 @@ for target in "${targets[@]}"; do
   mkdir -p "$corpus" "$findings"
   options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
            -artifact_prefix="$findings/")
-  if [ -f "tests/fuzz/$target.dict" ]; then options+=(-dict="tests/fuzz/$target.dict"); fi
+  options+=(-dict=tests/fuzz/xml.dict)
   echo "== fuzz $target (${seconds}s)"
   # New inputs go into the first directory; the committed seeds stay as they are.
   if ! TMPDIR=$tmp "$build/tests/fuzz/fuzz_$target" "${options[@]}" \

@@ -25,6 +25,27 @@ cp "$root/packaging/META_INFO/InitSetup.xml" "$here/corpus/xml_document/InitSetu
 { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE < "$sys/inventory/runtime_script/DBConfig.xml"; } \
   > "$here/corpus/xml_document/DBConfig-inventory-utf16.xml"
 
+# --- db_config: the sample's DBConfig.xml files.
+fresh db_config
+for f in "$sys"/*/runtime_script/DBConfig.xml; do
+  cp "$f" "$here/corpus/db_config/$(basename "$(dirname "$(dirname "$f")")").xml"
+done
+
+# --- sqlite_config: the sample's and the installation's SQLiteConfig.xml, and
+# one whose names and values hold quotes, a semicolon and a comment mark.
+fresh sqlite_config
+cp "$sample/bin/META_INFO/SQLiteConf/SQLiteConfig.xml" "$here/corpus/sqlite_config/sample.xml"
+cp "$root/packaging/META_INFO/SQLiteConf/SQLiteConfig.xml" "$here/corpus/sqlite_config/installed.xml"
+cat > "$here/corpus/sqlite_config/quotes.xml" <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<Configs>
+  <Config PRAGMA="key" VALUE="it's &quot;quoted&quot;; --"/>
+  <Config PRAGMA="Key" VALUE="a'b"/>
+  <Config PRAGMA="journal_mode&quot;; DROP TABLE x; --" VALUE="WAL"/>
+  <Config PRAGMA="cache_size" VALUE="-4000&quot; = &quot;"/>
+</Configs>
+XML
+
 # --- file_reader: a byte for the file's kind (0 none, 1 file, 2 directory,
 # 3 FIFO; +4: a relative path), one for the backup's kind (+4: the backup path
 # is given), the name's length, the split of the rest (0..255), the name, and
