@@ -7,7 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 
 #include "e2e/Harness.h"
@@ -116,8 +118,13 @@ TEST_P(Option, TouchesNothing) {
 
   const std::string lock = tree.tmp_dir() + "/" + kLockName;
   const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  // cppcheck-suppress resourceLeak ; the assertion returns only when the open failed
   ASSERT_GE(fd, 0);
-  ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ADD_FAILURE() << "flock: " << std::strerror(errno);
+    ::close(fd);
+    return;
+  }
   tree.Remove(tree.bin_dir() + "/META_INFO");
   const RunResult beside = tree.Run({GetParam()});
   ::close(fd);

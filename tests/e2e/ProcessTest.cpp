@@ -40,6 +40,7 @@ void RemoveAt(int dir, const std::string& name) {
   if (fd < 0) return;
   DIR* listing = ::fdopendir(fd);
   std::vector<std::string> entries;
+  // cppcheck-suppress readdirCalled ; one thread reads this stream, readdir_r is deprecated
   while (const dirent* entry = ::readdir(listing)) {
     const std::string entry_name = entry->d_name;
     if (entry_name != "." && entry_name != "..") entries.push_back(entry_name);

@@ -18,6 +18,8 @@ class CInitDBManagerPeer {
     manager_->UninitManager();
     delete manager_;
   }
+  CInitDBManagerPeer(const CInitDBManagerPeer&) = delete;
+  CInitDBManagerPeer& operator=(const CInitDBManagerPeer&) = delete;
   CInitDBManager& operator*() { return *manager_; }
   CInitDBManager* operator->() { return manager_; }
 

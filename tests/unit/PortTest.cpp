@@ -441,6 +441,7 @@ void OverflowStack() { Recurse(0); }
 class PortCrashTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
+    // cppcheck-suppress invalidFunctionArg ; an anonymous mapping takes the descriptor -1
     g_protected_page = ::mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     ASSERT_NE(MAP_FAILED, g_protected_page);
   }

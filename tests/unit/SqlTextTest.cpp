@@ -123,8 +123,9 @@ class RepeatedBytes {
     if (chunk != MAP_FAILED) {
       std::memset(chunk, fill, kChunk);
       ::munmap(chunk, kChunk);
-      void* base =
-          ::mmap(nullptr, mapped_, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+      const int flags = MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE;
+      // cppcheck-suppress invalidFunctionArg ; an anonymous mapping takes the descriptor -1
+      void* base = ::mmap(nullptr, mapped_, PROT_NONE, flags, -1, 0);
       if (base != MAP_FAILED) {
         base_ = static_cast<char*>(base);
         for (std::size_t at = 0; at < mapped_ && base_ != nullptr; at += kChunk) {
