@@ -109,8 +109,7 @@ RunResult ProductTree::Run(const std::vector<std::string>& args, const RunOption
   plinth_test::ProcessOptions process;
   process.stderr_reader_gone = options.stderr_reader_gone;
   process.working_directory = options.working_directory;
-  process.kill_when_exists =
-      options.kill_when_exists.empty() ? "" : Path(options.kill_when_exists);
+  process.kill_when_exists = options.kill_when_exists;
   RunResult result;
   static_cast<plinth_test::ProcessResult&>(result) = plinth_test::RunProcess(argv, envp, process);
   if (!options.keep_log) result.log = ReadLog();

@@ -59,7 +59,7 @@ struct RunOptions {
   int working_directory = -1;
   std::string program;
   // Not empty: the run is killed with SIGKILL as soon as a file exists at this
-  // path (term_signal then says SIGKILL).
+  // absolute path (term_signal then says SIGKILL).
   std::string kill_when_exists;
   // The log file is left as it is and RunResult::log stays empty: for runs
   // that share one log, read afterwards with ReadLog().

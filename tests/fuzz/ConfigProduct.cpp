@@ -51,7 +51,9 @@ const ConfigProduct& SetUpConfigProduct() {
 
 std::optional<std::string> BuildAttach(const std::string& path, const std::string& schema,
                                        const std::optional<std::string>& key) {
-  return plinth::AttachStatement(path, schema, key.has_value(), key.value_or(""));
+  std::optional<std::string_view> key_view;
+  if (key) key_view = *key;
+  return plinth::AttachStatement(path, schema, key_view);
 }
 
 void CheckAttach(const std::optional<std::string>& sql, const std::string& path,

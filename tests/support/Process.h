@@ -17,7 +17,8 @@ struct ProcessOptions {
   // How long the program may run before it is killed.
   std::chrono::seconds timeout{120};
   // Not empty: the program is killed with SIGKILL as soon as a file exists at
-  // this path (term_signal then says SIGKILL).
+  // this path (term_signal then says SIGKILL). Watched while standard error
+  // is read, so not with `stderr_reader_gone`.
   std::string kill_when_exists;
 };
 
