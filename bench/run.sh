@@ -14,6 +14,7 @@
 # Installs what is missing with apt-get (scripts/install-deps.sh), builds
 # Plinth (RelWithDebInfo) in build-bench/ and stages the products there.
 #   PLINTH_JOBS   parallel build jobs (default: 2)
+#   PLINTH_WERROR ON: compiler warnings are errors (scripts/test.sh sets it)
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 cd "$repo"
@@ -39,7 +40,8 @@ if [ "$profile" -eq 1 ]; then packages+=(linux-perf gdb); fi
 echo "== building Plinth in $build"
 mkdir -p "$build"
 log=$build/bench-build.log
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >"$log" 2>&1 ||
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
+  -DPLINTH_WERROR="${PLINTH_WERROR:-OFF}" >"$log" 2>&1 ||
   { tail -n 30 "$log"; exit 1; }
 cmake --build "$build" -j "${PLINTH_JOBS:-2}" \
   --target Plinth plinth_public_func plinth_inventory_func >>"$log" 2>&1 ||
