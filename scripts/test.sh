@@ -60,6 +60,7 @@ step() {
     exit 1
   fi
   times+=("$name $((SECONDS - start)) s")
+  echo "=== $name: passed in $((SECONDS - start)) s"
 }
 
 ./scripts/install-deps.sh
