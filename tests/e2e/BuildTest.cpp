@@ -634,6 +634,69 @@ TEST_P(PlatformScriptMissing, FailsTheRun) {
 INSTANTIATE_TEST_SUITE_P(Build, PlatformScriptMissing, ::testing::ValuesIn(kRequiredScripts),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The same two scripts, present but failing: the run fails with the script's
+// own line and its caller's.
+const RequiredScript kFailingScripts[] = {
+    {"ProductVersion",
+     [](const ProductTree& t) { return t.sys_dir() + "/META_INFO/ProductVersionToDB.sql"; },
+     {"ERROR " + kScripts + "ProductVersionToDB exec fail,errorcode:1,errinfo:no such table: nope" +
+          kAt,
+      "ERROR " + kRun + "SQLiteDBInit fail" + kAt}},
+    {"PublicData",
+     [](const ProductTree& t) {
+       return t.bin_dir() + "/META_INFO/db_init/SQLite/create_public_data.sql";
+     },
+     {"ERROR [plinth::CInitDBManager::SQLitePublicDBInit]create_public_data.sql exec "
+      "fail,errorcode:1,errinfo:no such table: nope" +
+          kAt,
+      "FATAL " + kScripts + "SQLitePublicDBInit fail" + kAt}},
+};
+
+class PlatformScriptFailing : public ::testing::TestWithParam<RequiredScript> {};
+
+TEST_P(PlatformScriptFailing, FailsTheRun) {
+  ProductTree tree;
+  tree.Write(GetParam().script(tree), "SELECT * FROM nope;\n");
+  const RunResult run = tree.Run({"platform"});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_TRUE(InOrder(run, GetParam().lines));
+}
+
+INSTANTIATE_TEST_SUITE_P(Build, PlatformScriptFailing, ::testing::ValuesIn(kFailingScripts),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A special plug-in whose database cannot be prepared fails the platform's
+// run.
+TEST(Build, SpecialPluginWhoseDatabaseCannotBePreparedFailsThePlatformRun) {
+  ProductTree tree;
+  tree.WriteDBConfig("event.s",
+                     ProductTree::DBConfigBody(
+                         "event", "event.db",
+                         "<SQLiteFuncDLL><Name>broken.func.sqlite.so</Name></SQLiteFuncDLL>"));
+  tree.Write(tree.sys_dir() + "/broken.func.sqlite.so", "not a shared library\n");
+  const RunResult run = tree.Run({"platform"});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_NE(run.Find("]sqlite3_load_extension fail,errorcode:1,errinfo:" + tree.sys_dir() +
+                     "/broken.func.sqlite.so"),
+            -1)
+      << run.Dump();
+  EXPECT_TRUE(InOrder(run, {"ERROR " + kRun + "CreateSQLiteDBFile for special event.s fail" + kAt}))
+      << run.Dump();
+}
+
+// A schema name SQLite already uses on the connection cannot be attached.
+TEST(Build, SchemaNameInUseFailsTheAttach) {
+  ProductTree tree;
+  tree.WriteDBConfig("inv", ProductTree::DBConfigBody("main", "inv.db"));
+  ASSERT_EQ(tree.Run({"platform"}).exit_code, 0);
+  const RunResult run = tree.Run({"inv"});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_TRUE(InOrder(run, {"ERROR [plinth::CInitDBManager::CreateSQLiteDBFile]attach database "
+                            "fail,errorcode:1,errinfo:database main is already in use" +
+                            kAt}))
+      << run.Dump();
+}
+
 TEST(Build, DataDirectoryThatIsAFile) {
   ProductTree tree;
   tree.Write(tree.data_dir(), "a file");
