@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 """Measures Plinth against the sqlcipher shell doing the same work.
 
 Generates product trees, runs Plinth one process per plug-in as an installer

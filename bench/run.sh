@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 # Measures Plinth against the sqlcipher shell doing the same statements, and
 # writes the results (results.md, rows.dat, rows.png) into bench/results/.
 #

@@ -1,3 +1,4 @@
+# Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 # Every dependency comes from the system (Debian's packages). A missing one
 # stops the configuration with the name of the package that provides it. A
 # native Windows build takes them from vcpkg (vcpkg.json, CMakePresets.json).

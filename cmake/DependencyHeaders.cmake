@@ -1,3 +1,4 @@
+# Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 # The dependencies as headers only (PLINTH_HEADERS_ONLY): every source compiles
 # without the libraries. It serves the cross build for Windows on Debian, which
 # has no Windows builds of SQLCipher, Boost, log4cxx and pugixml; their headers

@@ -1,3 +1,4 @@
+# Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 # The Debian package "plinth", built by CPack from the system layout of
 # cmake/Install.cmake (the components runtime and doc; never sample).
 # scripts/build-package.sh does all of it:

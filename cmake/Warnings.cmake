@@ -1,3 +1,4 @@
+# Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 # Warning flags for the project's own targets; call plinth_warnings(<target>).
 # clang-tidy as Debian installs it: "clang-tidy" from the unversioned package,
 # or "clang-tidy-<version>" alone.

@@ -1,3 +1,4 @@
+# Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 # Cross-compiling for 64-bit Windows with Debian's mingw-w64 toolchain:
 #
 #   cmake -S . -B build-windows --toolchain cmake/mingw-w64-x86_64.cmake

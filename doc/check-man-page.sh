@@ -1,4 +1,5 @@
 #!/bin/sh
+# Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 # Checks the built man page: groff renders it without a warning (the check
 # lintian makes), man's index finds it as Plinth and as plinth, and it
 # carries the project's version and every section a reader looks for.

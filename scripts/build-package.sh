@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 # Builds the Debian package of Plinth with CPack (cmake/Package.cmake) and
 # checks it with lintian. Installs what is missing first, pandoc (for the man
 # page), lintian and dpkg-dev (dpkg-shlibdeps) among it.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 # Checks the Windows side of Plinth on this Debian machine:
 #   1. every product source under src/ and external/ compiles for Windows
 #      (mingw-w64, -Wall -Wextra -Wpedantic -Werror) against the headers of

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 # Line and branch coverage of src/ and external/ by the whole test suite:
 # builds with gcov's counters in build-coverage/ (-DPLINTH_COVERAGE=ON), runs
 # every test, and prints gcovr's summary and the figures per file (the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 # Static analysis with cppcheck over every source of the compile database (a
 # configured, unbuilt build-cppcheck/): its warning, performance and
 # portability checks, with the POSIX and GoogleTest library descriptions.

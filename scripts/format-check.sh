@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 # Checks that every C and C++ file of the repository is formatted as
 # .clang-format says (clang-format --dry-run -Werror, Debian 12's
 # clang-format 14). Ends non-zero, naming each place, when one is not; fix

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 # Proves the README's two commands on a truly fresh machine: makes a Debian 12
 # (bookworm) minbase root with debootstrap, clones this repository into it and
 # runs `./scripts/run-sample.sh` and `./scripts/test.sh` there with chroot and

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 # Builds the fuzz targets of tests/fuzz with clang, libFuzzer, AddressSanitizer
 # and UndefinedBehaviorSanitizer (in build-fuzz/), then runs each for a bounded
 # time, starting from its seed corpus. Ends non-zero at the first target with a

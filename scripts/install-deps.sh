@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 # Installs with apt-get the Debian packages that building, testing and running
 # Plinth need, and only those that are missing. Runs as root, or through sudo.
 # Further package names given as arguments are installed the same way (the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 # Maintainer check of the Debian package on a fresh machine: builds the
 # package (scripts/build-package.sh), makes a Debian 12 (bookworm) minbase
 # root with debootstrap, installs the package there with apt-get (which brings

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 # Builds Plinth, stages the sample product of sample/ in a fresh directory and
 # creates its databases the way the product's installer does: `Plinth platform`
 # first, then every ordinary plug-in. Then shows what was built, and exits

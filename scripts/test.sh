@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 # The test command, and what CI runs (.ci/run). Installs what is missing, then
 # runs each step in turn, says how long it took, and ends non-zero at the
 # first step that fails:

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 # Static analysis with clang-tidy: builds everything with clang in build-tidy/
 # (-DPLINTH_CLANG_TIDY=ON), clang-tidy running the project's .clang-tidy on
 # every C and C++ source as it is compiled. Every finding is an error, and so

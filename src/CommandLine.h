@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // The options of the command line: --help (or -h) and --version, each taken
 // only as the one argument. They are answered before anything else runs: no
 // lock is taken, no file read and no log line written.

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // The sequence that drives one initialisation of one plug-in.
 #ifndef PLINTH_EXECUTEINIT_H_
 #define PLINTH_EXECUTEINIT_H_

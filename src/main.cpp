@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Plinth: creates and initialises the SQLite databases of one plug-in.
 // Usage: Plinth <plug-in name>. Exit code 0 on success, 1 on failure.
 // Plinth --help and Plinth --version print and exit (CommandLine.h).

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // printf-style formatting into a std::string, shared by the logger and
 // str_fmt.
 #ifndef PLINTH_EXTERNAL_QUILLBASE_FORMAT_H_

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Logging over Apache log4cxx. Lines logged before InitLog has configured
 // log4cxx, or after it failed, are written to standard error, so that nothing
 // is lost silently. Every line has its control characters escaped.

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // The XML document class over pugixml. Paths are resolved by walking the tree
 // one step at a time and comparing names byte for byte, never through XPath: a
 // step can be a product type read from a file, and any character in it must

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 /* failing.func.sqlite: for the tests only. Its entry point refuses to load,
  * so that a failed load and the text it reports can be checked. */
 #include <sqlcipher/sqlite3ext.h>

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 /* inventory.func.sqlite: functions of the inventory plug-in's scripts.
  *
  *   sku_checksum(sku)  the check digit (0-9) of an article number: the byte

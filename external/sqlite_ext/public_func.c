@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 /* public.func.sqlite: functions every plug-in's scripts may use.
  *
  *   uuid()     a random (version 4) UUID as lower-case text,

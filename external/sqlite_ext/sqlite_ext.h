@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 /* Shared by the product's SQLite extension libraries: the export mark for the
  * entry point. SQLite loads each library with its default entry point, named
  * after the file: "inventory.func.sqlite.so" -> sqlite3_inventory_init. Every

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 /* testpoint.func.sqlite: for the tests only, never installed. A script marks
  * the points where a test may stop or hold the run:
  *

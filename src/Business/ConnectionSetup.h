@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // The set-up of the connections the database build opens: the key, the
 // settings, the header of a keyed file, the attached databases and the
 // extension libraries. Each step logs its failure at the operation's site

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Files of the database build on disk: whether one exists, and the removal of
 // an old database with its companion files.
 #ifndef PLINTH_BUSINESS_DATABASEFILES_H_

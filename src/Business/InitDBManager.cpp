@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 #include "Business/InitDBManager.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // The database manager: what one run knows about the databases of the plug-in
 // it prepares, and the build of those databases.
 #ifndef PLINTH_BUSINESS_INITDBMANAGER_H_

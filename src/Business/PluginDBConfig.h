@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // One plug-in's database configuration, and its reading from the plug-in's
 // DBConfig.xml. The readers are plain functions over a parsed document: they
 // read only what they are given, and log nothing.

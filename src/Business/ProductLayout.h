@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Where the files of the product lie, below the data directory, the system
 // directory and the executable's directory. Paths are joined by plain
 // concatenation and never normalised; every result is UTF-8, as its pieces.

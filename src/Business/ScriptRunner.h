@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // The running of SQL script files on the build's connections. A script (a
 // missing or empty file replaced by its backup copy) is read in blocks and its
 // statements run one after another as sqlite3_exec runs them on the whole

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // The SQL texts the database build executes, built from configured values.
 // Values are quoted so that they stay values: a single quote inside a '...'
 // literal and a double quote inside a "..." name are doubled.

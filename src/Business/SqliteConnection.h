@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // The SQLite calls of the database build, each reporting a failure in one way:
 // it returns false and fills a SqliteError, and the caller logs the message
 // of its step with the error's code and text. Nothing here logs.

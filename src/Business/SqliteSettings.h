@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // The SQLite settings of SQLiteConfig.xml: the Config elements below the root
 // element Configs, each a PRAGMA name and its VALUE. The readers are plain
 // functions over a parsed document and log nothing.

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Comparisons that ignore the letter case of ASCII letters, and of nothing
 // else, whatever the process's locale: InitLog takes the environment's
 // LC_CTYPE, under which std::tolower would fold other bytes of a single-byte

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Whole-file reads with a fallback to the file's backup copy.
 #ifndef PLINTH_COMMON_FILEBAK_H_
 #define PLINTH_COMMON_FILEBAK_H_

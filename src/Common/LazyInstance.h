@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // A process-wide single instance, created on first use under a mutex of its
 // own and destroyed at process exit. A class T with a private constructor and
 // destructor befriends LazyInstance<T> and returns LazyInstance<T>::Get() from

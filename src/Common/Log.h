@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // The tool's logging call. PLINTH_LOG(level, format, args...) writes one line
 // to the "PLINTH" logger. `format` is written whole, beginning with "[%s]" and
 // ending with "[%s(%d)]": the macro passes the calling function's qualified

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Checks of names that become parts of paths. Each answers why a name is
 // refused, or the empty string when it is fine.
 #ifndef PLINTH_COMMON_NAMECHECK_H_

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Reading SQL text as SQLite's tokenizer does, as far as a log line about a
 // script's statement needs it: where a statement begins, on which line, its
 // tokens, and its first characters. Nothing here runs SQL; all offsets are

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Reading a file of the tool for an operation: a script's text in blocks, or
 // the XML document of a configuration file whole. Both read through
 // CFileBak::ReadFile, so a missing or empty file is replaced by its backup

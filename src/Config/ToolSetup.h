@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // The tool's own settings: data directory, system directory, product type and
 // the special plug-ins.
 #ifndef PLINTH_CONFIG_TOOLSETUP_H_

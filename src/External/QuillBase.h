@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // What the tool uses of the product's base services library: logging, string
 // formatting, code-page conversion, the executable's directory, crash reports
 // and the non-copyable base class.

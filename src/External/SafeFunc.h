@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // What the tool uses of the product's safe-functions library.
 #ifndef PLINTH_EXTERNAL_SAFEFUNC_H_
 #define PLINTH_EXTERNAL_SAFEFUNC_H_

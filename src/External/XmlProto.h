@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // What the tool uses of the product's XML document class.
 //
 // Element paths are absolute: "/", the root element's name, then steps

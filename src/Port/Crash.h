@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Crash reports, one implementation per platform (CrashPosix.cpp and
 // CrashWin32.cpp, chosen by CMake).
 #ifndef PLINTH_PORT_CRASH_H_

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // POSIX crash reports (Linux): a handler for the fatal signals writes one
 // report file, then the process dies of the signal as before.
 #include <dirent.h>

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Platform services. Each function has one implementation per platform,
 // PortPosix.cpp and PortWin32.cpp, chosen by CMake; nothing outside those two
 // files needs to know which platform it runs on. Crash reports are declared in

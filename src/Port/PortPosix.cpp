@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // POSIX implementation of the platform services (Linux).
 #include <fcntl.h>
 #include <iconv.h>

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // The database build through the real binary, checked against the files it
 // leaves: the platform's run, an ordinary plug-in's run, encryption, settings,
 // extension libraries, old files, scripts and the data directory.

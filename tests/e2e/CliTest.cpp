@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // The options --help, -h and --version, and arguments that look like options,
 // through the real binary.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // The plug-in's configuration through the real binary: refused names, the
 // failures of reading the configuration, and the key kept out of the log.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Faults around a run: a full disk, a read-only data directory, files that are
 // not what their names promise, a run killed at any point, and many runs
 // started at once. Each case says how the run ends, with which line, and what

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // End-to-end harness: a product tree (support/ProductFiles.h) with a copy of
 // the built Plinth binary and its log configuration, which runs the binary and
 // hands back the exit code, standard output, standard error and the log

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // The log configuration through the real binary: which properties files are
 // used, and that every other one sends the lines to standard error after one
 // line that says why, without ever blocking.

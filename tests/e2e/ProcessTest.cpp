@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // The process under hostile conditions, through the real binary: an
 // executable directory that cannot be told, a standard error nobody reads,
 // memory running out, and text that would forge log lines.

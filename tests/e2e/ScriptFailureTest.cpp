@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Where a failing script failed: the line after a script's failure line that
 // names the file, the line on which the failing statement begins and its
 // first characters; and the line after a failed attach that names the file and

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Assertions shared by the end-to-end tests.
 #ifndef PLINTH_TESTS_E2E_TESTUTIL_H_
 #define PLINTH_TESTS_E2E_TESTUTIL_H_

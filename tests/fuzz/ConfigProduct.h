@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // A small product laid out in the fuzz targets' private directory, for the
 // targets that run the tool's configuration readers: the tool settings are
 // read from it once, and a target writes the one file it fuzzes before each

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Fuzz target of the reading of a plug-in's DBConfig.xml. The input is the
 // file of the plug-in "inv", which the database manager's own reader reads,
 // in a small product whose key is kFixedKey. Checked:

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Fuzz target of the file reader. The input lays out a small tree in a
 // directory of its own: a file whose name (separators, dots, backslashes, no
 // extension, no directory at all) and content come from the input, and its

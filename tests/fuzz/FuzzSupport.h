@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Shared pieces of the fuzz targets: a check that stops the run with a
 // message, a private temporary directory, and the log lines written while one
 // input runs.

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Runs a fuzz target over saved inputs without libFuzzer: every file of the
 // directories (and every file) named on the command line, in name order. The
 // ordinary builds run the targets' corpora this way under CTest, so that each

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // What SQLite itself reads in a statement text, to check the statements the
 // tool builds from configured values: whether the text is exactly one
 // statement, and which values SQLite would use.

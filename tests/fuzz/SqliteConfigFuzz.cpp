@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Fuzz target of the reading of SQLiteConfig.xml. The input is the file, which
 // the database manager's own reader reads, in a small product. Checked:
 // - the reader accepts exactly the files that parse;

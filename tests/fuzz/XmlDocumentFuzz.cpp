@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Fuzz target of the XML document class. The input is the document. Paths
 // built from bytes of the input then query it the way the readers do (count
 // the elements of a name, then ask for each one by its index: its text, its

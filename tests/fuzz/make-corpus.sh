@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 # Writes the seed corpora of the fuzz targets from the sample product's files
 # into corpus/<target>/. Inputs that once found a fault (corpus/*/regress-*)
 # are kept; everything else is written anew. Run it after a change to sample/

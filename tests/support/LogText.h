@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // The log of a run as tests read it: a log4cxx configuration that writes
 // "LEVEL message" lines into one file, and the parsing of those lines.
 #ifndef PLINTH_TESTS_SUPPORT_LOGTEXT_H_

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Running a program as a child process and collecting how it ended.
 #ifndef PLINTH_TESTS_SUPPORT_PROCESS_H_
 #define PLINTH_TESTS_SUPPORT_PROCESS_H_

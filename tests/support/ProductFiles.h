@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // A complete small product laid out in a fresh temporary directory, for tests
 // that run the database build on it (in process or through the binary):
 //

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Temporary directories and whole files, for tests.
 #ifndef PLINTH_TESTS_SUPPORT_TEMPDIR_H_
 #define PLINTH_TESTS_SUPPORT_TEMPDIR_H_

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // The database manager's configuration readers and its release, in process,
 // on a product tree in a temporary directory.
 #include <gtest/gtest.h>

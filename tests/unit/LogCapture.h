@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // The log lines that code under test writes in this process. The unit tests'
 // main has the logger write "LEVEL message" lines into one file
 // (ConfigureTestLog); a capture remembers where that file ended when it was

@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Loads the extension libraries into an in-memory database the way the tool
 // does (default entry point) and checks what their functions return.
 #include <gtest/gtest.h>

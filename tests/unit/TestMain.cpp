@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Test main of the unit tests: logging goes into a file of its own, so that
 // tests can assert the exact lines an operation writes.
 #include <gtest/gtest.h>

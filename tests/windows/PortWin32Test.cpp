@@ -1,3 +1,4 @@
+// Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Tests of the Windows platform layer (src/Port/PortWin32.cpp and
 // CrashWin32.cpp), on Windows or under wine. A self-contained program; the
 // cases that need other processes start copies of it with one of the child
