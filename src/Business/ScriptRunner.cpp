@@ -16,7 +16,7 @@ namespace plinth {
 namespace {
 
 // How much of a script is read at a time.
-constexpr std::size_t kBlockBytes = 64 * 1024;
+constexpr std::size_t kBlockBytes = std::size_t{64} * 1024;
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 // How many characters of a failing statement its log line shows.
