@@ -13,34 +13,7 @@
 #include <vector>
 
 #include "Business/InitDBManager.h"
-
-namespace plinth {
-
-// The fuzz targets' way into the database manager, as the unit tests have
-// it: a manager of its own for each input, and its configuration readers.
-class CInitDBManagerPeer {
- public:
-  CInitDBManagerPeer() : manager_(new CInitDBManager) {}
-  ~CInitDBManagerPeer() {
-    manager_->UninitManager();
-    delete manager_;
-  }
-  CInitDBManagerPeer(const CInitDBManagerPeer&) = delete;
-  CInitDBManagerPeer& operator=(const CInitDBManagerPeer&) = delete;
-
-  bool ReadPluginDBConfig(const std::string& name) { return manager_->ReadPluginDBConfig(name); }
-  bool ReadSQLiteConfig() { return manager_->ReadSQLiteConfig(); }
-  const PluginDBConfig& plugin_config() const { return manager_->plugin_config_; }
-  const std::map<std::string, std::string>& sqlite_config() const {
-    return manager_->sqlite_config_;
-  }
-  bool need_encrypt() const { return manager_->need_encrypt_; }
-
- private:
-  CInitDBManager* manager_;
-};
-
-}  // namespace plinth
+#include "support/ManagerPeer.h"
 
 namespace plinth_fuzz {
 
