@@ -3,7 +3,9 @@
 // leaves: the platform's run, an ordinary plug-in's run, encryption, settings,
 // extension libraries, old files, scripts and the data directory.
 #include <gtest/gtest.h>
+#include <sqlcipher/sqlite3.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -188,7 +190,7 @@ TEST_P(Encryption, DatabasesAreEncryptedWithTheConfiguredKey) {
   ASSERT_EQ(run.exit_code, 0) << run.Dump();
   for (const char* file : {"public.db", "platform.db", "event.db"}) {
     EXPECT_EQ(tree.Query(file, "SELECT count(*) FROM sqlite_master;", ""),
-              "error: file is encrypted or is not a database")
+              std::string("error: ") + sqlite3_errstr(SQLITE_NOTADB))
         << file;
     EXPECT_EQ(tree.Query(file, "SELECT count(*) > 0 FROM sqlite_master;", c.in_sql), "1\n") << file;
   }
@@ -705,7 +707,7 @@ TEST(Build, DataDirectoryThatIsAFile) {
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_TRUE(InOrder(
       run, {"INFO [plinth::CInitDBManager::CreateDataDir]data_path aleady exists." + kAt,
-            "ERROR " + kPublic + "sqlite3_open fail,errinfo:unable to open database file" + kAt,
+            "ERROR " + kPublic + "sqlite3_open fail,errinfo:" + sqlite3_errstr(SQLITE_CANTOPEN) + kAt,
             "FATAL " + kCreate + "CreatePublicSQLiteDBFile fail" + kAt}));
   EXPECT_EQ(tree.Read(tree.data_dir()), "a file");
 }

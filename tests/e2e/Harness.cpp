@@ -74,10 +74,12 @@ std::string ProductTree::Query(const std::string& path, const std::string& sql,
     text += "\n";
     return 0;
   };
-  std::string statements = sql;
-  if (!key.empty()) statements = "PRAGMA key = '" + key + "';" + statements;
+  // The key by a statement of its own: SQLCipher answers it with a row "ok",
+  // which is no row of the query.
+  const std::string keying = key.empty() ? "" : "PRAGMA key = '" + key + "';";
   char* message = nullptr;
-  if (sqlite3_exec(db, statements.c_str(), on_row, &out, &message) != SQLITE_OK) {
+  if (sqlite3_exec(db, keying.c_str(), nullptr, nullptr, &message) != SQLITE_OK ||
+      sqlite3_exec(db, sql.c_str(), on_row, &out, &message) != SQLITE_OK) {
     out = std::string("error: ") + (message != nullptr ? message : "?");
   }
   sqlite3_free(message);

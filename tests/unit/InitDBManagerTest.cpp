@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <sqlcipher/sqlite3.h>
 
+#include <algorithm>
+
 #include "Business/InitDBManager.h"
 #include "Config/ToolSetup.h"
 #include "support/ManagerPeer.h"
