@@ -41,6 +41,22 @@ else()
   plinth_require(PKG_CONFIG_FOUND "pkg-config" "pkg-config")
   pkg_check_modules(SQLCIPHER QUIET IMPORTED_TARGET sqlcipher)
   plinth_require(SQLCIPHER_FOUND "SQLCipher (sqlcipher.pc)" "libsqlcipher-dev")
+  # sqlcipher.pc carries the version of the SQLite that SQLCipher is built on,
+  # not SQLCipher's own: SQLCipher 4.6.1 is SQLite 3.46.1. 4.6.0 (SQLite
+  # 3.45.3) mishandles log settings made before the library's initialisation,
+  # and SQLCipher 3 writes databases of another format (key derivation, HMAC,
+  # page size).
+  set(PLINTH_SQLITE_OF_SQLCIPHER_MIN 3.46.1)
+  if(SQLCIPHER_VERSION VERSION_LESS PLINTH_SQLITE_OF_SQLCIPHER_MIN)
+    message(FATAL_ERROR
+      "SQLCipher 4.6.1 or later is needed. The SQLCipher found (sqlcipher.pc, prefix "
+      "${SQLCIPHER_PREFIX}) is built on SQLite ${SQLCIPHER_VERSION}: it is older than "
+      "SQLCipher 4.6.1, which is built on SQLite ${PLINTH_SQLITE_OF_SQLCIPHER_MIN}.\n"
+      "On Debian 13 (trixie): apt-get install libsqlcipher-dev.\n"
+      "On Debian 12 (bookworm) it comes from bookworm-backports: ./scripts/install-deps.sh adds "
+      "that suite to apt's sources and installs it, or by hand, with bookworm-backports in "
+      "apt's sources: apt-get install -t bookworm-backports libsqlcipher-dev")
+  endif()
 endif()
 
 # On Linux Boost.Filesystem and pugixml are linked statically (Debian ships
@@ -49,7 +65,14 @@ endif()
 if(NOT WIN32)
   set(Boost_USE_STATIC_LIBS ON)
 endif()
-find_package(Boost 1.74 QUIET COMPONENTS filesystem system)
+# Boost's own CMake package (BoostConfig.cmake, shipped since Boost 1.70 and
+# by vcpkg), not CMake's FindBoost module, which CMake 3.30 and later removes
+# (policy CMP0167) and which warns on the Boost 1.83 of Debian 13. The package
+# honours Boost_USE_STATIC_LIBS too.
+if(POLICY CMP0167)
+  cmake_policy(SET CMP0167 NEW)
+endif()
+find_package(Boost 1.74 QUIET CONFIG COMPONENTS filesystem system)
 plinth_require(Boost_FOUND "Boost.Filesystem and Boost.System"
                "libboost-filesystem-dev libboost-system-dev")
 
