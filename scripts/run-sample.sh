@@ -97,8 +97,11 @@ done
 step "What was built"
 config=$bin/META_INFO/SQLiteConf/SQLiteConfig.xml
 key=$(sed -n 's/.*PRAGMA="key"[[:space:]]*VALUE="\([^"]*\)".*/\1/p' "$config" | head -n 1)
-keyed_sql() {  # database, SQL: runs the SQL with the key applied
-  printf "PRAGMA key = '%s';\n%s\n" "${key//\'/\'\'}" "$2" | sqlcipher -batch -separator $'\t' "$1"
+# Runs the SQL on the database with the key applied. SQLCipher 4 answers the
+# key pragma with a row "ok"; it goes to /dev/null, the SQL's rows to stdout.
+keyed_sql() {  # database, SQL
+  printf ".output /dev/null\nPRAGMA key = '%s';\n.output\n%s\n" "${key//\'/\'\'}" "$2" |
+    sqlcipher -batch -bail -init /dev/null -separator $'\t' "$1"
 }
 echo "    key (from $config): ${key:-none}"
 shopt -s nullglob
@@ -112,7 +115,8 @@ for db in "${dbs[@]}"; do
       echo "      readable WITHOUT the key: not encrypted"
       failed=1
     else
-      echo "      without the key: ${out#Error: }"
+      out=${out#Error: }
+      echo "      without the key: ${out#in prepare, }"
     fi
   fi
   if ! tables=$(keyed_sql "$db" "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name;" 2>&1); then
