@@ -1,10 +1,20 @@
 #!/usr/bin/env bash
 # Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
-# Proves the README's two commands on a truly fresh machine: makes a Debian 12
-# (bookworm) minbase root with debootstrap, clones this repository into it and
-# runs `./scripts/run-sample.sh` and `./scripts/test.sh` there with chroot and
-# a clean environment. Prints each command's exit code and wall time; ends
-# with 1 when a command failed, and with 2 when the root could not be set up.
+# Proves the README's two commands on a truly fresh machine: makes a minbase
+# root of Debian 12 (bookworm, the default) or Debian 13 (trixie) with
+# debootstrap, clones this repository into it and runs
+# `./scripts/run-sample.sh` and `./scripts/test.sh` there with chroot and a
+# clean environment. Prints each command's exit code and wall time; ends with
+# 1 when a command failed, and with 2 when the root could not be set up.
+#
+# The root's apt sources: for the release this machine runs, this machine's
+# own (a local mirror or proxy keeps working), but for the file
+# scripts/install-deps.sh writes to add bookworm-backports, which the fresh
+# machine must get from install-deps.sh itself. For another release, Debian's
+# sources of that release only (the suite, its -updates and -security), from
+# the mirror this machine uses for Debian or deb.debian.org: this machine's
+# sources name its own release, and other archives than Debian's are no part
+# of a fresh machine.
 #
 # Runs as root. Installs debootstrap with apt-get when it is missing. Takes ten
 # to thirty minutes on two cores: the root's packages are downloaded, and the
@@ -24,8 +34,10 @@ set -euo pipefail
 
 readonly commands_all=(run-sample test)
 readonly root_path=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
-readonly suite=bookworm
+readonly releases=(bookworm trixie)
 readonly default_mirror=http://deb.debian.org/debian
+readonly default_security_mirror=http://deb.debian.org/debian-security
+readonly archive_keyring=/usr/share/keyrings/debian-archive-keyring.gpg
 readonly clone_dir=/root/plinth
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -35,17 +47,21 @@ usage() {
   cat <<EOF
 Usage: sudo $0 [options]
 
+  -R, --release NAME  the Debian release of the fresh root: bookworm (Debian 12,
+                      the default) or trixie (Debian 13)
   -c, --command NAME  run only this README command: run-sample or test
                       (may be given twice; default: both, in the README's order)
   -r, --root DIR      the directory for the fresh root; must not exist or be
                       empty (default: a new directory under /var/tmp)
   -k, --keep          keep the root afterwards (its mounts are still removed)
-      --ci            run the commands with CI=true (warnings are errors)
   -h, --help          this text
 EOF
 }
 
 say() { echo "fresh-machine-check: $*"; }
+release_name() {
+  case $suite in bookworm) echo "Debian 12 (bookworm)" ;; trixie) echo "Debian 13 (trixie)" ;; esac
+}
 die() { echo "fresh-machine-check: $*" >&2; exit 2; }
 step() { printf '\n==> %s\n' "$*"; }
 
@@ -54,11 +70,18 @@ step() { printf '\n==> %s\n' "$*"; }
 commands=()
 root=
 keep=0
-ci=0
+suite=bookworm
 
 parse_options() {
   while [ $# -gt 0 ]; do
     case $1 in
+      -R | --release)
+        [ $# -ge 2 ] || die "$1 needs a release name"
+        case " ${releases[*]} " in
+          *" $2 "*) suite=$2 ;;
+          *) die "unknown release '$2' (one of: ${releases[*]})" ;;
+        esac
+        shift 2 ;;
       -c | --command)
         [ $# -ge 2 ] || die "$1 needs a command name"
         case $2 in run-sample | test) commands+=("$2") ;; *) die "unknown command '$2'" ;; esac
@@ -68,7 +91,6 @@ parse_options() {
         root=$2
         shift 2 ;;
       -k | --keep) keep=1; shift ;;
-      --ci) ci=1; shift ;;
       -h | --help) usage; exit 0 ;;
       *) usage >&2; exit 2 ;;
     esac
@@ -201,14 +223,21 @@ host_source_files() {
   done
 }
 
-# Prints the first URI in one source file that serves the suite itself (not
-# -updates or -security).
+# The files scripts/install-deps.sh writes into sources.list.d (it adds
+# bookworm-backports on Debian 12). A fresh machine has none of them; the
+# check is that install-deps.sh adds them there itself.
+install_deps_source() {
+  case $(basename "$1") in plinth-*.sources) return 0 ;; *) return 1 ;; esac
+}
+
+# Prints the first URI in one source file that serves the suite $2 (a whole
+# suite name: "bookworm" is not "bookworm-updates").
 mirror_in_file() {
   case $1 in
     *.sources)
-      awk -v suite="$suite" '
+      awk -v suite="$2" '
         function flush() {
-          if (!found && deb && uri != "" && enabled && (" " suites " ") ~ (" " suite " ")) {
+          if (!found && deb && uri != "" && enabled && index(" " suites " ", " " suite " ")) {
             print uri
             found = 1
             exit  # runs END, which calls this again
@@ -219,43 +248,82 @@ mirror_in_file() {
         /^[[:space:]]*$/ { flush(); next }
         /^Types:/ { deb = (" " $0 " ") ~ / deb / }
         /^URIs:/ { uri = $2 }
-        /^Suites:/ { suites = substr($0, 8) }
+        /^Suites:/ { suites = substr($0, 8); gsub(/[[:space:]]+/, " ", suites) }
         /^Enabled:/ { enabled = ($2 != "no") }
         END { flush() }' "$1" ;;
     *)
       # deb [options] uri suite component...
       sed -e 's/#.*//' -e 's/\[[^]]*\]//' "$1" |
-        awk -v suite="$suite" '$1 == "deb" && $3 == suite { print $2; exit }' ;;
+        awk -v suite="$2" '$1 == "deb" && $3 == suite { print $2; exit }' ;;
   esac
 }
 
-# Prints the mirror of this machine's sources, or the default one.
-host_mirror() {
-  local file uri
-  for file in $(host_source_files); do
-    uri=$(mirror_in_file "$file")
-    if [ -n "$uri" ]; then echo "$uri"; return; fi
+# Prints the URI of this machine's sources that serves the first of the suites
+# given that one serves, or nothing.
+host_uri_of() {
+  local suite_name file uri
+  for suite_name in "$@"; do
+    for file in $(host_source_files); do
+      uri=$(mirror_in_file "$file" "$suite_name")
+      if [ -n "$uri" ]; then echo "$uri"; return; fi
+    done
   done
-  echo "$default_mirror"
 }
 
-# Gives the root this machine's apt sources in place of the one debootstrap
-# wrote, with any keyring they name that the root lacks.
-copy_sources_into_root() {
-  local file keyring
+host_release=$(sed -n "s/^VERSION_CODENAME=//p" /etc/os-release)
+
+# The Debian mirror for the root: the one this machine uses for the release,
+# else the one it uses for its own release (a Debian mirror serves every
+# release), else deb.debian.org. The same for the security archive.
+host_mirror() {
+  local uri
+  uri=$(host_uri_of "$suite" "$host_release")
+  echo "${uri:-$default_mirror}"
+}
+host_security_mirror() {
+  local uri
+  uri=$(host_uri_of "$suite-security" "$host_release-security")
+  echo "${uri:-$default_security_mirror}"
+}
+
+# Copies a keyring a source names into the root when the root lacks it.
+copy_keyrings_of() {
+  local keyring
+  sed -n -e 's/^Signed-By:[[:space:]]*\(\/[^[:space:]]*\).*/\1/p' \
+         -e 's/.*signed-by=\(\/[^] ]*\).*/\1/p' "$1" |
+    while IFS= read -r keyring; do
+      if [ -f "$keyring" ] && [ ! -e "$root$keyring" ]; then
+        mkdir -p "$(dirname "$root$keyring")"
+        cp "$keyring" "$root$keyring"
+      fi
+    done
+}
+
+# Gives the root its apt sources in place of the one debootstrap wrote: for
+# this machine's release this machine's sources (with any keyring they name
+# that the root lacks), but for those install-deps.sh wrote; for another
+# release Debian's sources of that release.
+write_root_sources() {
+  local file copied=()
   rm -f "$root/etc/apt/sources.list"
-  for file in $(host_source_files); do
-    cp "$file" "$root$file"
-    sed -n -e 's/^Signed-By:[[:space:]]*\(\/[^[:space:]]*\).*/\1/p' \
-           -e 's/.*signed-by=\(\/[^] ]*\).*/\1/p' "$file" |
-      while IFS= read -r keyring; do
-        if [ -f "$keyring" ] && [ ! -e "$root$keyring" ]; then
-          mkdir -p "$(dirname "$root$keyring")"
-          cp "$keyring" "$root$keyring"
-        fi
-      done
-  done
-  echo "    apt sources: $(host_source_files | tr '\n' ' ')"
+  if [ "$suite" = "$host_release" ]; then
+    for file in $(host_source_files); do
+      install_deps_source "$file" && continue
+      cp "$file" "$root$file"
+      copy_keyrings_of "$file"
+      copied+=("$file")
+    done
+    echo "    apt sources: this machine's, ${copied[*]}"
+    return
+  fi
+  file=/etc/apt/sources.list.d/debian.sources
+  printf 'Types: deb\nURIs: %s\nSuites: %s %s-updates\nComponents: main\nSigned-By: %s\n\n' \
+    "$(host_mirror)" "$suite" "$suite" "$archive_keyring" >"$root$file"
+  printf 'Types: deb\nURIs: %s\nSuites: %s-security\nComponents: main\nSigned-By: %s\n' \
+    "$(host_security_mirror)" "$suite" "$archive_keyring" >>"$root$file"
+  copy_keyrings_of "$root$file"
+  echo "    apt sources: $file, Debian's for $suite:"
+  sed -n 's/^\(URIs\|Suites\): /      \1: /p' "$root$file"
 }
 
 # --- setting up ---------------------------------------------------------------
@@ -277,14 +345,14 @@ ensure_debootstrap() {
 bootstrap_root() {
   local mirror
   mirror=$(host_mirror)
-  step "Making a Debian 12 minbase root in $root from $mirror"
+  step "Making a $(release_name) minbase root in $root from $mirror"
   debootstrap_log=$(mktemp /var/tmp/plinth-debootstrap.XXXXXX.log)
   if ! run_step debootstrap --variant=minbase --include=git "$suite" "$root" "$mirror" >"$debootstrap_log" 2>&1; then
     tail -n 30 "$debootstrap_log" | sed 's/^/    /'
     die "debootstrap failed"
   fi
   echo "    done"
-  copy_sources_into_root
+  write_root_sources
   cp -L /etc/resolv.conf "$root/etc/resolv.conf"
 }
 
@@ -322,7 +390,6 @@ failed=0
 run_command() {
   local name=$1 start rc elapsed
   local environment=(HOME=/root PATH="$root_path" TERM=dumb LANG=C.UTF-8)
-  [ "$ci" -eq 0 ] || environment+=(CI=true)
   step "./scripts/$name.sh (in the fresh root, ${environment[*]})"
   start=$(date +%s)
   rc=0
@@ -334,7 +401,7 @@ run_command() {
 
 print_summary() {
   local line
-  step "Summary ($checked_commit in a fresh Debian 12 minbase root)"
+  step "Summary ($checked_commit in a fresh $(release_name) minbase root)"
   for line in "${results[@]}"; do echo "    $line"; done
 }
 
