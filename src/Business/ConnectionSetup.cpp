@@ -7,6 +7,7 @@
 #include "Business/ProductLayout.h"
 #include "Business/SqlText.h"
 #include "Business/SqliteConnection.h"
+#include "Business/SqliteSettings.h"
 
 namespace plinth {
 namespace {
@@ -65,6 +66,20 @@ bool ApplyPragmas(const LogSite& at, sqlite3* conn,
   return true;
 }
 
+// Logs at `at`, after the failure lines of a call that read the database file
+// at `path` and failed with `error`, what likely made SQLCipher take the file
+// for no database: nothing for any other error.
+void LogNotADatabaseHint(const LogSite& at, const std::string& path, const SqliteError& error) {
+  if (!IsNotADatabase(error)) return;
+  PLINTH_LOG_AT(at, 5,
+                "[%s]%s cannot be read with the configured key and cipher settings: the key "
+                "may be wrong or missing, the file may have been written with other cipher "
+                "settings, or by another SQLCipher format (e.g. before the upgrade to SQLCipher "
+                "4): run the plug-in platform first to build the shared databases anew, or set "
+                "cipher_compatibility = 3 in SQLiteConfig.xml[%s(%d)]",
+                path.c_str());
+}
+
 // Writes the header of the keyed database file behind `conn` now, when it is
 // still empty. SQLCipher picks a new file's salt when the file is first
 // written, and a handle that attached the file while it was empty keeps a
@@ -77,6 +92,7 @@ bool WriteKeyedHeader(const LogSite& at, sqlite3* conn, const std::string& path)
   if (Execute(conn, "BEGIN IMMEDIATE; COMMIT;", &error)) return true;
   PLINTH_LOG_AT(at, 5, "[%s]write header of %s fail,errorcode:%d,errinfo:%s[%s(%d)]", path.c_str(),
                 error.code, error.text.c_str());
+  LogNotADatabaseHint(at, path, error);
   return false;
 }
 
@@ -115,6 +131,34 @@ bool LoadPluginExtensions(const LogSite& at, sqlite3* conn, const std::string& s
 
 }  // namespace
 
+bool ApplyProcessCipherSettings(const LogSite& at,
+                                const std::map<std::string, std::string>& pragmas) {
+  sqlite3* conn = nullptr;
+  SqliteError error;
+  if (!OpenDatabase(":memory:", &conn, &error)) {
+    PLINTH_LOG_AT(at, 5, "[%s]sqlite3_open fail,errinfo:%s[%s(%d)]", error.text.c_str());
+    CloseConnection(conn);
+    return false;
+  }
+  // "cipher_log_level = NONE" alone does not silence Debian's SQLCipher 4.6.1;
+  // a log source of NONE does.
+  bool applied = ExecuteSetting(
+      at, conn, {"PRAGMA cipher_log_source = NONE;", "PRAGMA cipher_log_source = NONE;"});
+  for (auto setting = pragmas.begin(); applied && setting != pragmas.end(); ++setting) {
+    const std::string default_name = CipherDefaultName(setting->first);
+    if (default_name.empty()) continue;
+    const std::optional<SqlStatement> statement = SettingStatement(default_name, setting->second);
+    if (!statement) {
+      LogUnbuiltStatement(at, "setting");
+      applied = false;
+    } else {
+      applied = ExecuteSetting(at, conn, *statement);
+    }
+  }
+  CloseConnection(conn);
+  return applied;
+}
+
 bool OpenConfigured(const LogSite& at, const std::string& path, const ConnectionSettings& settings,
                     Pragmas pragmas, sqlite3*& conn) {
   SqliteError error;
@@ -139,6 +183,7 @@ bool Attach(const LogSite& at, sqlite3* conn, const std::string& path, const std
   PLINTH_LOG_AT(at, 5, "[%s]attach database fail,errorcode:%d,errinfo:%s[%s(%d)]", error.code,
                 error.text.c_str());
   PLINTH_LOG_AT(at, 5, "[%s]attaching %s as %s failed[%s(%d)]", path.c_str(), schema.c_str());
+  LogNotADatabaseHint(at, path, error);
   return false;
 }
 

@@ -42,6 +42,17 @@ struct BuildContext {
   ConnectionSettings settings;
 };
 
+// Sets what SQLCipher keeps process-wide, for every connection opened after
+// it: its own log turned off (it would write to standard error, outside the
+// log; the failure lines say what failed), and the process-wide counterpart
+// of each cipher setting of `pragmas` that shapes a file's format, in name
+// order. SQLCipher keys each attached file with those counterparts, not with
+// the settings made on the connection, so this is what brings the settings to
+// every file the run keys. Logs nothing on success; a failing statement is
+// logged as a failing setting.
+bool ApplyProcessCipherSettings(const LogSite& at,
+                                const std::map<std::string, std::string>& pragmas);
+
 // Opens the database file at `path` (creating it when missing) into `conn`,
 // applies the key when the settings have one (after making sure the library
 // encrypts), the ordinary settings with Pragmas::kApply (each logged
@@ -52,7 +63,8 @@ bool OpenConfigured(const LogSite& at, const std::string& path, const Connection
 // Attaches the database file at `path` to `conn` as `schema` (SQL as written:
 // pass QuotedName() for a configured name), with the settings' key when they
 // have one. SQLite creates a missing file. A failure is logged with one more
-// line that names the file and the schema.
+// line that names the file and the schema, and when the file is not a
+// database to SQLCipher, one more with the likely causes.
 bool Attach(const LogSite& at, sqlite3* conn, const std::string& path, const std::string& schema,
             const ConnectionSettings& settings);
 

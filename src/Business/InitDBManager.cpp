@@ -157,6 +157,13 @@ bool CInitDBManager::ReadSQLiteConfig() {
   PLINTH_LOG(3, "[%s]Get %d cnt config in SQLiteConfig.xml[%s(%d)]",
              static_cast<int>(settings.size()));
   for (const SqliteSetting& setting : settings) {
+    const std::string refusal = SettingRefusal(setting.name);
+    if (refusal.empty()) continue;
+    PLINTH_LOG(6, "[%s]SQLiteConfig.xml setting \"%s\" refused: %s.[%s(%d)]", setting.name.c_str(),
+               refusal.c_str());
+    return false;
+  }
+  for (const SqliteSetting& setting : settings) {
     if (ConfiguresKey(setting)) {
       need_encrypt_ = true;
       PLINTH_LOG(3, "[%s]db file need encrypt[%s(%d)]");
@@ -169,6 +176,10 @@ bool CInitDBManager::ReadSQLiteConfig() {
 }
 
 bool CInitDBManager::RunDBInit() {
+  if (!ApplyProcessCipherSettings(PLINTH_HERE, sqlite_config_)) {
+    PLINTH_LOG(5, "[%s]ApplyProcessCipherSettings fail[%s(%d)]");
+    return false;
+  }
   if (!CreateDataDir()) {
     PLINTH_LOG(5, "[%s]CreateDataDir fail[%s(%d)]");
     return false;

@@ -27,7 +27,8 @@ class CInitDBManager : public Quill::Base::CNoncopyable {
   // the step that failed is logged, and what was read stays.
   bool InitManager(const std::string& plugin_name);
 
-  // Builds the plug-in's databases: the data directory, the database files and
+  // Builds the plug-in's databases: SQLCipher's process-wide settings
+  // (ApplyProcessCipherSettings), the data directory, the database files and
   // their connections, the scripts; for "platform" also public.db and then
   // the special plug-ins' databases in name order, each with its record in
   // `plugin_config_` while it is built. The first failure ends it with false,
@@ -69,7 +70,8 @@ class CInitDBManager : public Quill::Base::CNoncopyable {
   // Reads SQLiteConfig.xml beside the executable into `sqlite_config_`, and
   // sets `need_encrypt_` when it configures a key; every setting is logged,
   // a key's value masked. False when the file cannot be read or does not
-  // parse: nothing is stored then.
+  // parse, or holds a setting that is refused (SettingRefusal): nothing is
+  // stored then.
   bool ReadSQLiteConfig();
 
   // Makes sure the tool settings' data directory exists, creating its last

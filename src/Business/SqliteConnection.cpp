@@ -41,6 +41,8 @@ bool EndsStatement(const std::string& text, std::size_t semi) {
 
 }  // namespace
 
+bool IsNotADatabase(const SqliteError& error) { return (error.code & 0xff) == SQLITE_NOTADB; }
+
 bool OpenDatabase(const std::string& path, sqlite3** conn, SqliteError* err) {
   if (sqlite3_open(path.c_str(), conn) == SQLITE_OK) return true;
   *err = LastError(*conn);

@@ -19,6 +19,10 @@ struct SqliteError {
   std::string text;
 };
 
+// True for SQLite's "not a database" result (SQLITE_NOTADB): what SQLCipher
+// answers for a file it cannot decrypt with the key and settings given.
+bool IsNotADatabase(const SqliteError& error);
+
 // Opens the database file at `path` into `*conn`, creating it when missing.
 // SQLite hands back a handle even when the open fails: `*conn` holds it then
 // too, and the caller owns and closes it. False on failure, with `*err` filled

@@ -1,9 +1,33 @@
 // Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 #include "Business/SqliteSettings.h"
 
+#include "Common/AsciiCase.h"
 #include "External/QuillBase.h"
 
 namespace plinth {
+namespace {
+
+// The cipher settings that shape a database file's format, each with its
+// process-wide counterpart.
+constexpr struct {
+  const char* name;
+  const char* default_name;
+} kFormatSettings[] = {
+    {"cipher_compatibility", "cipher_default_compatibility"},
+    {"cipher_page_size", "cipher_default_page_size"},
+    {"kdf_iter", "cipher_default_kdf_iter"},
+    {"cipher_kdf_algorithm", "cipher_default_kdf_algorithm"},
+    {"cipher_hmac_algorithm", "cipher_default_hmac_algorithm"},
+    {"cipher_use_hmac", "cipher_default_use_hmac"},
+    {"cipher_plaintext_header_size", "cipher_default_plaintext_header_size"},
+};
+
+bool StartsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() &&
+         EqualsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
+}
+
+}  // namespace
 
 std::vector<SqliteSetting> ReadSqliteSettings(proto::CXmlProto& xml) {
   const int count = xml.GetNodeCount("/Configs/Config");
@@ -30,6 +54,24 @@ void AddSetting(const SqliteSetting& setting, std::map<std::string, std::string>
 std::string KeyValue(const std::map<std::string, std::string>& pragmas) {
   const auto key = pragmas.find("key");
   return key != pragmas.end() ? key->second : std::string();
+}
+
+std::string SettingRefusal(const std::string& name) {
+  if (EqualsIgnoringAsciiCase(name, "cipher_salt")) {
+    return "it would give every database file the same salt";
+  }
+  if (EqualsIgnoringAsciiCase(name, "cipher_migrate")) return "it rewrites database files";
+  if (StartsWithIgnoringAsciiCase(name, "cipher_log")) {
+    return "SQLCipher's own log is turned off, Plinth's log says what failed";
+  }
+  return "";
+}
+
+std::string CipherDefaultName(const std::string& name) {
+  for (const auto& setting : kFormatSettings) {
+    if (EqualsIgnoringAsciiCase(name, setting.name)) return setting.default_name;
+  }
+  return "";
 }
 
 }  // namespace plinth

@@ -34,6 +34,20 @@ void AddSetting(const SqliteSetting& setting, std::map<std::string, std::string>
 // The configured key: the value stored under exactly "key"; empty when none.
 std::string KeyValue(const std::map<std::string, std::string>& pragmas);
 
+// Why SQLiteConfig.xml may not hold a setting named `name` (ASCII letters in
+// any case), as a clause to follow "refused: "; "" when it may. Refused are
+// cipher_salt (a process-wide salt would give every file the same one),
+// cipher_migrate (it rewrites existing files) and the cipher_log settings
+// (SQLCipher's own log is off; Plinth's log says what failed).
+std::string SettingRefusal(const std::string& name);
+
+// The process-wide counterpart of a cipher setting that shapes a file's
+// format, for `name` in any letter case: "cipher_default_page_size" for
+// "cipher_page_size", "cipher_default_kdf_iter" for "kdf_iter"; "" for every
+// other setting. SQLCipher keys every attached file with the process-wide
+// values, not with those set on the connection.
+std::string CipherDefaultName(const std::string& name);
+
 }  // namespace plinth
 
 #endif  // PLINTH_BUSINESS_SQLITESETTINGS_H_

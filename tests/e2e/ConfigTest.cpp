@@ -359,6 +359,33 @@ TEST_P(UnparsableSQLiteConfig, FailsTheRun) {
 INSTANTIATE_TEST_SUITE_P(Config, UnparsableSQLiteConfig, ::testing::ValuesIn(kUnparsableSettings),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST(Config, CipherSettingsThatCannotReachEveryFileAreRefused) {
+  const struct {
+    const char* name;
+    const char* reason;
+  } cases[] = {
+      {"cipher_salt", "it would give every database file the same salt"},
+      {"cipher_migrate", "it rewrites database files"},
+      {"Cipher_Migrate", "it rewrites database files"},
+      {"cipher_log", "SQLCipher's own log is turned off, Plinth's log says what failed"},
+      {"cipher_log_level", "SQLCipher's own log is turned off, Plinth's log says what failed"},
+  };
+  ProductTree tree;
+  for (const auto& c : cases) {
+    tree.WriteSQLiteConfig({{"key", kKey}, {c.name, "x'00112233445566778899aabbccddeeff'"}});
+    const RunResult run = tree.Run({"platform"});
+    EXPECT_EQ(run.exit_code, 1) << c.name;
+    EXPECT_TRUE(InOrder(run, {"FATAL [plinth::CInitDBManager::ReadSQLiteConfig]SQLiteConfig.xml "
+                              "setting \"" +
+                                  std::string(c.name) + "\" refused: " + c.reason + "." + kAt,
+                              "ERROR " + kInit + "ReadSQLiteConfig fail" + kAt,
+                              "ERROR [main]platform plugin Init FAILED.err_code:5.[main.cpp(*)]"}))
+        << c.name;
+    EXPECT_EQ(run.Find("PRAGMA key"), -1) << c.name;
+    EXPECT_FALSE(tree.Exists(tree.data_dir())) << c.name;
+  }
+}
+
 TEST(Config, RefusedFileNameRemovesNothing) {
   ProductTree tree;
   tree.Write(tree.data_dir() + "/public.db", "precious");
