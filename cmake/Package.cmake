@@ -13,12 +13,10 @@
 # conffiles, /var/log/plinth, /var/lib/plinth, the man page, and in
 # /usr/share/doc/plinth the copyright (machine-readable), changelog.Debian.gz,
 # changelog.gz (CHANGELOG.md), the README and the sample product as examples.
-# Its dependencies come from dpkg-shlibdeps.
+# Its dependencies come from dpkg-shlibdeps, with libsqlcipher1 (>= 4.6.1)
+# (cmake/PackageDepends.cmake).
 #
 # lintian (Debian 12's) reports no error on it. What remains, and why:
-#   W initial-upload-closes-no-bugs
-#       the first Debian changelog entry closes no "intent to package" bug:
-#       the package is built by this project, not uploaded to Debian
 #   W non-standard-file-perm 0600 != 0644 [etc/plinth/SQLiteConf/SQLiteConfig.xml]
 #       the file an installer puts the key into is private from the start
 #   I binary-has-unneeded-section .comment (with --display-info)
@@ -112,7 +110,16 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${PLINTH_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION database)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The dependencies come from dpkg-shlibdeps, run by cmake/PackageDepends.cmake
+# when CPack makes the package, with libsqlcipher1 (>= 4.6.1) in place of the
+# older version libsqlcipher1's symbols file gives.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+file(GENERATE OUTPUT ${debian_build}/cpack-project-config.cmake CONTENT
+"set(PLINTH_PACKAGE_BINARIES \"$<TARGET_FILE:Plinth>\")
+set(PLINTH_SHLIBDEPS_DIR \"${debian_build}/shlibdeps\")
+include(\"${CMAKE_CURRENT_LIST_DIR}/PackageDepends.cmake\")
+")
+set(CPACK_PROJECT_CONFIG_FILE ${debian_build}/cpack-project-config.cmake)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${debian_build}/conffiles ${debian_build}/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)

@@ -44,7 +44,7 @@ rm -f "$build"/plinth_*.deb
 debs=("$build"/plinth_*.deb)
 [ -f "${debs[0]}" ] || { echo "build-package: cpack made no package" >&2; exit 1; }
 deb=$(realpath "${debs[0]}")
-dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
+dpkg-deb --field "$deb"
 dpkg-deb --contents "$deb"
 
 step "lintian"
