@@ -17,6 +17,7 @@ import argparse
 import datetime
 import os
 import platform
+import re
 import shutil
 import statistics
 import subprocess
@@ -253,33 +254,46 @@ class Tree:
 
     def shell_input(self, plugin, data_dir):
         """The shell's input that does what `Plinth <plugin>` does, statement
-        for statement, connection by connection. Plinth keeps every connection
-        open to the end of the run; the shell holds one at a time, so each
-        connection's statements and scripts run before the next is opened."""
-        lines = []
+        for statement and in the same order, with the same connections open
+        at the same time (the shell's `.connection`): every connection is
+        prepared before any script runs; the platform's run keeps public.db's
+        connection open to its end and builds event.db on the connection it
+        built platform.db on, as Plinth does."""
+        # Before the first database: SQLCipher's own log off, once a process
+        # (Plinth does it on a connection of its own to ":memory:", which the
+        # shell's first connection is until `.open`).
+        lines = ["PRAGMA cipher_log_source = NONE;"]
         if plugin.name == "platform":
             public = os.path.join(data_dir, "public.db")
             lines += self.open_configured(public, True)
             lines.append(self.attach(public, "public"))
             lines.append(".load " + os.path.join(self.system, PUBLIC_EXT))
+            lines.append(".connection 1")
+            lines += self.prepare(data_dir, plugin, True)
+            lines.append(".connection 0")
             lines.append(".read " + os.path.join(self.bin, "META_INFO", "db_init", "SQLite",
                                                  "create_public_data.sql"))
-            lines += self.prepare(data_dir, plugin, True)
+            lines.append(".connection 1")
             lines.append(".read " + os.path.join(self.system, "META_INFO",
                                                  "ProductVersionToDB.sql"))
             lines += self.own_scripts(plugin)
+            # `.open` closes platform.db's connection, as Plinth closes it
+            # before it builds a special plug-in's file.
             special = self.plugins[SPECIAL]
             lines += self.prepare(data_dir, special, True)
             lines += self.own_scripts(special)
             return lines
         lines += self.prepare(data_dir, plugin, True)
+        other = (plugin.other.get(SPECIAL, [])
+                 if plugin.name not in (SPECIAL, "platform", "deviceaccess.d") else [])
+        if other:
+            lines.append(".connection 1")
+            lines += self.prepare(data_dir, self.plugins[SPECIAL], False)
+            lines.append(".connection 0")
         lines += self.own_scripts(plugin)
-        if plugin.name not in (SPECIAL, "platform", "deviceaccess.d") and plugin.other:
-            special = self.plugins[SPECIAL]
-            if SPECIAL in plugin.other:
-                lines += self.prepare(data_dir, special, False)
-                for rel in plugin.other[SPECIAL]:
-                    lines.append(".read " + os.path.join(self.system, rel))
+        if other:
+            lines.append(".connection 1")
+            lines += [".read " + os.path.join(self.system, rel) for rel in other]
         return lines
 
     def open_configured(self, path, apply_pragmas):
@@ -459,7 +473,9 @@ def check_same_tables(tree, names):
         plugin = tree.plugins.get(name)
         if plugin is None:
             continue
-        sql = "PRAGMA key = '%s';\n" % KEY if tree.keyed else ""
+        # SQLCipher 4 answers the key pragma with a row "ok": it goes to
+        # /dev/null, so that only the database's contents are compared.
+        sql = ".output /dev/null\nPRAGMA key = '%s';\n.output\n" % KEY if tree.keyed else ""
         sql += "SELECT type, name FROM sqlite_master ORDER BY name;\n"
         if plugin.scripts:
             sql += "SELECT count(*), sum(quantity) FROM item;\nSELECT * FROM setting;\n"
@@ -793,7 +809,12 @@ def part_xml(args, log):
 # ---------------------------------------------------------------------------
 # Where the time goes
 
-KDF = "PKCS5_PBKDF2_HMAC_SHA1"
+# SQLCipher 4 derives a key with OpenSSL's PKCS5_PBKDF2_HMAC (the digest an
+# argument: SHA512 by default); the iteration count is its fifth argument.
+KDF = "PKCS5_PBKDF2_HMAC"
+# Fewer iterations than this are not a key derivation of the key: SQLCipher
+# derives the key of the page HMAC from the derived key with 2.
+KDF_MIN_ITERATIONS = 100
 # Shared objects that are Plinth's own code or linked in for it; the shell
 # loads none of them.
 PLINTH_OBJECTS = ("Plinth", "libstdc++", "liblog4cxx", "libapr", "libpugixml", "libboost",
@@ -804,9 +825,12 @@ def count_kdf(argv, env=None, stdin_path=None):
     """Counts SQLCipher's key derivations in one run of `argv`: the calls of
     PBKDF2 with the full work factor. (SQLCipher derives the key of the page
     HMAC from the derived key with PBKDF2 of 2 iterations; those calls are not
-    counted.)"""
+    counted.) The iterations are the fifth argument, register r8 on x86-64."""
+    if platform.machine() != "x86_64":
+        sys.exit("bench: counting key derivations reads the x86-64 register r8")
     script = ("set breakpoint pending on\nset $kdf = 0\n"
-              f"break {KDF} if $r8 > 100\ncommands\nsilent\nset $kdf = $kdf + 1\ncontinue\nend\n"
+              f"break {KDF} if $r8 > {KDF_MIN_ITERATIONS}\n"
+              "commands\nsilent\nset $kdf = $kdf + 1\ncontinue\nend\n"
               'run\nprintf "KDF-COUNT %d\\n", $kdf\n')
     with tempfile.NamedTemporaryFile("w", suffix=".gdb") as f, \
             (open(stdin_path, "rb") if stdin_path else open(os.devnull, "rb")) as stdin:
@@ -822,7 +846,7 @@ def count_kdf(argv, env=None, stdin_path=None):
 
 FREQUENCY = 5000  # samples a second of CPU time
 
-SHARES = ("SQLCipher's key derivation (PBKDF2-HMAC-SHA1 in libcrypto, with what it calls)",
+SHARES = ("SQLCipher's key derivation (PBKDF2-HMAC-SHA512 in libcrypto, with what it calls)",
           "SQLite's own work (libsqlcipher; libcrypto's page encryption)",
           "Plinth's own code (Plinth, libstdc++, log4cxx, APR, expat, ...)",
           "the shell's own code (sqlcipher, readline)",
@@ -945,10 +969,12 @@ def machine():
                 cpu = line.split(":", 1)[1].strip()
                 break
     mem = os.sysconf("SC_PAGE_SIZE") * os.sysconf("SC_PHYS_PAGES") / 2**30
+    # "3.46.1 2024-08-13 ... (64-bit) (SQLCipher 4.6.1 community)"
     shell = subprocess.run(["sqlcipher", "-version"], capture_output=True, text=True).stdout
+    cipher = re.search(r"\(SQLCipher [^)]*\)", shell)
     return (f"{os.cpu_count()} cores ({cpu or platform.processor()}), {mem:.0f} GiB, "
-            f"{platform.system()} {platform.release()}; sqlcipher shell {shell.split()[0]} "
-            "(SQLCipher 3.4.1)")
+            f"{platform.system()} {platform.release()}; sqlcipher shell: SQLite "
+            f"{shell.split()[0]} {cipher.group(0) if cipher else '(SQLCipher version unknown)'}")
 
 
 def load():

@@ -34,7 +34,9 @@ for arg in "$@"; do
   esac
 done
 
-packages=(sqlcipher time gnuplot-nox python3)
+# The sqlcipher shell is one of install-deps.sh's own packages, at the same
+# SQLCipher version as the library (on Debian 12 from bookworm-backports).
+packages=(time gnuplot-nox python3)
 if [ "$profile" -eq 1 ]; then packages+=(linux-perf gdb); fi
 ./scripts/install-deps.sh "${packages[@]}"
 
