@@ -581,11 +581,11 @@ def part_startup(args, log):
 
 # Programs that load what Plinth loads and do nothing else: what a process
 # pays before Plinth's own code runs. Each step adds one thing to the one
-# before it: the C library and SQLCipher (what the shell loads, but for
-# readline), then libstdc++, then log4cxx with its chain (APR, APR-util,
-# expat, libcrypt, libuuid), then log4cxx configured from Plinth's
-# properties file and writing 17 lines, as Plinth's run of a plug-in without
-# scripts does.
+# before it: the C library and SQLCipher's shared library (which the shell
+# does not load: it has SQLCipher built in), then libstdc++, then log4cxx
+# with its chain (APR, APR-util, expat, libcrypt, libuuid), then log4cxx
+# configured from Plinth's properties file and writing 17 lines, as Plinth's
+# run of a plug-in without scripts does.
 FLOOR_PROGRAMS = [
     ("C, SQLCipher", "floor-c.c", ["gcc"], ["-lsqlcipher"], r"""
 #include <sqlcipher/sqlite3.h>
@@ -846,35 +846,54 @@ def count_kdf(argv, env=None, stdin_path=None):
 
 FREQUENCY = 5000  # samples a second of CPU time
 
-SHARES = ("SQLCipher's key derivation (PBKDF2-HMAC-SHA512 in libcrypto, with what it calls)",
-          "SQLite's own work (libsqlcipher; libcrypto's page encryption)",
-          "Plinth's own code (Plinth, libstdc++, log4cxx, APR, expat, ...)",
-          "the shell's own code (sqlcipher, readline)",
-          "C library and dynamic loader", "kernel (exec, page faults, system calls)",
-          "frames perf could not resolve")
+KDF_SHARE = "SQLCipher's key derivation (PBKDF2-HMAC-SHA512 in libcrypto, with what it calls)"
+# OpenSSL's SHA-512 assembly for AVX2 realigns the stack, and perf cannot
+# unwind a sample taken in it: such a sample is one frame in libcrypto, with
+# no symbol (the function is not exported). The key derivation and the page
+# HMACs both run it; by the amount hashed nearly all of it is the derivation
+# (256,000 iterations of HMAC-SHA512 against one HMAC of each 4 KiB page).
+LOST_SHARE = ("libcrypto, call chain lost (SHA-512 assembly: nearly all the key derivation's, "
+              "some the page HMACs')")
+SQLITE_SHARE = "SQLite's own work (libsqlcipher; libcrypto's page encryption)"
+PLINTH_SHARE = "Plinth's own code (Plinth, libstdc++, log4cxx, APR, expat, ...)"
+# Debian's sqlcipher shell of SQLCipher 4 has SQLCipher built in rather than
+# linking libsqlcipher, so its SQLite work is in its own executable.
+SHELL_SHARE = "the shell's executable (its own code and its built-in SQLite), readline"
+LIBC_SHARE = "C library and dynamic loader"
+KERNEL_SHARE = "kernel (exec, page faults, system calls)"
+UNRESOLVED_SHARE = "frames perf could not resolve"
+SHARES = (KDF_SHARE, LOST_SHARE, SQLITE_SHARE, PLINTH_SHARE, SHELL_SHARE, LIBC_SHARE,
+          KERNEL_SHARE, UNRESOLVED_SHARE)
+
+
+def frame_dso(frame):
+    return os.path.basename(frame.rsplit("(", 1)[-1].rstrip(")"))
 
 
 def share_of(frames):
     """The share of SHARES a sample counts for: the key derivation when its
     call chain passes through it, wherever its own frame lies (the derivation
-    spends time in libc's memory functions too); else by the shared object of
-    its own frame."""
+    spends time in libc's memory functions too); a lost chain in libcrypto's
+    unnamed code on its own; else by the shared object of its own frame."""
     if any(f" {KDF}" in frame for frame in frames):
-        return SHARES[0]
+        return KDF_SHARE
+    if (len(frames) == 1 and " [unknown] " in frames[0]
+            and frame_dso(frames[0]).startswith("libcrypto")):
+        return LOST_SHARE
     # An inlined frame names no object; the frame of its caller does.
     own = next((f for f in frames if not f.endswith("(inlined)")), frames[0])
-    dso = os.path.basename(own.rsplit("(", 1)[-1].rstrip(")"))
+    dso = frame_dso(own)
     if dso.startswith(("libcrypto", "libsqlcipher")):
-        return SHARES[1]
+        return SQLITE_SHARE
     if dso.startswith(PLINTH_OBJECTS):
-        return SHARES[2]
+        return PLINTH_SHARE
     if dso.startswith(("sqlcipher", "libreadline", "libtinfo")):
-        return SHARES[3]
+        return SHELL_SHARE
     if dso.startswith(("libc.so", "ld-linux", "libpthread", "libdl", "[vdso]")):
-        return SHARES[4]
+        return LIBC_SHARE
     if dso.startswith("[kernel"):
-        return SHARES[5]
-    return SHARES[6]
+        return KERNEL_SHARE
+    return UNRESOLVED_SHARE
 
 
 def perf_profile(argv, env, stdin_path, data):
