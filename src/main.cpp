@@ -53,6 +53,18 @@ bool InitEnvironment() {
   return true;
 }
 
+// Ends a run that did its work, as `function`: 0 and the success line, unless
+// a log line was lost on the way (a closed standard error that the lines go
+// to), or that line is: a run whose log is lost cannot claim success.
+int EndSuccessfulRun(const std::string& function) {
+  if (!Quill::Base::details::LogLinesLost()) {
+    PLINTH_LOG_AS(function, 3, "[%s]RUN Plinth SUCCESS.[%s(%d)]");
+    if (!Quill::Base::details::LogLinesLost()) return 0;
+  }
+  PLINTH_LOG_AS(function, 5, "[%s]RUN Plinth FAILED. log lines were lost![%s(%d)]");
+  return 1;
+}
+
 // Ends a run that an exception (memory exhausted, ...) reached `signature` with:
 // one failure line naming it, or, when even that line cannot be written, a
 // fixed line on standard error. Returns the exit code 1.
@@ -60,8 +72,14 @@ int ExitOnException(const char* signature, const char* what) noexcept {
   try {
     PLINTH_LOG_AS(plinth::QualifiedFunctionName(signature), 5,
                   "[%s]RUN Plinth FAILED. uncaught exception: %s![%s(%d)]", what);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr,
+                 "RUN Plinth FAILED. an exception ended the run: %s; its log line failed too: %s\n",
+                 what, e.what());
   } catch (...) {
-    std::fputs("RUN Plinth FAILED. an exception ended the run; its log line failed too.\n", stderr);
+    std::fprintf(stderr,
+                 "RUN Plinth FAILED. an exception ended the run: %s; its log line failed too.\n",
+                 what);
   }
   return 1;
 }
@@ -106,10 +124,8 @@ int main(int argc, char* argv[]) try {
     return 1;
   }
 
-  if (plinth::CExecuteInit::ExecInitDB(err_code, plugin_name)) {
-    PLINTH_LOG(3, "[%s]RUN Plinth SUCCESS.[%s(%d)]");
-    return 0;
-  }
+  if (plinth::CExecuteInit::ExecInitDB(err_code, plugin_name))
+    return EndSuccessfulRun(PLINTH_FUNCTION);
   if (err_code == 0) err_code = 5;
   PLINTH_LOG(5, "[%s]%s plugin Init FAILED.err_code:%d.[%s(%d)]", plugin_name.c_str(),
              static_cast<int>(err_code));

@@ -109,7 +109,7 @@ bool CInitDBManager::ReadPluginDBConfig(const std::string& plugin_name) {
   if (ReadXmlFile(PLINTH_HERE, path, xml) == XmlFileRead::kUnreadable) return false;
   plugin_config_.plugin_name = plugin_name;
   std::string refusal;
-  if (!ReadDatabaseFields(xml, product, plugin_config_, &refusal)) {
+  if (!ReadDatabaseFields(xml, product, plugin_config_, &refusal, setup->GetDBDataDir())) {
     LogDBConfigError(PLINTH_FUNCTION, plugin_config_, refusal);
     return false;
   }
@@ -122,6 +122,7 @@ bool CInitDBManager::ReadSpecialPluginDBConfig(const std::vector<std::string>& s
   const CToolSetup* setup = CToolSetup::GetInstance();
   const std::string sys_path = setup->GetSysPath();
   const std::string product = setup->GetProductType();
+  const std::string data_dir = setup->GetDBDataDir();
   for (const std::string& name : special_plugins) {
     proto::CXmlProto xml;
     const std::string path = UTF82Local(DBConfigPath(sys_path, name));
@@ -129,15 +130,15 @@ bool CInitDBManager::ReadSpecialPluginDBConfig(const std::vector<std::string>& s
     PluginDBConfig record;
     record.plugin_name = name;
     std::string refusal;
-    if (!ReadDatabaseFields(xml, product, record, &refusal)) {
+    if (!ReadDatabaseFields(xml, product, record, &refusal, data_dir)) {
       LogDBConfigError(function, record, refusal);
       return false;
     }
     // The plug-in's own file and its companions are removed and created
     // afresh: none of them may be a special plug-in's database or one of its
     // companions.
-    refusal =
-        SpecialDatabaseProblem(plugin_config_.sqlite_file_name, record.sqlite_file_name, name);
+    refusal = SpecialDatabaseProblem(plugin_config_.sqlite_file_name, record.sqlite_file_name, name,
+                                     data_dir);
     if (!refusal.empty()) {
       LogDBConfigError(function, plugin_config_, refusal);
       return false;

@@ -22,14 +22,14 @@ bool NamesOneElement(const std::string& product_type) {
 }  // namespace
 
 bool ReadDatabaseFields(proto::CXmlProto& xml, const std::string& product_type,
-                        PluginDBConfig& record, std::string* refusal) {
+                        PluginDBConfig& record, std::string* refusal, const std::string& data_dir) {
   refusal->clear();
   if (!NamesOneElement(product_type)) return false;
   const char* p = product_type.c_str();
   record.schema = xml.GetNodeText(str_fmt("/DBConfig/%s/SQLite/Schema", p), "");
   record.sqlite_file_name = xml.GetNodeText(str_fmt("/DBConfig/%s/SQLite/SQLiteFileName", p), "");
   if (record.schema.empty() || record.sqlite_file_name.empty()) return false;
-  *refusal = DatabaseFileNameProblem(record.sqlite_file_name, record.plugin_name);
+  *refusal = DatabaseFileNameProblem(record.sqlite_file_name, record.plugin_name, data_dir);
   if (!refusal->empty()) return false;
   record.load_public_func_dll =
       xml.GetNodeInt(str_fmt("/DBConfig/%s/SQLite/LoadPublicFuncDLL", p), -1) != 0;

@@ -32,7 +32,8 @@ struct PluginDBConfig {
 // of `product_type` in `xml`: `schema` and `sqlite_file_name`, both required,
 // then `load_public_func_dll` (true unless the value is 0) and
 // `sqlite_func_dll_name`. `record.plugin_name` must be set: the file name is
-// checked for that plug-in (DatabaseFileNameProblem).
+// checked for that plug-in (DatabaseFileNameProblem, with `data_dir`: files
+// that exist in the data directory are also compared as files).
 //
 // Returns true when both required values are there and the file name is
 // fine, with `*refusal` emptied. Returns false when a required value is
@@ -41,7 +42,8 @@ struct PluginDBConfig {
 // name is refused, with `*refusal` saying why. On false `schema` and
 // `sqlite_file_name` may be set; the other fields are left as they were.
 bool ReadDatabaseFields(proto::CXmlProto& xml, const std::string& product_type,
-                        PluginDBConfig& record, std::string* refusal);
+                        PluginDBConfig& record, std::string* refusal,
+                        const std::string& data_dir = std::string());
 
 // Adds to `record.other_plugin_scripts` the DBInitForOtherPlugins elements of
 // the element of `product_type` in `xml`: each Plugin's Identify ("" when

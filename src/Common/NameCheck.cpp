@@ -4,6 +4,8 @@
 #include <algorithm>
 
 #include "Common/AsciiCase.h"
+#include "External/QuillBase.h"
+#include "Port/Port.h"
 
 namespace plinth {
 namespace {
@@ -21,54 +23,88 @@ std::string PathComponentProblem(const std::string& name) {
 // Why `file_name` may not stand beside the shared database `shared`
 // ("public.db" or "platform.db"), described as `what`.
 std::string SharedDatabaseProblem(const std::string& file_name, const std::string& shared,
-                                  const std::string& what) {
-  if (SameDatabaseFile(file_name, shared)) return "it names " + what + " " + shared;
-  if (IsCompanionFile(file_name, shared)) {
+                                  const std::string& what, const std::string& data_dir) {
+  if (SameDatabaseFile(file_name, shared, data_dir)) return "it names " + what + " " + shared;
+  if (IsCompanionFile(file_name, shared, data_dir)) {
     return "it names a companion file of " + what + " " + shared;
+  }
+  return std::string();
+}
+
+// Why the UTF-8 text `text` cannot be written into a log line as it is: a
+// control character, or a character at which a reader may break the line.
+// Both are multi-byte sequences in UTF-8 whose lead byte is never a
+// continuation byte, so finding their bytes finds the characters.
+std::string LineBreakingCharacterProblem(const std::string& text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const auto next = [&](std::size_t k) {
+      return i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0;
+    };
+    // C0 controls, DEL, and U+0080 to U+009F (0xC2 0x80 to 0xC2 0x9F).
+    if (c < 0x20 || c == 0x7f || (c == 0xc2 && next(1) >= 0x80 && next(1) <= 0x9f)) {
+      return "it contains a control character";
+    }
+    // U+2028 and U+2029 (0xE2 0x80 0xA8 and 0xA9).
+    if (c == 0xe2 && next(1) == 0x80 && (next(2) == 0xa8 || next(2) == 0xa9)) {
+      return next(2) == 0xa8 ? "it contains the line separator U+2028"
+                             : "it contains the paragraph separator U+2029";
+    }
   }
   return std::string();
 }
 
 }  // namespace
 
-bool SameDatabaseFile(const std::string& a, const std::string& b) {
-  return EqualsIgnoringAsciiCase(a, b);
+bool SameDatabaseFile(const std::string& a, const std::string& b, const std::string& data_dir) {
+  if (EqualsIgnoringAsciiCase(a, b)) return true;
+  return !data_dir.empty() &&
+         port::SameFile(data_dir + port::kPathSeparator + a, data_dir + port::kPathSeparator + b);
 }
 
-bool IsCompanionFile(const std::string& name, const std::string& database) {
-  return std::any_of(std::begin(kCompanionSuffixes), std::end(kCompanionSuffixes),
-                     [&](const char* suffix) { return SameDatabaseFile(name, database + suffix); });
+bool IsCompanionFile(const std::string& name, const std::string& database,
+                     const std::string& data_dir) {
+  return std::any_of(
+      std::begin(kCompanionSuffixes), std::end(kCompanionSuffixes),
+      [&](const char* suffix) { return SameDatabaseFile(name, database + suffix, data_dir); });
 }
 
 std::string PluginNameProblem(const std::string& name) {
   std::string problem = PathComponentProblem(name);
   if (!problem.empty()) return problem;
-  const auto control = [](unsigned char c) { return c < 0x20 || c == 0x7f; };
-  if (std::any_of(name.begin(), name.end(), control)) return "it contains a control character";
+  problem = LineBreakingCharacterProblem(Quill::Base::StringUtil::Local2UTF8(name));
+  if (!problem.empty()) return problem;
   if (!name.empty() && name[0] == '-') {
     return "it begins with \"-\" (the options --help, -h and --version are given alone)";
   }
   return std::string();
 }
 
-std::string DatabaseFileNameProblem(const std::string& file_name, const std::string& plugin_name) {
+std::string DatabaseFileNameProblem(const std::string& file_name, const std::string& plugin_name,
+                                    const std::string& data_dir) {
   std::string problem = PathComponentProblem(file_name);
   if (!problem.empty()) return problem;
-  problem = SharedDatabaseProblem(file_name, "public.db", "the shared database");
+  problem = port::FileNameProblem(file_name);
   if (!problem.empty()) return problem;
-  problem = SharedDatabaseProblem(file_name, "platform.db", "the platform's database");
+  problem = SharedDatabaseProblem(file_name, "public.db", "the shared database", data_dir);
+  if (!problem.empty()) return problem;
+  problem = SharedDatabaseProblem(file_name, "platform.db", "the platform's database", data_dir);
   // The platform's own database is platform.db; its companions are not.
-  if (plugin_name == "platform" && SameDatabaseFile(file_name, "platform.db")) return std::string();
+  if (plugin_name == "platform" && SameDatabaseFile(file_name, "platform.db", data_dir)) {
+    return std::string();
+  }
   return problem;
 }
 
 std::string SpecialDatabaseProblem(const std::string& own_file, const std::string& special_file,
-                                   const std::string& special_name) {
-  if (SameDatabaseFile(own_file, special_file)) return "it is the database of " + special_name;
-  if (IsCompanionFile(own_file, special_file)) {
+                                   const std::string& special_name, const std::string& data_dir) {
+  if (SameDatabaseFile(own_file, special_file, data_dir)) {
+    return "it is the database of " + special_name;
+  }
+  if (IsCompanionFile(own_file, special_file, data_dir)) {
     return "it is a companion file of the database of " + special_name;
   }
-  if (IsCompanionFile(special_file, own_file)) {
+  if (IsCompanionFile(special_file, own_file, data_dir)) {
     return "its companion file " + special_file + " is the database of " + special_name;
   }
   return std::string();

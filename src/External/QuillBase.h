@@ -25,13 +25,28 @@ namespace details {
 // standard error as "LEVEL module - message"; a line that cannot be written
 // there is dropped without ending the process.
 //
-// A message is always one line: its control characters (bytes below 0x20, and
-// 0x7F) are written as escapes, a line feed as \n, a carriage return as \r, a
-// tab as \t and any other as \x followed by two lower-case hex digits (\x1b).
-// A backslash itself is written as it is, so the escaped text is meant for
-// reading, not for turning back.
+// A message is always one line, for a reader that breaks lines at any of
+// Unicode's line breaks too. It is read as UTF-8, character by character, and
+// written with escapes for: the control characters below U+0020 and U+007F, a
+// line feed as \n, a carriage return as \r, a tab as \t and any other as \x
+// and two lower-case hex digits (\x1b); the C1 controls U+0080 to U+009F (the
+// next line U+0085 among them) and the line and paragraph separators U+2028
+// and U+2029, as \u and four lower-case hex digits (\u0085, \u2028); and each
+// byte that is not part of a valid UTF-8 sequence, as \x and its two hex
+// digits (\x85). A backslash itself is written as it is, so the escaped text
+// is meant for reading, not for turning back.
+//
+// A line that log4cxx fails to write (it throws: a full disk) is written to
+// standard error after one line there that says why, and so is every later
+// line; then the exception goes on to the caller.
 void VexaFormatLog(int level, const char* module, const char* format, ...)
     QUILL_PRINTF_FORMAT(3, 4);
+
+// True once a line logged by this process reached none of its destinations:
+// standard error, when the line went there, could not be written, or every
+// appender of the logger "PLINTH" is a console appender and each of their
+// streams failed. A run whose lines are lost cannot show what it did.
+bool LogLinesLost();
 
 class CLog {
  public:
@@ -41,7 +56,15 @@ class CLog {
   // device, a directory: it is never opened in a way that could block), when
   // log4cxx refuses it, when it gives the logger "PLINTH" no appender (its
   // own, or an ancestor's as log4cxx routes lines), or when one of those
-  // appenders cannot write (a file appender whose file could not be opened).
+  // appenders cannot write (one without the layout it needs, a file appender
+  // whose file could not be opened). Before log4cxx reads the file, which
+  // opens every appender's file, each appender's File (its ${...} variables
+  // substituted as log4cxx does) is looked at: one that exists and is not a
+  // regular file (a FIFO, whose opening would block for ever) is refused so.
+  //
+  // Once configured, the file of every file appender is made readable by its
+  // owner and group only (port::RestrictLogFileAccess: 0644 becomes 0640); a
+  // file where that fails is named on standard error, and logging goes on.
   void InitLog(const std::string& path);
 };
 

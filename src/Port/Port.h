@@ -59,6 +59,31 @@ bool EnableDebugPrivilege();
 // EINVAL for anything else (FIFO, device, socket), and the open never blocks.
 int fopen_s(std::FILE** file, const char* path, const char* mode);
 
+// True when something that is not a regular file (a directory, a FIFO, a
+// device) exists at `path`, a symbolic link followed. Looking never opens it.
+bool ExistsAsNonRegularFile(const std::string& path);
+
+// Makes the log file at `path` readable by its owner and group at most: on
+// POSIX the mode loses every bit outside 0640 (0644 becomes 0640, 0604
+// becomes 0600; a narrower mode stays), when it is a regular file with one
+// name owned by the effective user, not reached through a symbolic link.
+// Returns why that failed, or the empty string (also when there was nothing
+// to do). Nothing on Windows, where access is given by the directory's
+// access control list.
+std::string RestrictLogFileAccess(const std::string& path);
+
+// True when `a` and `b` both exist and are one file, whatever their names:
+// one device and inode on POSIX (symbolic links followed), one volume serial
+// number and file index on Windows (where 8.3 short names alias long ones).
+// False when either does not exist or cannot be examined.
+bool SameFile(const std::string& a, const std::string& b);
+
+// Why the platform would take the plain file name `name` for the name of
+// another file; empty when it would not. On Windows a name ending in a dot or
+// a blank (both are dropped: "public.db." is "public.db") or holding a ":" (a
+// stream of a file, "public.db:x", or a drive). Always empty on POSIX.
+std::string FileNameProblem(const std::string& name);
+
 // The path of the running executable in the local code page; empty when it
 // cannot be determined.
 std::string ExecutablePath();

@@ -75,38 +75,72 @@ std::string UntrustedLockProblem(const struct stat& st) {
   return std::string();
 }
 
-// Opens the lock file at `path`, creating it when missing, and checks that it
-// can be trusted. Returns the descriptor, or -1 with `*answer` and `*problem`
-// filled in.
-int OpenLockFile(const std::string& path, InstanceGuard* answer, std::string* problem) {
-  const int fd =
-      ::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
-             S_IRUSR | S_IWUSR);
+constexpr int kLockFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+constexpr mode_t kLockMode = S_IRUSR | S_IWUSR;
+
+// What became of one attempt to open the lock file.
+enum class LockOpen { kOpened, kFailed, kAgain };
+
+// Opens the lock file at `path`: the one there, or a new one made with mode
+// 0600. A file of ours that grants anything to the group or to others was
+// made by an older Plinth before the mode was narrowed, and another user may
+// hold it open (fchmod revokes no descriptor) to hold the lock against us: it
+// is replaced by a new file. kAgain when another start replaced or created
+// the file in between.
+LockOpen TryOpenLockFile(const std::string& path, int* fd, InstanceGuard* answer,
+                         std::string* problem) {
+  *fd = ::open(path.c_str(), kLockFlags);
+  if (*fd < 0 && errno == ENOENT) {
+    *fd = ::open(path.c_str(), kLockFlags | O_CREAT | O_EXCL, kLockMode);
+    if (*fd < 0 && errno == EEXIST) return LockOpen::kAgain;
+  }
   struct stat st;
-  if (fd < 0) {
+  if (*fd < 0) {
     const int err = errno;
     // The open also fails for a symbolic link, a directory or (with the
     // kernel's protected_regular) another user's file in a sticky directory.
     if (::lstat(path.c_str(), &st) == 0) *problem = UntrustedLockProblem(st);
     *answer = problem->empty() ? InstanceGuard::kNotTaken : InstanceGuard::kUntrusted;
     if (problem->empty()) *problem = SystemProblem("open", err);
-    return -1;
+    return LockOpen::kFailed;
   }
-  if (::fstat(fd, &st) != 0) {
+  if (::fstat(*fd, &st) != 0) {
     *answer = InstanceGuard::kNotTaken;
     *problem = SystemProblem("fstat", errno);
   } else if (!(*problem = UntrustedLockProblem(st)).empty()) {
     *answer = InstanceGuard::kUntrusted;
-  } else if ((st.st_mode & 07777) != (S_IRUSR | S_IWUSR) && ::fchmod(fd, S_IRUSR | S_IWUSR) != 0) {
-    // The mode the umask left, or that an older file has, would let others
-    // open the file and hold the lock.
+  } else if ((st.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
+    // Removed only while the name still holds the file that was looked at;
+    // a new Plinth never makes such a file, so what another start put there
+    // in between is left alone, but for the instant between the two calls.
+    // An older Plinth that still holds the removed file may then run beside
+    // this one: it never looks at the new file.
+    struct stat now;
+    ::close(*fd);
+    if (::lstat(path.c_str(), &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino &&
+        ::unlink(path.c_str()) != 0 && errno != ENOENT) {
+      *answer = InstanceGuard::kNotTaken;
+      *problem = SystemProblem("unlink", errno);
+      return LockOpen::kFailed;
+    }
+    return LockOpen::kAgain;
+  } else if ((st.st_mode & 07777) != kLockMode && ::fchmod(*fd, kLockMode) != 0) {
+    // Mode 0400 or 0700, say: only the owner's bits differ.
     *answer = InstanceGuard::kNotTaken;
     *problem = SystemProblem("fchmod", errno);
   } else {
-    return fd;
+    return LockOpen::kOpened;
   }
-  ::close(fd);
-  return -1;
+  ::close(*fd);
+  return LockOpen::kFailed;
+}
+
+// True when the name `path` still holds the file open as `fd`. A lock taken
+// on a file that another start has replaced in the meantime guards nothing.
+bool StillAtItsName(int fd, const std::string& path) {
+  struct stat held, named;
+  return ::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+         held.st_dev == named.st_dev && held.st_ino == named.st_ino;
 }
 
 }  // namespace
@@ -120,17 +154,29 @@ InstanceGuard TakeInstanceGuard(const char* name, std::string* where, std::strin
   problem->clear();
   if (std::find(held.begin(), held.end(), path) != held.end()) return InstanceGuard::kTaken;
 
-  InstanceGuard answer = InstanceGuard::kTaken;
-  const int fd = OpenLockFile(path, &answer, problem);
-  if (fd < 0) return answer;
-  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-    held.push_back(path);  // `fd` stays open: the lock lives with the process.
-    return InstanceGuard::kTaken;
+  // Each round ends in an answer, unless another start replaced or created
+  // the file meanwhile; a few rounds settle any such race.
+  for (int round = 0; round < 100; ++round) {
+    InstanceGuard answer = InstanceGuard::kTaken;
+    int fd = -1;
+    problem->clear();
+    const LockOpen opened = TryOpenLockFile(path, &fd, &answer, problem);
+    if (opened == LockOpen::kFailed) return answer;
+    if (opened == LockOpen::kAgain) continue;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const int err = errno;
+      ::close(fd);
+      if (err == EWOULDBLOCK) return InstanceGuard::kRunning;
+      *problem = SystemProblem("flock", err);
+      return InstanceGuard::kNotTaken;
+    }
+    if (StillAtItsName(fd, path)) {
+      held.push_back(path);  // `fd` stays open: the lock lives with the process.
+      return InstanceGuard::kTaken;
+    }
+    ::close(fd);
   }
-  const int err = errno;
-  ::close(fd);
-  if (err == EWOULDBLOCK) return InstanceGuard::kRunning;
-  *problem = SystemProblem("flock", err);
+  *problem = "the file keeps being replaced";
   return InstanceGuard::kNotTaken;
 }
 
@@ -179,6 +225,37 @@ int fopen_s(std::FILE** file, const char* path, const char* mode) {
   if (std::strcmp(mode, "rb") != 0 && std::strcmp(mode, "r") != 0) return EINVAL;
   return OpenRegularFile(file, path, mode);
 }
+
+bool ExistsAsNonRegularFile(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+}
+
+std::string RestrictLogFileAccess(const std::string& path) {
+  // Not through a symbolic link: the mode of whatever it points at is not
+  // the log's to change.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return errno == ELOOP ? std::string() : SystemProblem("open", errno);
+  struct stat st;
+  std::string problem;
+  constexpr mode_t kLogMode = S_IRUSR | S_IWUSR | S_IRGRP;
+  if (::fstat(fd, &st) != 0) {
+    problem = SystemProblem("fstat", errno);
+  } else if (S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && st.st_nlink == 1 &&
+             (st.st_mode & 07777 & ~kLogMode) != 0 && ::fchmod(fd, st.st_mode & kLogMode) != 0) {
+    problem = SystemProblem("fchmod", errno);
+  }
+  ::close(fd);
+  return problem;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+std::string FileNameProblem(const std::string&) { return std::string(); }
 
 std::string ExecutableDir() {
   const std::string path = ExecutablePath();

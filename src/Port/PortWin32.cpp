@@ -152,6 +152,58 @@ int fopen_s(std::FILE** file, const char* path, const char* mode) {
   return 0;
 }
 
+namespace {
+
+// Opens `path` (UTF-8 converted from the local code page) for examining it
+// only: no access to its data, every sharing mode, a directory too. Never
+// blocks; INVALID_HANDLE_VALUE when it cannot be opened.
+HANDLE OpenForExamining(const std::string& path) {
+  std::wstring wide;
+  if (!ToWide(path, CP_ACP, &wide)) return INVALID_HANDLE_VALUE;
+  return CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+}  // namespace
+
+bool ExistsAsNonRegularFile(const std::string& path) {
+  const HANDLE handle = OpenForExamining(path);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool regular = GetFileType(handle) == FILE_TYPE_DISK &&
+                       GetFileInformationByHandle(handle, &info) &&
+                       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  CloseHandle(handle);
+  return !regular;
+}
+
+std::string RestrictLogFileAccess(const std::string&) { return std::string(); }
+
+bool SameFile(const std::string& a, const std::string& b) {
+  BY_HANDLE_FILE_INFORMATION info[2];
+  const std::string* paths[2] = {&a, &b};
+  for (int i = 0; i < 2; ++i) {
+    const HANDLE handle = OpenForExamining(*paths[i]);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    const bool known = GetFileInformationByHandle(handle, &info[i]) != 0;
+    CloseHandle(handle);
+    if (!known) return false;
+  }
+  return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+         info[0].nFileIndexHigh == info[1].nFileIndexHigh &&
+         info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
+std::string FileNameProblem(const std::string& name) {
+  if (name.find(':') != std::string::npos) {
+    return "it contains \":\" (a stream of a file, or a drive, to Windows)";
+  }
+  if (!name.empty() && (name.back() == '.' || name.back() == ' ')) {
+    return "it ends with a dot or a blank (Windows drops them and names another file)";
+  }
+  return std::string();
+}
+
 std::string ExecutablePath() {
   // Read as UTF-16 and converted here: the ANSI function would give a
   // character that the code page lacks as "?" or as a look-alike, naming a

@@ -706,9 +706,10 @@ TEST(Build, DataDirectoryThatIsAFile) {
   const RunResult run = tree.Run({"platform"});
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_TRUE(InOrder(
-      run, {"INFO [plinth::CInitDBManager::CreateDataDir]data_path aleady exists." + kAt,
-            "ERROR " + kPublic + "sqlite3_open fail,errinfo:" + sqlite3_errstr(SQLITE_CANTOPEN) + kAt,
-            "FATAL " + kCreate + "CreatePublicSQLiteDBFile fail" + kAt}));
+      run,
+      {"INFO [plinth::CInitDBManager::CreateDataDir]data_path aleady exists." + kAt,
+       "ERROR " + kPublic + "sqlite3_open fail,errinfo:" + sqlite3_errstr(SQLITE_CANTOPEN) + kAt,
+       "FATAL " + kCreate + "CreatePublicSQLiteDBFile fail" + kAt}));
   EXPECT_EQ(tree.Read(tree.data_dir()), "a file");
 }
 

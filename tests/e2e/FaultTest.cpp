@@ -406,6 +406,48 @@ TEST_P(Fault, EndsWithItsLineKeepsWhatWasThereAndTheNextRunsBuildEverything) {
 INSTANTIATE_TEST_SUITE_P(Faults, Fault, ::testing::ValuesIn(kFaultCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A log file on a full disk: the run ends at its first line, with exit code 1,
+// and standard error says why, then holds the lines that the log could not.
+TEST(Fault, ALogOnAFullDiskEndsTheRunSayingWhy) {
+  const std::string problem = PrivateMountNamespaceProblem();
+  if (!problem.empty()) GTEST_SKIP() << "needs a mount namespace of its own: " << problem;
+  ProductTree tree;
+  ScopedMount mount;  // undone before the tree goes
+  mount.Tmpfs(tree.Path("log"), "64k");
+  {
+    std::ofstream filler(tree.Path("log/filler"), std::ios::binary);
+    const std::string block(4096, 'f');
+    while (filler.write(block.data(), block.size()) && filler.flush()) {
+    }
+  }
+  tree.Write(tree.bin_dir() + "/META_INFO/plinth.log4cxx.properties",
+             "log4j.rootLogger=INFO, file\n"
+             "log4j.appender.file=org.apache.log4j.FileAppender\n"
+             "log4j.appender.file.File=" +
+                 tree.Path("log/plinth.log") +
+                 "\n"
+                 "log4j.appender.file.layout=org.apache.log4j.PatternLayout\n"
+                 "log4j.appender.file.layout.ConversionPattern=%p %m%n\n");
+  const RunResult run = tree.Run({"event.s"});
+
+  EXPECT_EQ(run.term_signal, 0);
+  EXPECT_EQ(run.exit_code, 1);
+  const Lines on_stderr = run.StderrLines();
+  ASSERT_EQ(on_stderr.size(), 3u) << run.std_err;
+  // log4cxx's text of the failed write, which names the system's error.
+  const std::string prefix = "the log cannot be written: ";
+  const std::string suffix = "; logging to standard error";
+  ASSERT_EQ(on_stderr[0].rfind(prefix, 0), 0u) << on_stderr[0];
+  ASSERT_GT(on_stderr[0].size(), prefix.size() + suffix.size());
+  const std::string cause =
+      on_stderr[0].substr(prefix.size(), on_stderr[0].size() - prefix.size() - suffix.size());
+  EXPECT_EQ(on_stderr[0], prefix + cause + suffix);
+  EXPECT_NE(cause.find("No space left on device"), std::string::npos) << cause;
+  EXPECT_EQ(on_stderr[1], "INFO PLINTH - [main]RUN Plinth START.[main.cpp(*)]");
+  EXPECT_EQ(on_stderr[2], "ERROR PLINTH - [main]RUN Plinth FAILED. uncaught exception: " + cause +
+                              "![main.cpp(*)]");
+}
+
 // ---------------------------------------------------------------------------
 // A run killed with SIGKILL at a test point; the next runs must not mind.
 

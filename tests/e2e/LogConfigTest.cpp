@@ -64,6 +64,35 @@ const LogConfigCase kLogConfigCases[] = {
      [](const ProductTree& t) {
        return "its appender file cannot open its file \"" + t.Path("plain-file/plinth.log") + "\"";
      }},
+    // log4cxx would block for ever opening the FIFO; its path is found as
+    // log4cxx finds it, through a variable of the file.
+    {"AppenderFileIsAFifo",
+     [](const ProductTree& t, const std::string& path) {
+       ASSERT_EQ(::mkfifo(t.Path("fifo").c_str(), 0600), 0);
+       t.Write(path,
+               "dir=" + t.root() + "\nlog4j.rootLogger=INFO, file\n" + FileAppender("${dir}/fifo"));
+     },
+     [](const ProductTree& t) {
+       return "its appender file writes to \"" + t.Path("fifo") + "\", which is not a regular file";
+     }},
+    {"AppenderFileIsADirectory",
+     [](const ProductTree& t, const std::string& path) {
+       t.Write("dir/inner", "");
+       t.Write(path, "log4j.rootLogger=INFO, file\n" + FileAppender(t.Path("dir")));
+     },
+     [](const ProductTree& t) {
+       return "its appender file writes to \"" + t.Path("dir") + "\", which is not a regular file";
+     }},
+    // Such an appender writes nothing at all, not even why.
+    {"AppenderWithoutLayout",
+     [](const ProductTree& t, const std::string& path) {
+       t.Write(path,
+               "log4j.rootLogger=INFO, file\n"
+               "log4j.appender.file=org.apache.log4j.FileAppender\n"
+               "log4j.appender.file.File=" +
+                   t.Path("plinth.log") + "\n");
+     },
+     Problem("its appender file has no layout")},
     {"Missing", [](const ProductTree& t, const std::string& path) { t.Remove(path); },
      Problem("No such file or directory")},
     {"Directory",
@@ -99,6 +128,33 @@ TEST(LogConfig, OnlyThePlinthLoggerHasAnAppender) {
   EXPECT_EQ(run.exit_code, 0) << run.Dump();
   EXPECT_EQ(run.std_err, "");
   EXPECT_TRUE(run.Has("INFO [main]RUN Plinth SUCCESS.[main.cpp(*)]")) << run.Dump();
+}
+
+// The log file is readable by its owner and group only, whatever the umask
+// left; a narrower mode stays.
+TEST(LogConfig, TheLogFileLosesEveryPermissionBeyond0640) {
+  const struct {
+    int existing_mode;  // -1: no file before the run
+    mode_t mode;
+  } cases[] = {{-1, 0640}, {0666, 0640}, {0604, 0600}, {0600, 0600}};
+  // log4cxx makes a new file 0666 less the umask: with none, 0666.
+  const mode_t umask = ::umask(0);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.existing_mode);
+    ProductTree tree;
+    const std::string log = tree.Path("plinth.log");
+    if (c.existing_mode >= 0) {
+      tree.Write("plinth.log", "");
+      ASSERT_EQ(::chmod(log.c_str(), static_cast<mode_t>(c.existing_mode)), 0);
+    }
+    RunOptions options;
+    options.keep_log = true;
+    EXPECT_EQ(tree.Run({"event.s"}, options).exit_code, 0);
+    struct stat st;
+    ASSERT_EQ(::stat(log.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, c.mode);
+  }
+  ::umask(umask);
 }
 
 class LogConfig : public ::testing::TestWithParam<LogConfigCase> {};

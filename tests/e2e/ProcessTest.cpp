@@ -14,12 +14,15 @@
 #include <fstream>
 #include <functional>
 #include <stdexcept>
+#include <string>
 
 #include "e2e/Harness.h"
 #include "e2e/TestUtil.h"
 
 namespace plinth_e2e {
 namespace {
+
+using namespace std::string_literals;
 
 const std::string kProperties = "/META_INFO/plinth.log4cxx.properties";
 
@@ -126,36 +129,53 @@ TEST(Process, AnExecutableDirectoryThatCannotBeToldEndsTheRunBeforeAnythingIsRea
 struct PipeCase {
   const char* name;
   std::string properties;  // empty: no properties file, the lines go to standard error
+  int exit_code;           // 1 when every line went to standard error, and was lost
   friend void PrintTo(const PipeCase& c, std::ostream* os) { *os << c.name; }
 };
 
+const char kConsoleAppender[] =
+    "log4j.appender.console=org.apache.log4j.ConsoleAppender\n"
+    "log4j.appender.console.Target=System.err\n"
+    "log4j.appender.console.layout=org.apache.log4j.PatternLayout\n"
+    "log4j.appender.console.layout.ConversionPattern=%p %m%n\n";
+
 const PipeCase kPipeCases[] = {
-    {"FallbackToStandardError", ""},
-    {"ConsoleAppender",
-     "log4j.rootLogger=TRACE, console\n"
-     "log4j.appender.console=org.apache.log4j.ConsoleAppender\n"
-     "log4j.appender.console.Target=System.err\n"
-     "log4j.appender.console.layout=org.apache.log4j.PatternLayout\n"
-     "log4j.appender.console.layout.ConversionPattern=%p %m%n\n"},
+    {"FallbackToStandardError", "", 1},
+    {"ConsoleAppender", "log4j.rootLogger=TRACE, console\n"s + kConsoleAppender, 1},
+    {"FileAndConsoleAppenders",
+     "log4j.rootLogger=TRACE, console, file\n"s + kConsoleAppender +
+         "log4j.appender.file=org.apache.log4j.FileAppender\n"
+         "log4j.appender.file.File=<log>\n"
+         "log4j.appender.file.layout=org.apache.log4j.PatternLayout\n"
+         "log4j.appender.file.layout.ConversionPattern=%p %m%n\n",
+     0},
 };
 
 class BrokenPipe : public ::testing::TestWithParam<PipeCase> {};
 
+// The build is done whatever becomes of the lines; a run whose lines are all
+// lost cannot claim success.
 TEST_P(BrokenPipe, LogLinesThatCannotBeWrittenDoNotEndTheBuild) {
   ProductTree tree;
-  if (GetParam().properties.empty()) {
+  std::string properties = GetParam().properties;
+  if (properties.empty()) {
     tree.Remove(tree.bin_dir() + kProperties);
   } else {
-    tree.Write(tree.bin_dir() + kProperties, GetParam().properties);
+    const std::size_t log = properties.find("<log>");
+    if (log != std::string::npos) properties.replace(log, 5, tree.Path("plinth.log"));
+    tree.Write(tree.bin_dir() + kProperties, properties);
   }
   RunOptions options;
   options.stderr_reader_gone = true;
   const RunResult run = tree.Run({"platform"}, options);
 
   EXPECT_EQ(run.term_signal, 0);
-  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.exit_code, GetParam().exit_code) << run.Dump();
   EXPECT_EQ(tree.Query("public.db", "SELECT code FROM dictionary;"), "a\n");
   EXPECT_EQ(tree.Query("platform.db", "SELECT version FROM product_version;"), "1.0\n");
+  if (GetParam().exit_code == 0) {
+    EXPECT_TRUE(run.Has("INFO [main]RUN Plinth SUCCESS.[main.cpp(*)]")) << run.Dump();
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Process, BrokenPipe, ::testing::ValuesIn(kPipeCases),
@@ -212,6 +232,37 @@ TEST(Process, ANameWithALineFeedIsRefusedAndForgesNoLine) {
     on_stderr.push_back(line.substr(0, blank) + " PLINTH - " + line.substr(blank + 1));
   }
   EXPECT_EQ(to_stderr.StderrLines(), on_stderr);
+  EXPECT_FALSE(tree.Exists(tree.data_dir()));
+}
+
+// Characters at which a reader that breaks lines the Unicode way would start a
+// new line: refused in a name, and escaped in the log.
+TEST(Process, ANameWithAUnicodeLineBreakIsRefusedAndForgesNoLine) {
+  const std::string forged = "INFO [main]RUN Plinth SUCCESS.[main.cpp(61)]";
+  const struct {
+    const char* character;  // UTF-8
+    const char* escaped;
+    const char* problem;
+  } cases[] = {
+      {"\xc2\x85", "\\u0085", "it contains a control character"},
+      {"\xc2\x9b", "\\u009b", "it contains a control character"},
+      {"\xe2\x80\xa8", "\\u2028", "it contains the line separator U+2028"},
+      {"\xe2\x80\xa9", "\\u2029", "it contains the paragraph separator U+2029"},
+  };
+  ProductTree tree;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.escaped);
+    const std::string name = "x"s + c.character + forged;
+    const std::string escaped = "x"s + c.escaped + forged;
+    const RunResult run = tree.Run({name}, {"LC_ALL=C.UTF-8"});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.Lines(),
+              (Lines{"INFO [main]RUN Plinth START.[main.cpp(*)]",
+                     "INFO [main]" + escaped + " Init.[main.cpp(*)]",
+                     "ERROR [main]plugin name \"" + escaped + "\" refused: " + c.problem +
+                         ".[main.cpp(*)]",
+                     "ERROR [main]RUN Plinth FAILED. input param error![main.cpp(*)]"}));
+  }
   EXPECT_FALSE(tree.Exists(tree.data_dir()));
 }
 

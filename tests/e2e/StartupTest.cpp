@@ -6,9 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -23,7 +23,9 @@ constexpr char kLockName[] = "{A6953687-CDEA-5AB4-8767-5Yid5aeL5YyW5bel5YW3}.loc
 TEST(Startup, SecondInstanceLogsOneNoticeAndExitsZero) {
   ProductTree tree;
   const std::string lock = tree.tmp_dir() + "/" + kLockName;
-  const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  // Made as a running Plinth makes it: a lock file with a wider mode is not
+  // trusted, and replaced.
+  const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   // cppcheck-suppress resourceLeak ; the assertion returns only when the open failed
   ASSERT_GE(fd, 0);
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {

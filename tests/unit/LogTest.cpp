@@ -74,5 +74,37 @@ TEST(PlinthLog, ControlCharactersAreEscapedAndTheLineStaysOne) {
   EXPECT_EQ(capture.Lines(), expected);
 }
 
+// Characters that a reader may take for a line break, and bytes that are not
+// UTF-8 (which a reader of another code page may take for one: 0x85 is the
+// next line in ISO-8859-1), are escaped; every other character stays.
+TEST(PlinthLog, UnicodeLineBreaksAndBytesThatAreNotUtf8AreEscaped) {
+  const struct {
+    const char* text;
+    const char* logged;
+  } cases[] = {
+      {"a\xc2\x85"
+       "b\xc2\x80\xc2\x9f",
+       "a\\u0085b\\u0080\\u009f"},
+      {"a\xe2\x80\xa8"
+       "b\xe2\x80\xa9",
+       "a\\u2028b\\u2029"},
+      // Characters beside them stay: U+00A0, U+2027, U+202A, CJK, an emoji.
+      {"\xc2\xa0\xe2\x80\xa7\xe2\x80\xaa\xe4\xb8\xad\xf0\x9f\x98\x80",
+       "\xc2\xa0\xe2\x80\xa7\xe2\x80\xaa\xe4\xb8\xad\xf0\x9f\x98\x80"},
+      // A lone byte, a truncated sequence, an overlong line feed, a surrogate,
+      // a value above U+10FFFF, a stray continuation byte.
+      {"\x85|\xe2\x80|\xc0\x8a|\xed\xa0\x80|\xf4\x90\x80\x80|\x9f",
+       "\\x85|\\xe2\\x80|\\xc0\\x8a|\\xed\\xa0\\x80|\\xf4\\x90\\x80\\x80|\\x9f"},
+      // GBK text is not UTF-8: its bytes, 0x80 to 0x9F among them, are escaped
+      // one by one and never read as C1 controls.
+      {"\x81\x85\xd6\xd0", "\\x81\\x85\\xd6\\xd0"},
+  };
+  for (const auto& c : cases) {
+    plinth_test::LogCapture capture;
+    Quill::Base::details::VexaFormatLog(3, "PLINTH", "%s", c.text);
+    EXPECT_EQ(capture.Lines(), (std::vector<plinth_test::LogLine>{{"INFO", c.logged}})) << c.logged;
+  }
+}
+
 }  // namespace
 }  // namespace plinth

@@ -1,7 +1,10 @@
 // Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "Common/NameCheck.h"
+#include "support/TempDir.h"
 
 namespace plinth {
 namespace {
@@ -28,6 +31,19 @@ TEST(PluginNameProblem, RefusesNamesThatLeaveTheirDirectory) {
       {"del\x7f", "it contains a control character"},
       {"\x1f", "it contains a control character"},
       {"caf\xc3\xa9 \x80", ""},
+      // Unicode's line breaks and the C1 controls, as characters of UTF-8.
+      {"a\xc2\x85"
+       "b",
+       "it contains a control character"},
+      {"\xc2\x80", "it contains a control character"},
+      {"\xc2\x9f", "it contains a control character"},
+      {"a\xe2\x80\xa8", "it contains the line separator U+2028"},
+      {"a\xe2\x80\xa9", "it contains the paragraph separator U+2029"},
+      {"\xc2\xa0\xe2\x80\xa7\xe2\x80\xaa", ""},
+      // Bytes 0x80 to 0x9F that are no such character: GBK's "\x81\x85\xd6\xd0"
+      // (two characters), a stray byte.
+      {"\x81\x85\xd6\xd0", ""},
+      {"x\x85", ""},
       {"a-b-", ""},
       {"-x", kOptionLike},
   };
@@ -95,6 +111,29 @@ TEST(SpecialDatabaseProblem, RefusesTheSameFileAndCompanionsEitherWay) {
     EXPECT_EQ(SpecialDatabaseProblem(c.own, c.special, "event.s"), c.problem)
         << c.own << " " << c.special;
   }
+}
+
+// Names that differ but name one file (on Windows an 8.3 short name; here a
+// second name or a link) are told apart only where both files exist in the
+// data directory.
+TEST(DatabaseFileNameProblem, ComparesFilesThatExistInTheDataDirectory) {
+  plinth_test::ScopedTempDir data;
+  plinth_test::WriteFile(data.Sub("public.db"), "");
+  plinth_test::WriteFile(data.Sub("event.db"), "");
+  plinth_test::WriteFile(data.Sub("inventory.db"), "");
+  std::filesystem::create_hard_link(data.Sub("public.db"), data.Sub("pub.db"));
+  std::filesystem::create_symlink(data.Sub("event.db"), data.Sub("ev.db"));
+  const std::string dir = data.path().string();
+
+  EXPECT_EQ(DatabaseFileNameProblem("pub.db", "inventory", dir),
+            "it names the shared database public.db");
+  EXPECT_EQ(DatabaseFileNameProblem("pub.db", "inventory"), "");
+  EXPECT_EQ(DatabaseFileNameProblem("inventory.db", "inventory", dir), "");
+  EXPECT_EQ(DatabaseFileNameProblem("new.db", "inventory", dir), "");
+  EXPECT_EQ(SpecialDatabaseProblem("ev.db", "event.db", "event.s", dir),
+            "it is the database of event.s");
+  EXPECT_EQ(SpecialDatabaseProblem("ev.db", "event.db", "event.s"), "");
+  EXPECT_EQ(SpecialDatabaseProblem("inventory.db", "event.db", "event.s", dir), "");
 }
 
 }  // namespace

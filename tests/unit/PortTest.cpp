@@ -183,6 +183,33 @@ TEST(PortInstanceTest, TheLockFileHasMode0600WhateverTheUmask) {
   }
 }
 
+// A lock file of ours that others could open, left by an older Plinth, may be
+// held open by another user, who then holds the lock against us for as long
+// as they like: it is replaced, and the lock taken on the new file.
+TEST(PortInstanceTest, AWiderLockFileOfOursIsReplacedEvenWhileLocked) {
+  ScopedTempDir tmp;
+  ScopedEnv tmpdir("TMPDIR", tmp.path().string());
+  const std::string lock = tmp.Sub(kInstance + ".lock"s);
+  WriteFile(lock, "");
+  ASSERT_EQ(0, ::chmod(lock.c_str(), 0644));
+  const int other = ::open(lock.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(0, ::flock(other, LOCK_EX | LOCK_NB));
+  struct stat old_file, new_file;
+  ASSERT_EQ(0, ::fstat(other, &old_file));
+
+  EXPECT_EQ(InstanceGuard::kTaken, Take());
+  ASSERT_EQ(0, ::lstat(lock.c_str(), &new_file));
+  EXPECT_NE(old_file.st_ino, new_file.st_ino);
+  EXPECT_EQ(0600u, new_file.st_mode & 07777);
+  ::close(other);
+  // The new file is the one locked.
+  const int again = ::open(lock.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(again, 0);
+  EXPECT_NE(0, ::flock(again, LOCK_EX | LOCK_NB));
+  ::close(again);
+}
+
 TEST(PortInstanceTest, WhatCannotBeTrustedOrOpenedAtTheLocksPlace) {
   ScopedTempDir tmp;
   const std::string lock_name = kInstance + ".lock"s;
@@ -253,6 +280,54 @@ TEST(PortInstanceTest, WhatCannotBeTrustedOrOpenedAtTheLocksPlace) {
 
 // ---------------------------------------------------------------------------
 // Files.
+
+TEST(PortFileTest, RestrictLogFileAccessTakesAwayEveryBitBeyond0640) {
+  ScopedTempDir tmp;
+  const struct {
+    const char* name;
+    mode_t before;
+    mode_t after;
+  } cases[] = {{"a", 0644, 0640}, {"b", 0666, 0640}, {"c", 0777, 0640}, {"d", 0604, 0600},
+               {"e", 0640, 0640}, {"f", 0600, 0600}, {"g", 0400, 0400}};
+  for (const auto& c : cases) {
+    const std::string path = tmp.Sub(c.name);
+    WriteFile(path, "");
+    ASSERT_EQ(0, ::chmod(path.c_str(), c.before));
+    EXPECT_EQ("", port::RestrictLogFileAccess(path)) << c.name;
+    struct stat st;
+    ASSERT_EQ(0, ::stat(path.c_str(), &st));
+    EXPECT_EQ(c.after, st.st_mode & 07777) << c.name;
+  }
+  // What a link points at, and a file with another name, keep their mode.
+  WriteFile(tmp.Sub("target"), "");
+  ASSERT_EQ(0, ::chmod(tmp.Sub("target").c_str(), 0644));
+  std::filesystem::create_symlink(tmp.Sub("target"), tmp.Sub("link"));
+  std::filesystem::create_hard_link(tmp.Sub("target"), tmp.Sub("second"));
+  EXPECT_EQ("", port::RestrictLogFileAccess(tmp.Sub("link")));
+  EXPECT_EQ("", port::RestrictLogFileAccess(tmp.Sub("second")));
+  struct stat st;
+  ASSERT_EQ(0, ::stat(tmp.Sub("target").c_str(), &st));
+  EXPECT_EQ(0644u, st.st_mode & 07777);
+}
+
+TEST(PortFileTest, ExistsAsNonRegularFileAndSameFile) {
+  ScopedTempDir tmp;
+  WriteFile(tmp.Sub("file"), "");
+  ASSERT_EQ(0, ::mkfifo(tmp.Sub("fifo").c_str(), 0600));
+  std::filesystem::create_symlink(tmp.Sub("fifo"), tmp.Sub("link-to-fifo"));
+  std::filesystem::create_hard_link(tmp.Sub("file"), tmp.Sub("second"));
+  EXPECT_FALSE(port::ExistsAsNonRegularFile(tmp.Sub("file")));
+  EXPECT_FALSE(port::ExistsAsNonRegularFile(tmp.Sub("missing")));
+  EXPECT_TRUE(port::ExistsAsNonRegularFile(tmp.Sub("fifo")));
+  EXPECT_TRUE(port::ExistsAsNonRegularFile(tmp.Sub("link-to-fifo")));
+  EXPECT_TRUE(port::ExistsAsNonRegularFile(tmp.path().string()));
+
+  EXPECT_TRUE(port::SameFile(tmp.Sub("file"), tmp.Sub("second")));
+  EXPECT_TRUE(port::SameFile(tmp.Sub("fifo"), tmp.Sub("link-to-fifo")));
+  EXPECT_FALSE(port::SameFile(tmp.Sub("file"), tmp.Sub("fifo")));
+  EXPECT_FALSE(port::SameFile(tmp.Sub("missing"), tmp.Sub("missing")));
+  EXPECT_EQ("", port::FileNameProblem("public.db. :x"));
+}
 
 TEST(PortFopenTest, ReadsARegularFile) {
   ScopedTempDir tmp;

@@ -451,6 +451,47 @@ const CodePageCase kCodePageCases[] = {
     {936, "a cut double-byte character: unchanged", true, "a\xb3", "a\xb3"},
 };
 
+// Names that Windows takes for another file's, and files told apart by
+// identity. Wine models neither 8.3 short names nor streams: the names are
+// only checked as names.
+void TestFileNames() {
+  const struct {
+    const char* name;
+    const char* problem;
+  } names[] = {
+      {"public.db", ""},
+      {"inventory.db", ""},
+      {".hidden.db", ""},
+      {"public.db.", "it ends with a dot or a blank (Windows drops them and names another file)"},
+      {"public.db ", "it ends with a dot or a blank (Windows drops them and names another file)"},
+      {"public.db. . ",
+       "it ends with a dot or a blank (Windows drops them and names another file)"},
+      {"public.db:stream", "it contains \":\" (a stream of a file, or a drive, to Windows)"},
+      {"public.db::$DATA", "it contains \":\" (a stream of a file, or a drive, to Windows)"},
+      {"C:public.db", "it contains \":\" (a stream of a file, or a drive, to Windows)"},
+  };
+  for (const auto& c : names) {
+    EXPECT_EQ(std::string(c.problem), port::FileNameProblem(c.name), Show(std::string(c.name)));
+  }
+
+  const fs::path dir = g_scratch->path() / "same";
+  fs::create_directories(dir);
+  WriteWhole(dir / "public.db", "p");
+  WriteWhole(dir / "other.db", "o");
+  const std::string public_db = Utf8Of(dir / "public.db");
+  EXPECT_TRUE(port::SameFile(public_db, public_db), "a file is itself");
+  EXPECT_TRUE(port::SameFile(public_db, Utf8Of(dir / "PUBLIC.DB")), "letter case");
+  EXPECT_TRUE(port::SameFile(public_db, Utf8Of(dir / "x" / ".." / "public.db")), "another path");
+  EXPECT_TRUE(!port::SameFile(public_db, Utf8Of(dir / "other.db")), "two files");
+  EXPECT_TRUE(!port::SameFile(public_db, Utf8Of(dir / "missing.db")), "a missing file");
+
+  EXPECT_TRUE(!port::ExistsAsNonRegularFile(public_db), "a file");
+  EXPECT_TRUE(!port::ExistsAsNonRegularFile(Utf8Of(dir / "missing.db")), "a missing file");
+  EXPECT_TRUE(port::ExistsAsNonRegularFile(Utf8Of(dir)), "a directory");
+  EXPECT_TRUE(port::ExistsAsNonRegularFile("NUL"), "the null device");
+  EXPECT_EQ(std::string(), port::RestrictLogFileAccess(public_db), "nothing to do on Windows");
+}
+
 void TestCodePages() {
   const unsigned acp = GetACP();
   int run = 0;
@@ -777,6 +818,7 @@ const Test kTests[] = {
     {"SingleInstance", TestSingleInstance},
     {"DebugPrivilege", TestDebugPrivilege},
     {"Fopen", TestFopen},
+    {"FileNames", TestFileNames},
     {"CodePages", TestCodePages},
     {"ExecutableDir", TestExecutableDir},
     {"CrashWritesADumpAndRotates", TestCrashWritesADumpAndRotates},
