@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sqlcipher/sqlite3.h>
 
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,7 +70,7 @@ std::string Repeated(const std::string& text, int times) {
 }
 
 // Scripts whose every outcome the statement loops must share with sqlite3_exec.
-const std::vector<std::string> kScripts = {
+const char* const kTexts[] = {
     "",
     " \n\t\v\f\r ",
     "-- only a comment",
@@ -102,40 +103,53 @@ const std::vector<std::string> kScripts = {
     "1;",
     "CREATE TABLE t(a);\nSELECT (1;\nSELECT 2);",
     "CREATE TABLE t(a);\nINSERT INTO t VALUES(1)\n-- the end; of it",
-    // Strings that hold ";", more of them than a statement's other text.
-    "CREATE TABLE t(a);\n" +
-        Repeated("INSERT INTO t VALUES(';;;;;;;;;;;;;;;;;;;;;;;;;;;;');\n", 40) +
-        "INSERT INTO t VALUES(';;;;' || nope);\nINSERT INTO t VALUES(';');",
-    // A flood of comments between statements, and before a failing one.
-    "CREATE TABLE t(a);" +
-        Repeated("-- a comment; INSERT INTO t VALUES(0);\n/* and ; another */", 60) +
-        "INSERT INTO t VALUES(1);\n" + Repeated("/* x; */ -- y;\n", 50) +
-        "INSERT INTO nope VALUES(1);",
-    // Trigger bodies: CASE ... END inside, TEMP and TEMPORARY, after EXPLAIN.
-    "CREATE TABLE t(a); CREATE TABLE log(x);\n"
-    "CREATE TEMP TRIGGER tr AFTER INSERT ON t BEGIN\n"
-    "  INSERT INTO log VALUES(CASE new.a WHEN 1 THEN 'one;' ELSE 'more' END);\n"
-    "  INSERT INTO log SELECT CASE WHEN new.a > 2 THEN RAISE(ABORT, 'three; stop') END;\nEND;\n"
-    "EXPLAIN CREATE TEMPORARY TRIGGER tr2 AFTER DELETE ON t BEGIN SELECT 1; END;\n"
-    "INSERT INTO t VALUES(1); INSERT INTO t VALUES(2); INSERT INTO t VALUES(3); "
-    "INSERT INTO t VALUES(4);",
-    "CREATE TABLE t(a);\nCREATE TRIGGER tr AFTER INSERT ON t BEGIN SELECT 1; END\n"
-    "INSERT INTO t VALUES(1);",
-    // An unterminated literal or comment at the end, a last statement
-    // without ";".
-    "CREATE TABLE t(a); INSERT INTO t VALUES(1); SELECT 'abc",
-    "CREATE TABLE t(a); INSERT INTO t VALUES(1) /* open",
-    "CREATE TABLE t(a); INSERT INTO t VALUES(1);\nINSERT INTO t VALUES(2)",
-    // Vertical tabs: whitespace to SQLite in a run of whitespace and after a
-    // statement, an unrecognized token elsewhere.
-    "CREATE TABLE t(a);\v\vINSERT INTO t VALUES(1);\v",
-    "CREATE TABLE t(a);\n \vINSERT INTO t VALUES(1); -- c\n\vSELECT 1;",
-    "CREATE TABLE t(a); /* c */\vINSERT INTO t VALUES(1);",
-    "\vCREATE TABLE t(a);",
-    "CREATE TABLE t(a); ;\vINSERT INTO t VALUES(1);",
-    // Many blank lines before a failing statement.
-    "CREATE TABLE t(a);" + std::string(3000, '\n') + "INSERT INTO nope VALUES(1);",
 };
+
+// The texts above, and scripts of the shapes that a reader in blocks must
+// not hold whole.
+std::vector<std::string> Scripts() {
+  std::vector<std::string> scripts(std::begin(kTexts), std::end(kTexts));
+  const std::string more[] = {
+      // Strings that hold ";", more of them than a statement's other text.
+      "CREATE TABLE t(a);\n" +
+          Repeated("INSERT INTO t VALUES(';;;;;;;;;;;;;;;;;;;;;;;;;;;;');\n", 40) +
+          "INSERT INTO t VALUES(';;;;' || nope);\nINSERT INTO t VALUES(';');",
+      // A flood of comments between statements, and before a failing one.
+      "CREATE TABLE t(a);" +
+          Repeated("-- a comment; INSERT INTO t VALUES(0);\n/* and ; another */", 60) +
+          "INSERT INTO t VALUES(1);\n" + Repeated("/* x; */ -- y;\n", 50) +
+          "INSERT INTO nope VALUES(1);",
+      // Trigger bodies: CASE ... END inside, TEMP and TEMPORARY, after EXPLAIN.
+      std::string("CREATE TABLE t(a); CREATE TABLE log(x);\n") +
+          "CREATE TEMP TRIGGER tr AFTER INSERT ON t BEGIN\n" +
+          "  INSERT INTO log VALUES(CASE new.a WHEN 1 THEN 'one;' ELSE 'more' END);\n" +
+          "  INSERT INTO log SELECT CASE WHEN new.a > 2 THEN RAISE(ABORT, 'three; stop') END;\n" +
+          "END;\n" +
+          "EXPLAIN CREATE TEMPORARY TRIGGER tr2 AFTER DELETE ON t BEGIN SELECT 1; END;\n" +
+          "INSERT INTO t VALUES(1); INSERT INTO t VALUES(2); INSERT INTO t VALUES(3); " +
+          "INSERT INTO t VALUES(4);",
+      std::string("CREATE TABLE t(a);\n") +
+          "CREATE TRIGGER tr AFTER INSERT ON t BEGIN SELECT 1; END\nINSERT INTO t VALUES(1);",
+      // An unterminated literal or comment at the end, a last statement
+      // without ";".
+      "CREATE TABLE t(a); INSERT INTO t VALUES(1); SELECT 'abc",
+      "CREATE TABLE t(a); INSERT INTO t VALUES(1) /* open",
+      "CREATE TABLE t(a); INSERT INTO t VALUES(1);\nINSERT INTO t VALUES(2)",
+      // Vertical tabs: whitespace to SQLite in a run of whitespace and after a
+      // statement, an unrecognized token elsewhere.
+      "CREATE TABLE t(a);\v\vINSERT INTO t VALUES(1);\v",
+      "CREATE TABLE t(a);\n \vINSERT INTO t VALUES(1); -- c\n\vSELECT 1;",
+      "CREATE TABLE t(a); /* c */\vINSERT INTO t VALUES(1);",
+      "\vCREATE TABLE t(a);",
+      "CREATE TABLE t(a); ;\vINSERT INTO t VALUES(1);",
+      // Many blank lines before a failing statement.
+      "CREATE TABLE t(a);" + std::string(3000, '\n') + "INSERT INTO nope VALUES(1);",
+  };
+  scripts.insert(scripts.end(), std::begin(more), std::end(more));
+  return scripts;
+}
+
+const std::vector<std::string> kScripts = Scripts();
 
 template <typename Run>
 Outcome RunOnFreshDatabase(const std::string& script, Run run) {
