@@ -1,6 +1,7 @@
 // Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 #include "Business/SqlText.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <initializer_list>
@@ -96,11 +97,68 @@ struct MaskToken {
   Kind kind = kOther;
 };
 
+// Finds the next run of ASCII word bytes of `text` at or after `*begin`, and
+// sets `*begin` and `*end` around it. False when there is none.
+bool NextAsciiWord(std::string_view text, std::size_t* begin, std::size_t* end) {
+  std::size_t i = *begin;
+  while (i < text.size() && !IsAsciiWordByte(text[i])) ++i;
+  if (i == text.size()) return false;
+  *begin = i;
+  while (i < text.size() && IsAsciiWordByte(text[i])) ++i;
+  *end = i;
+  return true;
+}
+
+// Where a key begins in a script's text: the text before `at` may be shown,
+// with `mask` in place of the rest. `at` is npos when the text holds no key.
+struct KeyCut {
+  std::size_t at = std::string_view::npos;
+  const char* mask = "";
+  std::size_t name = std::string_view::npos;  // where the key's PRAGMA name or KEY stands
+};
+
+// The ASCII letters of `word` in lower case.
+std::string LowerWord(std::string_view word) {
+  std::string lower(word);
+  for (char& c : lower) c = AsciiLower(c);
+  return lower;
+}
+
+bool EndsWithKey(std::string_view lower) {
+  return lower.size() >= 3 && lower.compare(lower.size() - 3, 3, "key") == 0;
+}
+
+// Where "pragma" or "attach" stands in the lower-case `word`; npos when in
+// neither.
+std::size_t KeyStatementWord(std::string_view lower) {
+  return std::min(lower.find("pragma"), lower.find("attach"));
+}
+
+// The first key of `text` read as words alone, quotes and comments taken for
+// blanks, and words glued together taken apart: a word that ends with "key"
+// after PRAGMA or ATTACH, or after either in the same word. Its offsets are
+// into the text `text` begins at `offset` of.
+KeyCut WordKeyCut(std::string_view text, std::size_t offset) {
+  bool after = false;
+  for (std::size_t pos = 0, end = 0; NextAsciiWord(text, &pos, &end); pos = end) {
+    const std::string word = LowerWord(text.substr(pos, end - pos));
+    const std::size_t found = KeyStatementWord(word);
+    if ((after || found != std::string::npos) &&
+        EndsWithKey(std::string_view(word).substr(after ? 0 : found + 6))) {
+      return {offset + end, " ***", offset + pos};
+    }
+    after = after || found != std::string::npos;
+  }
+  return {};
+}
+
 // The tokens of a text, as the masking reads them, and whether they can be
-// trusted: a text is doubtful when a quote or comment is left open, a quoted
-// token spans lines, or a literal is glued to a word ('it's'), the marks of a
-// quote gone astray, after which what SQLite reads as a literal may be what
-// the script's author wrote as a statement.
+// trusted. A text is doubtful when a quote or comment is left open, a quoted
+// token spans lines or is glued to a word or another quote ('it's'), or a
+// quoted name holds a ";" or a quote: the marks of a quote gone astray, after
+// which what SQLite reads as a literal may be what the script's author wrote
+// as a statement; and when PRAGMA or ATTACH is glued to a word. A comment is
+// read for a key statement of its own.
 class MaskReader {
  public:
   explicit MaskReader(std::string_view text) : text_(text) {}
@@ -117,6 +175,10 @@ class MaskReader {
       } else if (IsAsciiWordByte(c)) {
         token.kind = MaskToken::kWord;
         while (pos_ < text_.size() && IsAsciiWordByte(text_[pos_])) ++pos_;
+        const std::string word = LowerWord(text_.substr(token.begin, pos_ - token.begin));
+        if (word != "pragma" && word != "attach" && KeyStatementWord(word) != std::string::npos) {
+          doubtful_ = true;  // PRAGMA or ATTACH glued to a word
+        }
         if (pos_ < text_.size() && text_[pos_] == '\'') {
           if (pos_ - token.begin == 1 && (c == 'x' || c == 'X')) {
             token.kind = MaskToken::kBlob;
@@ -128,8 +190,8 @@ class MaskReader {
       } else {
         ++pos_;
       }
-      if (token.kind != MaskToken::kWord && token.kind != MaskToken::kOther &&
-          pos_ < text_.size() && IsAsciiWordByte(text_[pos_]) && text_[pos_ - 1] == '\'') {
+      if ((token.kind == MaskToken::kQuoted || token.kind == MaskToken::kBlob) &&
+          pos_ < text_.size() && (IsAsciiWordByte(text_[pos_]) || IsQuote(text_[pos_]))) {
         doubtful_ = true;
       }
     }
@@ -140,21 +202,32 @@ class MaskReader {
 
   bool doubtful() const { return doubtful_; }
 
+  // The first key that the comments read so far hold.
+  const KeyCut& comment_key() const { return comment_key_; }
+
  private:
   void Skip() {
     while (pos_ < text_.size()) {
+      std::size_t end = 0;
+      std::size_t next = 0;
       if (IsMaskBlank(text_[pos_])) {
         ++pos_;
-      } else if (text_.compare(pos_, 2, "--") == 0) {
-        const std::size_t end = text_.find('\n', pos_);
-        pos_ = end == std::string_view::npos ? text_.size() : end + 1;
+        continue;
+      }
+      if (text_.compare(pos_, 2, "--") == 0) {
+        end = std::min(text_.find('\n', pos_), text_.size());
+        next = std::min(end + 1, text_.size());
       } else if (text_.compare(pos_, 2, "/*") == 0) {
-        const std::size_t end = text_.find("*/", pos_ + 2);
-        doubtful_ = doubtful_ || end == std::string_view::npos;
-        pos_ = end == std::string_view::npos ? text_.size() : end + 2;
+        end = std::min(text_.find("*/", pos_ + 2), text_.size());
+        doubtful_ = doubtful_ || end == text_.size();
+        next = std::min(end + 2, text_.size());
       } else {
         return;
       }
+      if (comment_key_.at == std::string_view::npos) {
+        comment_key_ = WordKeyCut(text_.substr(pos_ + 2, end - pos_ - 2), pos_ + 2);
+      }
+      pos_ = next;
     }
   }
 
@@ -163,8 +236,11 @@ class MaskReader {
   std::size_t QuotedEnd(std::size_t open) {
     const char close = text_[open] == '[' ? ']' : text_[open];
     for (std::size_t i = open + 1; i < text_.size(); ++i) {
-      if (text_[i] == '\n') doubtful_ = true;
-      if (text_[i] != close) continue;
+      const char c = text_[i];
+      if (c == '\n' || (close != '\'' && (c == ';' || (IsQuote(c) && c != close)))) {
+        doubtful_ = true;
+      }
+      if (c != close) continue;
       if (close != ']' && i + 1 < text_.size() && text_[i + 1] == close) {
         ++i;
         continue;
@@ -178,39 +254,24 @@ class MaskReader {
   std::string_view text_;
   std::size_t pos_ = 0;
   bool doubtful_ = false;
+  KeyCut comment_key_;
 };
-
-// Finds the next run of ASCII word bytes of `text` at or after `*begin`, and
-// sets `*begin` and `*end` around it. False when there is none.
-bool NextAsciiWord(std::string_view text, std::size_t* begin, std::size_t* end) {
-  std::size_t i = *begin;
-  while (i < text.size() && !IsAsciiWordByte(text[i])) ++i;
-  if (i == text.size()) return false;
-  *begin = i;
-  while (i < text.size() && IsAsciiWordByte(text[i])) ++i;
-  *end = i;
-  return true;
-}
 
 bool IsWord(const MaskToken& token, const char* word) {
   return token.kind != MaskToken::kOther && token.kind != MaskToken::kBlob &&
          EqualsIgnoringAsciiCase(Unquoted(token.text), word);
 }
 
-// Where a key begins in a script's text: the text before `at` may be shown,
-// with `mask` in place of the rest. `at` is npos when the text holds no key.
-struct KeyCut {
-  std::size_t at = std::string_view::npos;
-  const char* mask = "";
-  std::size_t name = std::string_view::npos;  // where the key's PRAGMA name or KEY stands
-  bool doubtful = false;
-};
+// The one of `a` and `b` that shows less.
+KeyCut Earlier(const KeyCut& a, const KeyCut& b) { return b.at < a.at ? b : a; }
 
-// The first key of `text` as its tokens read: after a KEY that follows an
-// ATTACH, or after a key PRAGMA's name, its "=" or its "(".
+// The first key of the text `reader` reads, by its tokens: after a KEY that
+// follows an ATTACH, or after a key PRAGMA's name, its "=" or its "("; or a
+// key that a comment holds.
 KeyCut TokenKeyCut(MaskReader& reader) {
   bool attach = false;
   for (MaskToken token = reader.Next(); !token.text.empty(); token = reader.Next()) {
+    if (reader.comment_key().at != std::string_view::npos) return reader.comment_key();
     if (IsWord(token, "ATTACH")) attach = true;
     if (attach && IsWord(token, "KEY")) return {token.end, " ***", token.begin};
     if (!IsWord(token, "PRAGMA")) continue;
@@ -222,27 +283,13 @@ KeyCut TokenKeyCut(MaskReader& reader) {
       next = ahead.Next();
     }
     if (name.kind == MaskToken::kBlob || !IsKeySetting(Unquoted(name.text))) continue;
-    if (next.text == "=") return {next.end, " ***", name.begin};
-    if (next.text == "(") return {next.end, "***)", name.begin};
-    if (!next.text.empty() && next.text != ";") return {name.end, " ***", name.begin};
-  }
-  return {};
-}
-
-// The first key of `text` read as words alone, quotes and comments taken for
-// blanks: a key word after PRAGMA, KEY after ATTACH.
-KeyCut WordKeyCut(std::string_view text) {
-  bool pragma = false;
-  bool attach = false;
-  for (std::size_t pos = 0, end = 0; NextAsciiWord(text, &pos, &end); pos = end) {
-    const std::string word(text.substr(pos, end - pos));
-    if ((pragma && IsKeySetting(word)) || (attach && EqualsIgnoringAsciiCase(word, "KEY"))) {
-      return {end, " ***", pos};
+    if (next.text == "=") return Earlier({next.end, " ***", name.begin}, ahead.comment_key());
+    if (next.text == "(") return Earlier({next.end, "***)", name.begin}, ahead.comment_key());
+    if (!next.text.empty() && next.text != ";") {
+      return Earlier({name.end, " ***", name.begin}, ahead.comment_key());
     }
-    pragma = pragma || EqualsIgnoringAsciiCase(word, "PRAGMA");
-    attach = attach || EqualsIgnoringAsciiCase(word, "ATTACH");
   }
-  return {};
+  return reader.comment_key();
 }
 
 // Where the first key of `text` begins. Read by its tokens; when these are
@@ -252,9 +299,8 @@ KeyCut FindKeyCut(std::string_view text) {
   KeyCut cut = TokenKeyCut(reader);
   if (reader.doubtful()) {
     const std::size_t before = cut.name == std::string_view::npos ? text.size() : cut.name;
-    const KeyCut by_words = WordKeyCut(text.substr(0, before));
+    const KeyCut by_words = WordKeyCut(text.substr(0, before), 0);
     if (by_words.at != std::string_view::npos) cut = by_words;
-    cut.doubtful = true;
   }
   return cut;
 }
@@ -366,10 +412,10 @@ std::string LoggableScriptError(std::string_view statement, const std::string& e
         break;
     }
   }
-  if (cut.doubtful) {
-    for (std::size_t pos = 0, end = 0; NextAsciiWord(value, &pos, &end); pos = end) {
-      mask.Word(value.substr(pos, end - pos));
-    }
+  // The same text read as words alone, for a key that stands where its
+  // tokens cannot be trusted.
+  for (std::size_t pos = 0, end = 0; NextAsciiWord(value, &pos, &end); pos = end) {
+    mask.Word(value.substr(pos, end - pos));
   }
   return mask.Shown();
 }

@@ -52,12 +52,14 @@ std::string QuotedName(const std::string& name);
 // hexkey or hexrekey PRAGMA (with or without a schema, in any letter case and
 // quoting): all that follows the "=" or the "(" after its name, else the
 // name. Both are looked for anywhere in the text, whatever comes before them
-// (a statement whose ";" is missing runs on into the next one). Control
-// characters and non-ASCII bytes count as blanks there, so a byte-order mark
-// glued to ATTACH hides nothing; and when the text's quotes cannot be trusted
-// (one left open, a quoted token spanning lines, a literal glued to a word),
-// a PRAGMA followed by a key name, or ATTACH followed by KEY, is a key even
-// inside a literal or comment. A text without a key comes back unchanged.
+// (a statement whose ";" is missing runs on into the next one), and in its
+// comments. Control characters and non-ASCII bytes count as blanks there, so
+// that a byte-order mark glued to ATTACH hides nothing. When the text's
+// tokens cannot be trusted (a quote or comment left open, a quoted token
+// spanning lines or glued to a word, a quoted name holding a quote or a ";",
+// PRAGMA or ATTACH glued to a word), its words are read alone as well: a word
+// ending in "key" after PRAGMA or ATTACH is a key's name, even inside a
+// literal. A text without a key comes back unchanged.
 std::string LoggableScriptStatement(std::string_view statement);
 
 // The form of SQLite's error text `error` for a failing script `statement`
@@ -65,9 +67,10 @@ std::string LoggableScriptStatement(std::string_view statement);
 // LoggableScriptStatement tells), every part of the error that may be that key
 // is written "***": each double-quoted part (SQLite quotes the token it
 // stumbled on: "near \"'k3y'\": syntax error"), and every occurrence of what
-// the key's expression holds: a literal's text, quoted or not (a blob
-// literal's too), anywhere; a name or number where it stands as a whole word
-// ("no such column: k3y"). Any other error comes back unchanged.
+// follows the key's start in the statement: a literal's text, quoted or not
+// (a blob literal's too), anywhere; a name, number or other word where it
+// stands as a whole word ("no such column: k3y"). Any other error comes back
+// unchanged.
 std::string LoggableScriptError(std::string_view statement, const std::string& error);
 
 }  // namespace plinth

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 
 #include "Business/SqlText.h"
@@ -129,6 +131,43 @@ TEST(SqlText, KeysAreMaskedWhereverTheyStandInTheText) {
        {"CREATE TABLE t(id INTEGER PRIMARY KEY, key TEXT);", "PRAGMA foreign_keys = ON; -- key",
         "SELECT x'00' AS key, 'PRAGMA' AS rekey;", "SELECT 'it''s', \"a\nb\";"}) {
     EXPECT_EQ(LoggableScriptStatement(unchanged), unchanged);
+  }
+}
+
+// A key statement, with whatever text around it (other statements, their ";"
+// missing, quotes and comments left open or closed around it, invisible
+// characters glued to it): neither the text shown nor an error that echoes
+// the key shows it.
+TEST(SqlText, KeysAreNeverShownWhateverSurroundsThem) {
+  // The key is quoted so that no literal around it can hold it whole: what a
+  // well-formed literal holds is data ("SELECT 'PRAGMA key = 1'").
+  const char* const statements[] = {"PRAGMA key = 's3cr3t'", "PRAGMA main.rekey('s3cr3t')",
+                                    "pragma \"HexKey\" 's3cr3t'", "ATTACH 'f.db' AS f KEY 's3cr3t'",
+                                    "attach 'f' as f key x's3cr3t'"};
+  const char* const around[] = {"SELECT 1", "\n",     " ",      ";",
+                                "'",        "\"",     "[",      "]",
+                                "`",        "--",     "/*",     "*/",
+                                "x",        "(",      ")",      "\xEF\xBB\xBF",
+                                "\xC2\xA0", "\x01",   "it's",   "WITH x AS (SELECT 1)",
+                                "EXPLAIN",  "PRAGMA", "ATTACH", "KEY",
+                                "key",      "=",      ".",      "'a''b'",
+                                "\"c\"",    "[d]",    "x'00'"};
+  std::uint32_t seed = 42;
+  const auto next = [&seed](std::size_t n) {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<std::size_t>((seed >> 8) % n);
+  };
+  const auto some = [&]() {
+    std::string text;
+    for (std::size_t k = next(5); k > 0; --k) text += around[next(std::size(around))];
+    return text;
+  };
+  for (int i = 0; i < 20000; ++i) {
+    const std::string text = some() + statements[next(std::size(statements))] + some();
+    ASSERT_EQ(LoggableScriptStatement(text).find("s3cr3t"), std::string::npos) << text;
+    for (const char* error : {"no such column: s3cr3t", "near \"s3cr3t\": syntax error"}) {
+      ASSERT_EQ(LoggableScriptError(text, error).find("s3cr3t"), std::string::npos) << text;
+    }
   }
 }
 
