@@ -9,6 +9,7 @@
 #include "Business/SqlText.h"
 #include "Business/SqliteConnection.h"
 #include "Common/SqlScan.h"
+#include "Common/SqlSplitter.h"
 #include "Common/TextFile.h"
 #include "External/QuillBase.h"
 
@@ -21,7 +22,7 @@ constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 // How many characters of a failing statement its log line shows.
 constexpr std::size_t kPreviewChars = 120;
-// How far into a failing statement its end is looked for, in bytes: enough for
+// How much of a failing statement is masked and shown, in bytes: enough for
 // the characters shown and one more, each up to four bytes long.
 constexpr std::size_t kPreviewReach = 4 * (kPreviewChars + 1);
 
@@ -47,22 +48,15 @@ void LogScriptFailure(const LogSite& at, Script script, const SqliteError& e) {
   }
 }
 
-// The beginning of the statement of `sql` that failed, up to its end or the
-// preview's reach, whichever comes first. A statement that failed to compile
-// ends at the first ";" that completes it.
+// The statement of `sql` that failed, from its first token at `begin` to its
+// end: where SQLite told it for a statement that compiled, else the first ";"
+// that ends a statement as sqlite3_complete reads it, else the text's end.
 std::string_view FailedStatementText(std::string_view sql, std::size_t begin,
                                      const FailedStatement& failed) {
-  const std::size_t reach = std::min(sql.size(), begin + kPreviewReach);
-  std::size_t end = std::min(failed.end, reach);
-  if (failed.end == std::string::npos) {
-    for (std::size_t semi = sql.find(';', begin); semi < reach; semi = sql.find(';', semi + 1)) {
-      if (IsCompleteStatement(std::string(sql.substr(begin, semi + 1 - begin)))) {
-        end = semi + 1;
-        break;
-      }
-    }
-  }
-  return sql.substr(begin, std::max(end, begin) - begin);
+  const std::string_view rest = sql.substr(begin);
+  const std::size_t length = failed.end == std::string::npos ? CSqlSplitter::FirstStatementEnd(rest)
+                                                             : std::max(failed.end, begin) - begin;
+  return rest.substr(0, length);
 }
 
 // Logs the failure of `script` at `path`: its failure line with SQLite's
@@ -76,7 +70,8 @@ void LogFailure(const LogSite& at, Script script, const std::string& path,
   const std::size_t begin = StatementBegin(sql, failed.from);
   const std::string_view statement = FailedStatementText(sql, begin, failed);
   LogScriptFailure(at, script, {error.code, LoggableScriptError(statement, error.text)});
-  const std::string shown = Preview(LoggableScriptStatement(statement), kPreviewChars);
+  const std::string shown =
+      Preview(LoggableScriptStatement(statement.substr(0, kPreviewReach)), kPreviewChars);
   const std::size_t line = stream.line_feeds_before() + LineOf(sql, begin);
   PLINTH_LOG_AT(at, 5, "[%s]%s failed at line %lu: %s[%s(%d)]", path.c_str(),
                 static_cast<unsigned long>(line), shown.c_str());
@@ -112,24 +107,42 @@ bool HoldsNoNul(const LogSite& at, const std::string& path, const CInputFile& fi
 // What became of a script read and run in blocks.
 enum class Streamed { kRan, kStatementFailed, kReadFailed };
 
+// Adds `count` line feeds to `stream`, a block at a time.
+bool AddLineFeeds(CScriptStream& stream, std::size_t count, SqliteError* error,
+                  FailedStatement* failed) {
+  static const std::string line_feeds(kBlockBytes, '\n');
+  while (count > 0) {
+    const std::size_t size = std::min(count, kBlockBytes);
+    if (!stream.Add(std::string_view(line_feeds).substr(0, size), error, failed)) return false;
+    count -= size;
+  }
+  return true;
+}
+
 // Reads `file` (opened from `path`) in blocks into `stream`, which runs each
 // statement as soon as it is complete, and closes it at its end. A UTF-8
 // byte-order mark at the start is skipped (it is not SQL), and the trailing
-// line feeds are dropped as the whole-file reader drops them. Stops at the
-// first failing statement (`*error` and `*failed` filled in); a failed read
-// is logged, and the statements after it are not run.
+// line feeds are dropped as the whole-file reader drops them: line feeds are
+// held back, as a count, until text follows them. Stops at the first failing
+// statement (`*error` and `*failed` filled in); a failed read is logged, and
+// the statements after it are not run.
 Streamed StreamScript(const LogSite& at, const std::string& path, CInputFile& file,
                       CScriptStream& stream, SqliteError* error, FailedStatement* failed) {
   std::string block;
   std::size_t line_feeds = 0;  // held back until text follows them
   for (bool first = true; file.Read(block, kBlockBytes) > 0; first = false) {
-    if (first && block.compare(0, 3, kByteOrderMark) == 0) block.erase(0, 3);
-    block.insert(0, line_feeds, '\n');
-    const std::size_t text_end = block.find_last_not_of('\n') + 1;  // 0: line feeds only
-    line_feeds = block.size() - text_end;
-    if (text_end > 0 && !stream.Add(std::string_view(block).substr(0, text_end), error, failed)) {
+    std::string_view text = block;
+    if (first && text.substr(0, 3) == kByteOrderMark) text.remove_prefix(3);
+    const std::size_t text_end = text.find_last_not_of('\n') + 1;  // 0: line feeds only
+    if (text_end == 0) {
+      line_feeds += text.size();
+      continue;
+    }
+    if (!AddLineFeeds(stream, line_feeds, error, failed) ||
+        !stream.Add(text.substr(0, text_end), error, failed)) {
       return Streamed::kStatementFailed;
     }
+    line_feeds = text.size() - text_end;
   }
   if (!ReadWhole(at, path, file)) return Streamed::kReadFailed;
   file.Close();

@@ -46,19 +46,31 @@ std::optional<std::string> AttachStatement(std::string_view path, std::string_vi
 // "<name>", with every double quote doubled.
 std::string QuotedName(const std::string& name);
 
-// The form of a script's `statement` (from its first token on) that may appear
-// in a log. When it sets a key (PRAGMA key, rekey, hexkey or hexrekey, with or
-// without a schema, in any letter case and quoting; ATTACH ... KEY; either
-// after EXPLAIN), all that follows the "=", the "(" or KEY is written as
-// "***", and what followed the name when neither comes next. Any other
-// statement comes back unchanged.
+// The form of a script's text `statement` that may appear in a log: the text
+// up to its first key, with the key and all that follows written as "***".
+// A key is what follows the KEY of an ATTACH, and the value of a key, rekey,
+// hexkey or hexrekey PRAGMA (with or without a schema, in any letter case and
+// quoting): all that follows the "=" or the "(" after its name, else the
+// name. Both are looked for anywhere in the text, whatever comes before them
+// (a statement whose ";" is missing runs on into the next one), and in its
+// comments. Control characters and non-ASCII bytes count as blanks there, so
+// that a byte-order mark glued to ATTACH hides nothing. When the text's
+// tokens cannot be trusted (a quote or comment left open, a quoted token
+// spanning lines or glued to a word, a quoted name holding a quote or a ";",
+// PRAGMA or ATTACH glued to a word), its words are read alone as well: a word
+// ending in "key" after PRAGMA or ATTACH is a key's name, even inside a
+// literal. A text without a key comes back unchanged.
 std::string LoggableScriptStatement(std::string_view statement);
 
 // The form of SQLite's error text `error` for a failing script `statement`
-// that may appear in a log. SQLite quotes the token it stumbled on in double
-// quotes ("near \"'k3y'\": syntax error"); when the statement sets a key (as
-// LoggableScriptStatement tells), every quoted part is written "***", as it
-// may be the key. Any other error comes back unchanged.
+// that may appear in a log. When the statement carries a key (as
+// LoggableScriptStatement tells), every part of the error that may be that key
+// is written "***": each double-quoted part (SQLite quotes the token it
+// stumbled on: "near \"'k3y'\": syntax error"), and every occurrence of what
+// follows the key's start in the statement: a literal's text, quoted or not
+// (a blob literal's too), anywhere; a name, number or other word where it
+// stands as a whole word ("no such column: k3y"). Any other error comes back
+// unchanged.
 std::string LoggableScriptError(std::string_view statement, const std::string& error);
 
 }  // namespace plinth

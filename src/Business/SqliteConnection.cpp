@@ -3,8 +3,6 @@
 
 #include <sqlcipher/sqlite3.h>
 
-#include <algorithm>
-
 namespace plinth {
 namespace {
 
@@ -13,10 +11,6 @@ SqliteError LastError(sqlite3* conn) {
   const char* text = sqlite3_errmsg(conn);
   return {sqlite3_errcode(conn), text != nullptr ? text : ""};
 }
-
-// How many of the last ";" of the text added since the last try are tried as
-// a statement's end; an end not found waits for the text to double.
-constexpr int kEndTries = 8;
 
 // SQLite's whitespace, which sqlite3_exec skips after each statement.
 bool IsSqlBlank(char c) {
@@ -29,14 +23,6 @@ int RunToEnd(sqlite3_stmt* stmt) {
   while (sqlite3_step(stmt) == SQLITE_ROW) {
   }
   return sqlite3_finalize(stmt);
-}
-
-// True when the ";" at `semi` of `text` ends a complete statement: the text up
-// to it is complete with it and was not without it. (A ";" inside a "--"
-// comment leaves sqlite3_complete's answer as it was before the comment.)
-bool EndsStatement(const std::string& text, std::size_t semi) {
-  return IsCompleteStatement(text.substr(0, semi + 1)) &&
-         !IsCompleteStatement(text.substr(0, semi));
 }
 
 }  // namespace
@@ -79,43 +65,17 @@ bool ExecuteScript(sqlite3* conn, const char* sql, SqliteError* err, FailedState
   return true;
 }
 
-bool IsCompleteStatement(const std::string& sql) { return sqlite3_complete(sql.c_str()) != 0; }
-
 bool CScriptStream::Add(std::string_view text, SqliteError* err, FailedStatement* failed) {
-  pending_.append(text);
-  if (pending_.size() < wait_) return true;
-  const std::size_t end = CompletePrefix();
-  tried_ = pending_.size();
-  if (end > 0) return Run(end, err, failed);
-  wait_ = 2 * pending_.size();
-  return true;
+  splitter_.Add(text);
+  return !splitter_.TakeComplete(&executed_) || Run(err, failed);
 }
 
 bool CScriptStream::Finish(SqliteError* err, FailedStatement* failed) {
-  return Run(pending_.size(), err, failed);
+  return !splitter_.TakeRest(&executed_) || Run(err, failed);
 }
 
-// The length of pending_ up to the last of its untried ";" that ends a
-// complete statement, trying at most kEndTries from the last; 0 when none.
-std::size_t CScriptStream::CompletePrefix() const {
-  const std::string_view untried = std::string_view(pending_).substr(tried_);
-  std::size_t semi = untried.rfind(';');
-  for (int tries = 0; semi != std::string_view::npos && tries < kEndTries; ++tries) {
-    if (EndsStatement(pending_, tried_ + semi)) return tried_ + semi + 1;
-    semi = semi == 0 ? std::string_view::npos : untried.rfind(';', semi - 1);
-  }
-  return 0;
-}
-
-// Executes the first `length` bytes of pending_ and drops them from it.
-bool CScriptStream::Run(std::size_t length, SqliteError* err, FailedStatement* failed) {
-  line_feeds_before_ +=
-      static_cast<std::size_t>(std::count(executed_.begin(), executed_.end(), '\n'));
-  executed_.assign(pending_, 0, length);
-  pending_.erase(0, length);
-  tried_ = pending_.size();
-  wait_ = 0;
-  return ExecuteScript(conn_, executed_.c_str(), err, failed);
+bool CScriptStream::Run(SqliteError* err, FailedStatement* failed) {
+  return ExecuteScript(conn_, executed_.text.c_str(), err, failed);
 }
 
 bool LibraryEncrypts(sqlite3* conn) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "Common/SqlSplitter.h"
+
 struct sqlite3;
 
 namespace plinth {
@@ -53,15 +55,12 @@ struct FailedStatement {
 // lies.
 bool ExecuteScript(sqlite3* conn, const char* sql, SqliteError* err, FailedStatement* failed);
 
-// True when `sql` ends with a complete statement: a ";" outside literals,
-// comments and a trigger's body (sqlite3_complete).
-bool IsCompleteStatement(const std::string& sql);
-
 // A script executed while it is handed over in pieces, with the statements,
-// order and outcome of ExecuteScript on the whole text: each piece is added to
-// the text not yet run, which runs up to its last ";" that ends a complete
-// statement; the rest waits for more. What waits is at most about twice the
-// longest statement and a piece, whatever the script's size.
+// order and outcome of ExecuteScript on the whole text: each piece is read on
+// (CSqlSplitter) and the statements it completes run at once; a statement
+// not yet ended waits for more. The blanks and comments between statements
+// are dropped as they are read, so what is held is about the longest
+// statement and a piece, whatever the script's size.
 class CScriptStream {
  public:
   explicit CScriptStream(sqlite3* conn) : conn_(conn) {}
@@ -75,22 +74,19 @@ class CScriptStream {
   // ";" included. False at a failure, as Add.
   bool Finish(SqliteError* err, FailedStatement* failed);
 
-  // The text of the last execution: after a failure, the one that failed.
-  const std::string& executed() const { return executed_; }
+  // The text of the last execution: after a failure, the one that failed. It
+  // begins with a statement's first byte.
+  const std::string& executed() const { return executed_.text; }
 
-  // The line feeds of the text that ran before executed().
-  std::size_t line_feeds_before() const { return line_feeds_before_; }
+  // The line feeds of the script before executed().
+  std::size_t line_feeds_before() const { return executed_.line_feeds_before; }
 
  private:
-  std::size_t CompletePrefix() const;
-  bool Run(std::size_t length, SqliteError* err, FailedStatement* failed);
+  bool Run(SqliteError* err, FailedStatement* failed);
 
   sqlite3* conn_;
-  std::string pending_;  // added, not yet executed
-  std::string executed_;
-  std::size_t line_feeds_before_ = 0;
-  std::size_t tried_ = 0;  // the ";" of pending_ before it were tried
-  std::size_t wait_ = 0;   // no ";" is tried before pending_ is this long
+  CSqlSplitter splitter_;
+  ScriptPart executed_;
 };
 
 // True when the library behind `conn` encrypts: SQLCipher answers "PRAGMA

@@ -116,6 +116,39 @@ const FailingScript kFailingScripts[] = {
      "unrecognized token: \"'abc\"", 2, "SELECT 'abc", "one\n"},
     {"ControlCharacters", "SELECT 1;\nINSERT INTO nope\tVALUES('a\x01z');", 1,
      "no such table: nope", 2, "INSERT INTO nope\\tVALUES('a\\x01z');", ""},
+    // The text shown runs on into a key statement, or hides one: the key is
+    // masked wherever it stands.
+    {"KeyAfterAMissingSemicolon",
+     "CREATE TABLE one(a);\nSELECT 1\nPRAGMA main.\"ReKey\"('" + kSecret + "');", 1,
+     "near \"***\": syntax error", 2, "SELECT 1\\nPRAGMA main.\"ReKey\"(***)", "one\n"},
+    {"AttachKeyAfterWith", "WITH x AS (SELECT 1) ATTACH 'f.db' AS f KEY '" + kSecret + "';", 1,
+     "near \"***\": syntax error", 1, "WITH x AS (SELECT 1) ATTACH 'f.db' AS f KEY ***", ""},
+    // SQLite skips a byte-order mark before a statement, but reads it as
+    // part of a word after another.
+    {"AttachGluedToAByteOrderMark",
+     "CREATE TABLE one(a);\n\xEF\xBB\xBF"
+     "ATTACH '/nonexistent/dir/x.db' AS x KEY '" +
+         kSecret + "';",
+     14, "unable to open database: /nonexistent/dir/x.db", 2,
+     "\xEF\xBB\xBF"
+     "ATTACH '/nonexistent/dir/x.db' AS x KEY ***",
+     "one\n"},
+    {"ByteOrderMarkAfterAMissingSemicolon",
+     "CREATE TABLE one(a);\nSELECT 1\n\xEF\xBB\xBF"
+     "ATTACH 'f.db' AS f KEY '" +
+         kSecret + "';",
+     1, "near \"***\": syntax error", 2,
+     "SELECT 1\\n\xEF\xBB\xBF"
+     "ATTACH 'f.db' AS f KEY ***",
+     "one\n"},
+    {"KeyInsideAStrayLiteral",
+     "CREATE TABLE one(a);\nINSERT INTO one VALUES('it's');\nPRAGMA key = '" + kSecret + "';", 1,
+     "near \"***\": syntax error", 2, "INSERT INTO one VALUES('it's');\\nPRAGMA key ***", "one\n"},
+    // SQLite's error echoes an unquoted key.
+    {"UnquotedAttachKey", "ATTACH 'f.db' AS f KEY " + kSecret + " || 'x';", 1,
+     "no such column: ***", 1, "ATTACH 'f.db' AS f KEY ***", ""},
+    {"AttachKeyAsAFunction", "ATTACH 'f.db' AS f KEY " + kSecret + "(1);", 1,
+     "no such function: ***", 1, "ATTACH 'f.db' AS f KEY ***", ""},
 };
 
 class ScriptFailure : public ::testing::TestWithParam<FailingScript> {};

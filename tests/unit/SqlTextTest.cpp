@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 
 #include "Business/SqlText.h"
@@ -89,6 +91,86 @@ TEST(SqlText, ScriptStatementsThatSetAKeyAreMasked) {
   }
 }
 
+// The text shown of a failing statement may run on into a key statement (its
+// ";" missing), or hide one behind what SQLite reads as part of a word or of
+// a literal: a key is masked wherever it stands.
+TEST(SqlText, KeysAreMaskedWhereverTheyStandInTheText) {
+  struct Case {
+    const char* text;
+    const char* loggable;
+  };
+  const Case masked[] = {
+      {"SELECT 1\nPRAGMA key = 'secret';", "SELECT 1\nPRAGMA key = ***"},
+      {"INSERT INTO t VALUES(1)\npragma \"main\".[ReKey]('secret')",
+       "INSERT INTO t VALUES(1)\npragma \"main\".[ReKey](***)"},
+      {"CREATE TABLE t(a) PRAGMA hexkey \"x'0102'\"", "CREATE TABLE t(a) PRAGMA hexkey ***"},
+      {"WITH x AS (SELECT 1) ATTACH 'f.db' AS f KEY 'secret';",
+       "WITH x AS (SELECT 1) ATTACH 'f.db' AS f KEY ***"},
+      {"SELECT 1; ATTACH 'f.db' AS f KEY x'0102'", "SELECT 1; ATTACH 'f.db' AS f KEY ***"},
+      // A byte-order mark, a no-break space or a control character glued to
+      // a word: one word to SQLite, two to a reader.
+      {"\xEF\xBB\xBF"
+       "ATTACH 'f.db' AS f KEY secret",
+       "\xEF\xBB\xBF"
+       "ATTACH 'f.db' AS f KEY ***"},
+      {"SELECT 1\xC2\xA0PRAGMA\xC2\xA0key='secret'", "SELECT 1\xC2\xA0PRAGMA\xC2\xA0key= ***"},
+      {"PRAGMA\x01rekey = 'secret'", "PRAGMA\x01rekey = ***"},
+      {"ATTACH 'f.db' AS f\xEF\xBB\xBFKEY 'secret'", "ATTACH 'f.db' AS f\xEF\xBB\xBFKEY ***"},
+      // Quotes gone astray: the key statement lies inside what SQLite reads
+      // as a literal.
+      {"INSERT INTO t VALUES('it's');\nPRAGMA key = 'secret';",
+       "INSERT INTO t VALUES('it's');\nPRAGMA key ***"},
+      {"SELECT 'abc; ATTACH 'f.db' AS f KEY 'secret'", "SELECT 'abc; ATTACH 'f.db' AS f KEY ***"},
+      {"SELECT 'a\nPRAGMA rekey = secret';", "SELECT 'a\nPRAGMA rekey ***"},
+      {"SELECT 1 /* open\nPRAGMA key = 'secret';", "SELECT 1 /* open\nPRAGMA key ***"},
+  };
+  for (const Case& c : masked) {
+    EXPECT_EQ(LoggableScriptStatement(c.text), c.loggable) << c.text;
+  }
+  for (const char* unchanged :
+       {"CREATE TABLE t(id INTEGER PRIMARY KEY, key TEXT);", "PRAGMA foreign_keys = ON; -- key",
+        "SELECT x'00' AS key, 'PRAGMA' AS rekey;", "SELECT 'it''s', \"a\nb\";"}) {
+    EXPECT_EQ(LoggableScriptStatement(unchanged), unchanged);
+  }
+}
+
+// A key statement, with whatever text around it (other statements, their ";"
+// missing, quotes and comments left open or closed around it, invisible
+// characters glued to it): neither the text shown nor an error that echoes
+// the key shows it.
+TEST(SqlText, KeysAreNeverShownWhateverSurroundsThem) {
+  // The key is quoted so that no literal around it can hold it whole: what a
+  // well-formed literal holds is data ("SELECT 'PRAGMA key = 1'").
+  const char* const statements[] = {"PRAGMA key = 's3cr3t'", "PRAGMA main.rekey('s3cr3t')",
+                                    "pragma \"HexKey\" 's3cr3t'", "ATTACH 'f.db' AS f KEY 's3cr3t'",
+                                    "attach 'f' as f key x's3cr3t'"};
+  const char* const around[] = {"SELECT 1", "\n",     " ",      ";",
+                                "'",        "\"",     "[",      "]",
+                                "`",        "--",     "/*",     "*/",
+                                "x",        "(",      ")",      "\xEF\xBB\xBF",
+                                "\xC2\xA0", "\x01",   "it's",   "WITH x AS (SELECT 1)",
+                                "EXPLAIN",  "PRAGMA", "ATTACH", "KEY",
+                                "key",      "=",      ".",      "'a''b'",
+                                "\"c\"",    "[d]",    "x'00'"};
+  std::uint32_t seed = 42;
+  const auto next = [&seed](std::size_t n) {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<std::size_t>((seed >> 8) % n);
+  };
+  const auto some = [&]() {
+    std::string text;
+    for (std::size_t k = next(5); k > 0; --k) text += around[next(std::size(around))];
+    return text;
+  };
+  for (int i = 0; i < 20000; ++i) {
+    const std::string text = some() + statements[next(std::size(statements))] + some();
+    ASSERT_EQ(LoggableScriptStatement(text).find("s3cr3t"), std::string::npos) << text;
+    for (const char* error : {"no such column: s3cr3t", "near \"s3cr3t\": syntax error"}) {
+      ASSERT_EQ(LoggableScriptError(text, error).find("s3cr3t"), std::string::npos) << text;
+    }
+  }
+}
+
 // SQLite's error quotes the token it stumbled on, which in a key statement may
 // be the key.
 TEST(SqlText, ScriptErrorsOfKeyStatementsHaveTheirQuotedPartsMasked) {
@@ -104,6 +186,31 @@ TEST(SqlText, ScriptErrorsOfKeyStatementsHaveTheirQuotedPartsMasked) {
       {"PRAGMA nosuch.key = 'k3y';", "unknown database nosuch", "unknown database nosuch"},
       {"INSERT INTO t VALUES('k3y' 'x');", "near \"'x'\": syntax error",
        "near \"'x'\": syntax error"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(LoggableScriptError(c.statement, c.error), c.loggable) << c.statement;
+  }
+}
+
+// SQLite echoes a name or a literal of the key's expression without quotes:
+// each is masked wherever the key's value stands in the error.
+TEST(SqlText, ScriptErrorsShowNothingOfTheKeysValue) {
+  const struct {
+    const char* statement;
+    const char* error;
+    const char* loggable;
+  } cases[] = {
+      {"ATTACH 'f.db' AS f KEY secret;", "no such column: secret", "no such column: ***"},
+      {"ATTACH 'f.db' AS f KEY secret(1);", "no such function: secret", "no such function: ***"},
+      {"ATTACH 'f.db' AS f KEY 'k3y' || k3ys", "no such column: k3ys", "no such column: ***"},
+      {"ATTACH 'f.db' AS f KEY a;", "no such column: a", "no such column: ***"},
+      {"ATTACH 'f.db' AS f KEY 'k3y';", "cannot open k3y.db: k3y", "cannot open ***.db: ***"},
+      {"ATTACH 'f.db' AS f KEY x'6b33';", "bad key x'6b33', 6b33", "bad key ***, ***"},
+      // The run-on text carries the key: SQLite's quoted token is masked.
+      {"SELECT 1\nATTACH 'f.db' AS f KEY secret", "near \"ATTACH\": syntax error",
+       "near \"***\": syntax error"},
+      {"INSERT INTO t VALUES('it's');\nPRAGMA key = 'secret';", "no such column: secret",
+       "no such column: ***"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(LoggableScriptError(c.statement, c.error), c.loggable) << c.statement;

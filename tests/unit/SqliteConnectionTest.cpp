@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 #include <sqlcipher/sqlite3.h>
 
+#include <iterator>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Business/SqliteConnection.h"
 #include "Common/SqlScan.h"
@@ -61,8 +63,14 @@ std::string Contents(sqlite3* db) {
   return out;
 }
 
+std::string Repeated(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
 // Scripts whose every outcome the statement loops must share with sqlite3_exec.
-const char* const kScripts[] = {
+const char* const kTexts[] = {
     "",
     " \n\t\v\f\r ",
     "-- only a comment",
@@ -97,6 +105,52 @@ const char* const kScripts[] = {
     "CREATE TABLE t(a);\nINSERT INTO t VALUES(1)\n-- the end; of it",
 };
 
+// The texts above, and scripts of the shapes that a reader in blocks must
+// not hold whole.
+std::vector<std::string> Scripts() {
+  std::vector<std::string> scripts(std::begin(kTexts), std::end(kTexts));
+  const std::string more[] = {
+      // Strings that hold ";", more of them than a statement's other text.
+      "CREATE TABLE t(a);\n" +
+          Repeated("INSERT INTO t VALUES(';;;;;;;;;;;;;;;;;;;;;;;;;;;;');\n", 40) +
+          "INSERT INTO t VALUES(';;;;' || nope);\nINSERT INTO t VALUES(';');",
+      // A flood of comments between statements, and before a failing one.
+      "CREATE TABLE t(a);" +
+          Repeated("-- a comment; INSERT INTO t VALUES(0);\n/* and ; another */", 60) +
+          "INSERT INTO t VALUES(1);\n" + Repeated("/* x; */ -- y;\n", 50) +
+          "INSERT INTO nope VALUES(1);",
+      // Trigger bodies: CASE ... END inside, TEMP and TEMPORARY, after EXPLAIN.
+      std::string("CREATE TABLE t(a); CREATE TABLE log(x);\n") +
+          "CREATE TEMP TRIGGER tr AFTER INSERT ON t BEGIN\n" +
+          "  INSERT INTO log VALUES(CASE new.a WHEN 1 THEN 'one;' ELSE 'more' END);\n" +
+          "  INSERT INTO log SELECT CASE WHEN new.a > 2 THEN RAISE(ABORT, 'three; stop') END;\n" +
+          "END;\n" +
+          "EXPLAIN CREATE TEMPORARY TRIGGER tr2 AFTER DELETE ON t BEGIN SELECT 1; END;\n" +
+          "INSERT INTO t VALUES(1); INSERT INTO t VALUES(2); INSERT INTO t VALUES(3); " +
+          "INSERT INTO t VALUES(4);",
+      std::string("CREATE TABLE t(a);\n") +
+          "CREATE TRIGGER tr AFTER INSERT ON t BEGIN SELECT 1; END\nINSERT INTO t VALUES(1);",
+      // An unterminated literal or comment at the end, a last statement
+      // without ";".
+      "CREATE TABLE t(a); INSERT INTO t VALUES(1); SELECT 'abc",
+      "CREATE TABLE t(a); INSERT INTO t VALUES(1) /* open",
+      "CREATE TABLE t(a); INSERT INTO t VALUES(1);\nINSERT INTO t VALUES(2)",
+      // Vertical tabs: whitespace to SQLite in a run of whitespace and after a
+      // statement, an unrecognized token elsewhere.
+      "CREATE TABLE t(a);\v\vINSERT INTO t VALUES(1);\v",
+      "CREATE TABLE t(a);\n \vINSERT INTO t VALUES(1); -- c\n\vSELECT 1;",
+      "CREATE TABLE t(a); /* c */\vINSERT INTO t VALUES(1);",
+      "\vCREATE TABLE t(a);",
+      "CREATE TABLE t(a); ;\vINSERT INTO t VALUES(1);",
+      // Many blank lines before a failing statement.
+      "CREATE TABLE t(a);" + std::string(3000, '\n') + "INSERT INTO nope VALUES(1);",
+  };
+  scripts.insert(scripts.end(), std::begin(more), std::end(more));
+  return scripts;
+}
+
+const std::vector<std::string> kScripts = Scripts();
+
 template <typename Run>
 Outcome RunOnFreshDatabase(const std::string& script, Run run) {
   sqlite3* db = nullptr;
@@ -114,7 +168,7 @@ Outcome RunOnFreshDatabase(const std::string& script, Run run) {
 // ExecuteScript runs the same statements as sqlite3_exec and stops at the
 // same one with the same error code and text.
 TEST(SqliteConnection, ExecuteScriptBehavesAsSqliteExec) {
-  for (const char* script : kScripts) {
+  for (const std::string& script : kScripts) {
     const Outcome by_exec = RunOnFreshDatabase(script, [](sqlite3* db, const char* sql) {
       return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
     });
@@ -146,16 +200,16 @@ std::size_t FailingLineOfWhole(const std::string& script) {
   return line;
 }
 
-// A script handed over in pieces of 1, 7 and 64 bytes runs the same
+// A script handed over in pieces of 1, 7, 64 and 4096 bytes runs the same
 // statements as sqlite3_exec on the whole, with the same outcome, and tells
 // the same line of a failing statement; cutting never splits a statement.
 TEST(SqliteConnection, ScriptStreamBehavesAsSqliteExecOnTheWhole) {
-  for (const char* script : kScripts) {
+  for (const std::string& script : kScripts) {
     const Outcome by_exec = RunOnFreshDatabase(script, [](sqlite3* db, const char* sql) {
       return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
     });
     const std::size_t line = FailingLineOfWhole(script);
-    for (const std::size_t piece : {1, 7, 64}) {
+    for (const std::size_t piece : {1, 7, 64, 4096}) {
       std::size_t streamed_line = 0;
       const Outcome by_stream =
           RunOnFreshDatabase(script, [piece, &streamed_line](sqlite3* db, const char* sql) {
