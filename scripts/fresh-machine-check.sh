@@ -112,6 +112,10 @@ make_root_dir() {
     mkdir -p "$root"
   fi
   root=$(realpath "$root")
+  # It becomes the root's "/", which every user must be able to traverse, as
+  # on a real machine (mktemp makes it private; apt's download user, _apt,
+  # and any test that drops privileges would be refused).
+  chmod 0755 "$root"
   # The mount table escapes blanks and backslashes; a root without them can be
   # compared with it as is.
   case $root in

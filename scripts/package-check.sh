@@ -182,6 +182,9 @@ make_root() {
   local mirror
   command -v debootstrap >/dev/null || ./scripts/install-deps.sh debootstrap
   root=$(realpath "$(mktemp -d /var/tmp/plinth-package-check.XXXXXX)")
+  # The root's "/": every user must be able to traverse it, as on a real
+  # machine (apt's download user, _apt, and plinth run by another user).
+  chmod 0755 "$root"
   mirror=$(host_mirror)
   step "Making a $release_name minbase root in $root from $mirror"
   if ! debootstrap --variant=minbase "$suite" "$root" "$mirror" >"$work/debootstrap.log" 2>&1; then
