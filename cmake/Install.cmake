@@ -97,7 +97,17 @@ else()
           PERMISSIONS OWNER_READ OWNER_WRITE COMPONENT runtime)
   install(FILES ${PLINTH_DEFAULTS_DIR}/db_init/SQLite/create_public_data.sql
           DESTINATION ${PLINTH_CONF_DIR}/db_init/SQLite COMPONENT runtime)
-  install(DIRECTORY DESTINATION ${PLINTH_LOG_DIR} COMPONENT runtime)
+  # The log may hold what a failing script showed: root and the group adm
+  # (Debian's group for reading logs) only. The package's postinst gives the
+  # directory its group.
+  install(DIRECTORY DESTINATION ${PLINTH_LOG_DIR}
+          DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+          COMPONENT runtime)
+  # Crash reports, when the build fixes their directory: root only.
+  if(PLINTH_DUMP_DIR)
+    install(DIRECTORY DESTINATION ${PLINTH_DUMP_DIR}
+            DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE COMPONENT runtime)
+  endif()
   install(DIRECTORY DESTINATION ${PLINTH_STATE_DIR} COMPONENT runtime)
 endif()
 

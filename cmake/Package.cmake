@@ -10,7 +10,9 @@
 #
 # The package holds /usr/lib/plinth/Plinth, the links /usr/bin/plinth and
 # /usr/lib/plinth/META_INFO -> /etc/plinth, the defaults in /etc/plinth as
-# conffiles, /var/log/plinth, /var/lib/plinth, the man page, and in
+# conffiles, /var/log/plinth (0750, group adm: its postinst), /var/lib/plinth
+# with crash/ for crash reports (0700; Plinth is built with that directory
+# fixed), the man page, and in
 # /usr/share/doc/plinth the copyright (machine-readable), changelog.Debian.gz,
 # changelog.gz (CHANGELOG.md), the README and the sample product as examples.
 # Its dependencies come from dpkg-shlibdeps, with libsqlcipher1 (>= 4.6.1)
@@ -19,6 +21,10 @@
 # lintian (Debian 12's) reports no error on it. What remains, and why:
 #   W non-standard-file-perm 0600 != 0644 [etc/plinth/SQLiteConf/SQLiteConfig.xml]
 #       the file an installer puts the key into is private from the start
+#   W non-standard-dir-perm 0750 != 0755 [var/log/plinth/]
+#   W non-standard-dir-perm 0700 != 0755 [var/lib/plinth/crash/]
+#       the log and the crash reports are private from the start, not only
+#       once postinst has run
 #   I binary-has-unneeded-section .comment (with --display-info)
 #       CPack strips with plain `strip`, which keeps the compiler's note
 #   I spare-manual-page [usr/share/man/man1/Plinth.1.gz] (with --display-info)
@@ -70,9 +76,11 @@ foreach(file plinth.log4cxx.properties InitSetup.xml SQLiteConf/SQLiteConfig.xml
   string(APPEND conffiles "${PLINTH_CONF_DIR}/${file}\n")
 endforeach()
 file(WRITE ${debian_build}/conffiles "${conffiles}")
-configure_file(${PLINTH_DEBIAN_DIR}/postrm.in ${debian_build}/postrm @ONLY
-               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
-                                WORLD_READ WORLD_EXECUTE)
+foreach(script postinst postrm)
+  configure_file(${PLINTH_DEBIAN_DIR}/${script}.in ${debian_build}/${script} @ONLY
+                 FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                  WORLD_READ WORLD_EXECUTE)
+endforeach()
 
 # --- CPack -------------------------------------------------------------------
 
@@ -120,7 +128,8 @@ set(PLINTH_SHLIBDEPS_DIR \"${debian_build}/shlibdeps\")
 include(\"${CMAKE_CURRENT_LIST_DIR}/PackageDepends.cmake\")
 ")
 set(CPACK_PROJECT_CONFIG_FILE ${debian_build}/cpack-project-config.cmake)
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${debian_build}/conffiles ${debian_build}/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${debian_build}/conffiles ${debian_build}/postinst
+                                        ${debian_build}/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 

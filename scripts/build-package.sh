@@ -33,6 +33,7 @@ ldflags=$(dpkg-buildflags --get LDFLAGS)
 step "Building in $build"
 cmake -S . -B "$build" \
   -DPLINTH_INSTALL_LAYOUT=system -DCMAKE_INSTALL_PREFIX=/usr \
+  -DPLINTH_DUMP_DIR=/var/lib/plinth/crash \
   -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
   -DCMAKE_C_FLAGS="$cflags" -DCMAKE_CXX_FLAGS="$cxxflags" \
   -DCMAKE_EXE_LINKER_FLAGS="$ldflags" -DCMAKE_MODULE_LINKER_FLAGS="$ldflags"

@@ -263,6 +263,10 @@ main() {
   check "/usr/lib/plinth/META_INFO is /etc/plinth" \
     test "$(in_root readlink /usr/lib/plinth/META_INFO)" = /etc/plinth
   check "the man page is installed" test -f "$root/usr/share/man/man1/plinth.1.gz"
+  check "/var/log/plinth is 0750 root:adm" \
+    test "$(in_root stat -c '%a %U:%G' /var/log/plinth)" = "750 root:adm"
+  check "/var/lib/plinth/crash is 0700 root:root" \
+    test "$(in_root stat -c '%a %U:%G' /var/lib/plinth/crash)" = "700 root:root"
   local sample_key
   sample_key=$(sed -n 's/.*PRAGMA="key"[[:space:]]*VALUE="\([^"]*\)".*/\1/p' \
     "$work/sample/META_INFO/SQLiteConf/SQLiteConfig.xml")
@@ -318,6 +322,7 @@ EOF
   check "the log is /var/log/plinth/plinth.log, with 3 successful runs" \
     test "$(grep -c 'RUN Plinth SUCCESS\.' "$root/var/log/plinth/plinth.log")" -eq 3
   check "the key is not in the log" sh -c "! grep -qF -- '$key' '$root/var/log/plinth/plinth.log'"
+  check "the log file is 0640" test "$(stat -c %a "$root/var/log/plinth/plinth.log")" = 640
   check "nothing was written beside the executable" \
     test "$(ls "$root/usr/lib/plinth" | tr '\n' ' ')" = "META_INFO Plinth "
 
@@ -325,7 +330,8 @@ EOF
   in_root dpkg --purge plinth >>"$work/apt.log" 2>&1 || { tail "$work/apt.log"; failed=1; }
   check "/usr/lib/plinth, /usr/bin/plinth and /etc/plinth are gone" \
     test ! -e "$root/usr/lib/plinth" -a ! -e "$root/usr/bin/plinth" -a ! -e "$root/etc/plinth"
-  check "the log directory is gone" test ! -e "$root/var/log/plinth"
+  check "the log directory and the crash reports' directory are gone" \
+    test ! -e "$root/var/log/plinth" -a ! -e "$root/var/lib/plinth/crash"
   check "the product's databases stay" test -f "$root/var/lib/plinth/data/platform.db"
 
   echo

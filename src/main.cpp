@@ -48,7 +48,9 @@ bool InitEnvironment() {
   if (exe_dir.empty()) return false;
   CSingleton<details::CLog>::Instance()->InitLog(
       exe_dir + port::NativePath("META_INFO/plinth.log4cxx.properties"));
-  DumpUtil::SetDumpPath(exe_dir.c_str());
+  // A directory fixed at build time, or beside the executable.
+  const std::string fixed_dump_dir = PLINTH_DUMP_DIR;
+  DumpUtil::SetDumpPath(fixed_dump_dir.empty() ? exe_dir.c_str() : fixed_dump_dir.c_str());
   FileUtil::InitCurExeDirUtf8(exe_dir);
   return true;
 }
