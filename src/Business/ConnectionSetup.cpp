@@ -194,7 +194,7 @@ bool PrepareConnection(const LogSite& at, const BuildContext& build, const std::
          Attach(at, conn, path, QuotedName(record.schema), settings) &&
          Attach(at, conn, InDir(build.data_dir, "public.db"), "public", settings) &&
          (record.plugin_name == kPlatformPlugin ||
-          Attach(at, conn, InDir(build.data_dir, "platform.db"), "platform", settings)) &&
+          Attach(at, conn, InDir(build.data_dir, kPlatformDatabase), "platform", settings)) &&
          LoadPluginExtensions(at, conn, build.sys_path, record);
 }
 

@@ -50,6 +50,15 @@ bool OpensNoSpecialConnections(const std::string& plugin_name,
   return std::find(excluded.begin(), excluded.end(), plugin_name) != excluded.end();
 }
 
+// The database file name that the platform's DBConfig.xml below `sys_path`
+// gives for `product`; "" when the file cannot be read or parsed, or names
+// none. Logs nothing: a run that is not the platform's only looks.
+std::string PlatformDatabaseFileName(const std::string& sys_path, const std::string& product) {
+  proto::CXmlProto xml;
+  if (!ReadXmlFileQuietly(UTF82Local(DBConfigPath(sys_path, kPlatformPlugin)), xml)) return "";
+  return ReadDatabaseFileName(xml, product);
+}
+
 // Logs, on behalf of `function`, that the DBConfig.xml of `record` is in
 // error: first why its database file name is refused, when `refusal` says.
 void LogDBConfigError(const std::string& function, const PluginDBConfig& record,
@@ -112,6 +121,24 @@ bool CInitDBManager::ReadPluginDBConfig(const std::string& plugin_name) {
   if (!ReadDatabaseFields(xml, product, plugin_config_, &refusal)) {
     LogDBConfigError(PLINTH_FUNCTION, plugin_config_, refusal);
     return false;
+  }
+  if (plugin_name == kPlatformPlugin) {
+    if (plugin_config_.sqlite_file_name != kPlatformDatabase) {
+      PLINTH_LOG(4,
+                 "[%s]%s SQLiteFileName \"%s\" is not %s: every other plug-in attaches %s, "
+                 "which this run does not build.[%s(%d)]",
+                 plugin_name.c_str(), plugin_config_.sqlite_file_name.c_str(), kPlatformDatabase,
+                 kPlatformDatabase);
+    }
+  } else {
+    // The plug-in's run removes its file: it must not be the platform's,
+    // whatever name the platform gave its file.
+    refusal = PlatformDatabaseProblem(plugin_config_.sqlite_file_name,
+                                      PlatformDatabaseFileName(sys_path, product));
+    if (!refusal.empty()) {
+      LogDBConfigError(PLINTH_FUNCTION, plugin_config_, refusal);
+      return false;
+    }
   }
   ReadOtherPluginScripts(xml, product, sys_path, plugin_config_);
   return true;

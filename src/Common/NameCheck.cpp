@@ -74,4 +74,14 @@ std::string SpecialDatabaseProblem(const std::string& own_file, const std::strin
   return std::string();
 }
 
+std::string PlatformDatabaseProblem(const std::string& own_file, const std::string& platform_file) {
+  if (platform_file.empty()) return std::string();
+  std::string problem = SharedDatabaseProblem(own_file, platform_file, "the platform's database");
+  if (!problem.empty()) return problem;
+  if (IsCompanionFile(platform_file, own_file)) {
+    return "its companion file " + platform_file + " is the platform's database";
+  }
+  return std::string();
+}
+
 }  // namespace plinth

@@ -30,6 +30,14 @@ std::string DatabaseFileNameProblem(const std::string& file_name, const std::str
 std::string SpecialDatabaseProblem(const std::string& own_file, const std::string& special_file,
                                    const std::string& special_name);
 
+// `own_file` is the database file of a plug-in other than the platform, which
+// its run removes and creates afresh (with its companions), and
+// `platform_file` the platform's own database file, as the platform's
+// DBConfig.xml names it: they must not be the same file, and neither may be a
+// companion file of the other. "" when `platform_file` is empty. Letter case
+// is not told apart.
+std::string PlatformDatabaseProblem(const std::string& own_file, const std::string& platform_file);
+
 // True when the two database file names name the same file; ASCII letter case
 // is not told apart.
 bool SameDatabaseFile(const std::string& a, const std::string& b);

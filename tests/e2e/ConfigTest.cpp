@@ -423,6 +423,52 @@ TEST(Config, RefusedFileNameRemovesNothing) {
   EXPECT_EQ(tree.Read(tree.data_dir() + "/platform.db-wal"), "precious too");
 }
 
+// Every other plug-in attaches platform.db: the platform's run says so when
+// its file has another name, and no plug-in's run may remove that file.
+TEST(Config, PlatformDatabaseUnderAnotherName) {
+  ProductTree tree;
+  tree.WriteDBConfig("platform", ProductTree::DBConfigBody("platform", "Sys.db"));
+  tree.Write(tree.ScriptFile("platform", "create_tables.sql"), "CREATE TABLE own(a);");
+  const RunResult platform = tree.Run({"platform"});
+  ASSERT_EQ(platform.exit_code, 0) << platform.Dump();
+  EXPECT_TRUE(InOrder(platform, {"WARN [plinth::CInitDBManager::ReadPluginDBConfig]platform "
+                                 "SQLiteFileName \"Sys.db\" is not platform.db: every other "
+                                 "plug-in attaches platform.db, which this run does not build." +
+                                     kAt,
+                                 "INFO [plinth::CInitDBManager::ReadSQLiteConfig]Get 1 cnt "
+                                 "config in SQLiteConfig.xml" +
+                                     kAt,
+                                 "INFO [main]RUN Plinth SUCCESS.[main.cpp(*)]"}));
+  const std::string before = DirectorySnapshot(tree.data_dir());
+  const struct {
+    const char* file;
+    const char* reason;
+  } cases[] = {
+      {"sys.DB", "it names the platform's database Sys.db"},
+      {"SYS.db-wal", "it names a companion file of the platform's database Sys.db"},
+  };
+  for (const auto& c : cases) {
+    tree.WriteDBConfig("inv", ProductTree::DBConfigBody("inv", c.file));
+    const RunResult run = tree.Run({"inv"});
+    EXPECT_EQ(run.exit_code, 1) << c.file;
+    EXPECT_TRUE(InOrder(
+        run, {kReadOwn + "inv SQLiteFileName \"" + c.file + "\" refused: " + c.reason + "." + kAt,
+              kReadOwn + "inv DBConfig.xml error" + kAt,
+              "ERROR " + kInit + "ReadPluginDBConfig fail, plugin inv" + kAt}))
+        << c.file;
+  }
+  EXPECT_EQ(DirectorySnapshot(tree.data_dir()), before);
+  EXPECT_EQ(tree.Query("Sys.db", "SELECT count(*) FROM own;"), "0\n");
+
+  // The look at the platform's DBConfig.xml is silent, and its absence
+  // changes nothing.
+  tree.Remove(tree.PluginFile("platform", "DBConfig.xml"));
+  tree.WriteDBConfig("inv", ProductTree::DBConfigBody("inv", "inv.db"));
+  const RunResult run = tree.Run({"inv"});
+  EXPECT_EQ(run.exit_code, 0) << run.Dump();
+  EXPECT_EQ(run.Find("/SYS/"), -1) << run.Dump();
+}
+
 TEST(Config, SpecialNameInOtherSpellingIsAnOrdinaryPlugin) {
   ProductTree tree;
   for (const char* name : {"Event.s", "event.s "}) {
