@@ -207,6 +207,10 @@ bool CInitDBManager::RunDBInit() {
     PLINTH_LOG(5, "[%s]ApplyProcessCipherSettings fail[%s(%d)]");
     return false;
   }
+  if (!CheckExtensionLibraries()) {
+    PLINTH_LOG(5, "[%s]CheckExtensionLibraries fail[%s(%d)]");
+    return false;
+  }
   if (!CreateDataDir()) {
     PLINTH_LOG(5, "[%s]CreateDataDir fail[%s(%d)]");
     return false;
@@ -235,6 +239,24 @@ bool CInitDBManager::RunDBInit() {
     }
   }
   plugin_config_ = platform_config;
+  return true;
+}
+
+bool CInitDBManager::CheckExtensionLibraries() {
+  const CToolSetup& setup = *CToolSetup::GetInstance();
+  const std::string sys_path = setup.GetSysPath();
+  const bool platform = plugin_config_.plugin_name == kPlatformPlugin;
+  // public.db's connection loads the shared library.
+  if (platform && !CheckExtensionLibrary(PLINTH_HERE, SharedExtensionPath(sys_path))) return false;
+  if (!CheckPluginLibraries(PLINTH_HERE, sys_path, plugin_config_)) return false;
+  const bool opens_special =
+      !OpensNoSpecialConnections(plugin_config_.plugin_name, setup.GetSpecialPlugins());
+  for (const auto& [name, record] : special_plugins_) {
+    // The platform's run builds every special plug-in's database; another
+    // run opens those it runs scripts in.
+    const bool loads = platform || (opens_special && OpensSpecialConnection(plugin_config_, name));
+    if (loads && !CheckPluginLibraries(PLINTH_HERE, sys_path, record)) return false;
+  }
   return true;
 }
 

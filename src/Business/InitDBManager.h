@@ -28,7 +28,8 @@ class CInitDBManager : public Quill::Base::CNoncopyable {
   bool InitManager(const std::string& plugin_name);
 
   // Builds the plug-in's databases: SQLCipher's process-wide settings
-  // (ApplyProcessCipherSettings), the data directory, the database files and
+  // (ApplyProcessCipherSettings), a check of the extension libraries, the
+  // data directory, the database files and
   // their connections, the scripts; for "platform" also public.db and then
   // the special plug-ins' databases in name order, each with its record in
   // `plugin_config_` while it is built. The first failure ends it with false,
@@ -73,6 +74,13 @@ class CInitDBManager : public Quill::Base::CNoncopyable {
   // parse, or holds a setting that is refused (SettingRefusal): nothing is
   // stored then.
   bool ReadSQLiteConfig();
+
+  // Makes sure that no extension library the build loads is something other
+  // than a regular file (CheckExtensionLibrary): the shared library of
+  // public.db's connection in the platform's run, and the libraries of
+  // `plugin_config_` and of the `special_plugins_` whose databases the run
+  // builds or opens. Runs before anything is created or removed.
+  bool CheckExtensionLibraries();
 
   // Makes sure the tool settings' data directory exists, creating its last
   // element when nothing is there. Reads no member.

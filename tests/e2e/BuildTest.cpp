@@ -4,10 +4,12 @@
 // extension libraries, old files, scripts and the data directory.
 #include <gtest/gtest.h>
 #include <sqlcipher/sqlite3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <stdexcept>
 
 #include "e2e/Harness.h"
 #include "e2e/TestUtil.h"
@@ -272,6 +274,20 @@ void RemoveSharedLibrary(const ProductTree& tree) {
   tree.Remove(tree.sys_dir() + "/public.func.sqlite.so");
 }
 
+// Builds everything once, then makes the library `file` of the system
+// directory a FIFO, on which the loader would wait forever.
+void FifoAfterABuild(const ProductTree& tree, const std::string& file) {
+  if (tree.Run({"platform"}).exit_code != 0 || tree.Run({"inv"}).exit_code != 0) {
+    throw std::runtime_error("the first build failed");
+  }
+  tree.Remove(tree.sys_dir() + "/" + file);
+  if (::mkfifo((tree.sys_dir() + "/" + file).c_str(), 0644) != 0) {
+    throw std::runtime_error("mkfifo");
+  }
+}
+
+const std::string kChecks = "[plinth::CInitDBManager::CheckExtensionLibraries]";
+
 // SQLite tries a name with ".so" appended too, and reports that attempt.
 const std::string kSharedLibraryMissing =
     "errorcode:1,errinfo:@/public.func.sqlite.so.so: cannot open shared object file: No such "
@@ -337,6 +353,39 @@ const ExtensionCase kExtensionCases[] = {
           kAt,
       "ERROR " + kRun + "CreateSQLiteDBFile fail" + kAt, kFailed5},
      {}},
+    // Found before any file is removed or created.
+    {"SharedLibraryIsAFifo",
+     [](const ProductTree& t) {
+       AddInventory(t);
+       FifoAfterABuild(t, "public.func.sqlite.so");
+     },
+     "platform",
+     1,
+     {"ERROR " + kChecks + "extension library @/public.func.sqlite.so is not a regular file" + kAt,
+      "ERROR " + kRun + "CheckExtensionLibraries fail" + kAt},
+     {"aleady exists remove", "full_path"}},
+    {"OwnLibraryIsAFifo",
+     [](const ProductTree& t) {
+       AddInventoryWithOwnLibrary(t, "inv.func.sqlite.so");
+       FifoAfterABuild(t, "inv.func.sqlite.so");
+     },
+     "inv",
+     1,
+     {"ERROR " + kChecks + "extension library @/inv.func.sqlite.so is not a regular file" + kAt,
+      "ERROR " + kRun + "CheckExtensionLibraries fail" + kAt, kFailed5},
+     {"aleady exists remove", "full_path"}},
+    {"SpecialPluginsLibraryIsAFifo",
+     [](const ProductTree& t) {
+       AddInventory(t);
+       t.WriteDBConfig("event.s", ProductTree::DBConfigBody(
+                                      "event", "event.db",
+                                      "<SQLiteFuncDLL><Name>ev.so</Name></SQLiteFuncDLL>"));
+       FifoAfterABuild(t, "ev.so");
+     },
+     "platform",
+     1,
+     {"ERROR " + kChecks + "extension library @/ev.so is not a regular file" + kAt},
+     {"aleady exists remove", "full_path"}},
     {"OwnLibraryLoads",
      [](const ProductTree& t) {
        t.InstallExtension("inventory.func.sqlite.so");
@@ -706,9 +755,10 @@ TEST(Build, DataDirectoryThatIsAFile) {
   const RunResult run = tree.Run({"platform"});
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_TRUE(InOrder(
-      run, {"INFO [plinth::CInitDBManager::CreateDataDir]data_path aleady exists." + kAt,
-            "ERROR " + kPublic + "sqlite3_open fail,errinfo:" + sqlite3_errstr(SQLITE_CANTOPEN) + kAt,
-            "FATAL " + kCreate + "CreatePublicSQLiteDBFile fail" + kAt}));
+      run,
+      {"INFO [plinth::CInitDBManager::CreateDataDir]data_path aleady exists." + kAt,
+       "ERROR " + kPublic + "sqlite3_open fail,errinfo:" + sqlite3_errstr(SQLITE_CANTOPEN) + kAt,
+       "FATAL " + kCreate + "CreatePublicSQLiteDBFile fail" + kAt}));
   EXPECT_EQ(tree.Read(tree.data_dir()), "a file");
 }
 
