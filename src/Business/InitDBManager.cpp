@@ -93,18 +93,53 @@ bool CInitDBManager::InitManager(const std::string& plugin_name) {
 }
 
 bool CInitDBManager::UninitManager() {
+  CloseNotingKeyedFiles(public_conn);
+  CloseNotingKeyedFiles(db_conn_);
+  for (auto& entry : other_conns_) CloseNotingKeyedFiles(entry.second);
+  other_conns_.clear();
   plugin_config_.plugin_name.clear();
   plugin_config_.schema.clear();
   plugin_config_.sqlite_file_name.clear();
   sqlite_config_.clear();
   need_encrypt_ = false;
   special_plugins_.clear();
-  CloseConnection(public_conn);
-  CloseConnection(db_conn_);
-  for (auto& entry : other_conns_) CloseConnection(entry.second);
-  other_conns_.clear();
   inited_ = false;
   return true;
+}
+
+bool CInitDBManager::VerifyEncryption() {
+  std::vector<std::string> files;
+  files.swap(keyed_files_);
+  bool encrypted = true;
+  for (const std::string& file : files) {
+    SqliteError error;
+    switch (ReadWithoutKey(file, &error)) {
+      case UnkeyedRead::kEncrypted:
+      case UnkeyedRead::kEmpty:
+        break;
+      case UnkeyedRead::kPlain:
+        PLINTH_LOG(5, "[%s]%s reads without the key: it is not encrypted[%s(%d)]", file.c_str());
+        encrypted = false;
+        break;
+      case UnkeyedRead::kFailed:
+        PLINTH_LOG(5, "[%s]cannot tell whether %s is encrypted,errorcode:%d,errinfo:%s[%s(%d)]",
+                   file.c_str(), error.code, error.text.c_str());
+        encrypted = false;
+        break;
+    }
+  }
+  return encrypted;
+}
+
+void CInitDBManager::CloseNotingKeyedFiles(sqlite3*& conn) {
+  if (conn != nullptr && need_encrypt_) {
+    for (std::string& file : DatabaseFileNames(conn)) {
+      if (std::find(keyed_files_.begin(), keyed_files_.end(), file) == keyed_files_.end()) {
+        keyed_files_.push_back(std::move(file));
+      }
+    }
+  }
+  CloseConnection(conn);
 }
 
 bool CInitDBManager::ReadPluginDBConfig(const std::string& plugin_name) {
@@ -313,7 +348,7 @@ bool CInitDBManager::CreateSQLiteDBFile() {
   if (!RemoveDatabaseFiles(PLINTH_HERE, path, plugin_config_.sqlite_file_name)) return false;
 
   // In the platform's run the connection of the previous build is done with.
-  CloseConnection(db_conn_);
+  CloseNotingKeyedFiles(db_conn_);
   if (!PrepareConnection(PLINTH_HERE, build, path, plugin_config_, Pragmas::kApply, db_conn_)) {
     return false;
   }

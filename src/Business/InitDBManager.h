@@ -40,6 +40,14 @@ class CInitDBManager : public Quill::Base::CNoncopyable {
   // Closes every connection and clears the configuration. Always true.
   bool UninitManager();
 
+  // After UninitManager, when the run keyed its files: checks that every
+  // database file of the connections the manager closed (the files the run
+  // created or keyed, a write-ahead log checkpointed into each) is encrypted:
+  // opened without the key, its schema must not read. A file that reads, or
+  // that cannot be checked, is logged and makes it false, after every file
+  // was checked. True when nothing was keyed. Forgets the files.
+  bool VerifyEncryption();
+
  private:
   template <typename T>
   friend class LazyInstance;
@@ -112,6 +120,10 @@ class CInitDBManager : public Quill::Base::CNoncopyable {
   // Runs create_public_data.sql beside the executable on `public_conn`.
   bool SQLitePublicDBInit();
 
+  // Closes `conn` (when not null); when the run keys its files, first notes
+  // the files of its databases in `keyed_files_`.
+  void CloseNotingKeyedFiles(sqlite3*& conn);
+
   bool inited_ = false;
   PluginDBConfig plugin_config_;
   sqlite3* db_conn_ = nullptr;
@@ -120,6 +132,9 @@ class CInitDBManager : public Quill::Base::CNoncopyable {
   bool need_encrypt_ = false;
   std::map<std::string, PluginDBConfig> special_plugins_;
   std::map<std::string, sqlite3*> other_conns_;
+  // The database files of the keyed connections closed so far, each once;
+  // kept by UninitManager for VerifyEncryption.
+  std::vector<std::string> keyed_files_;
 };
 
 }  // namespace plinth

@@ -229,6 +229,28 @@ TEST(Build, KeyIsRefusedByASqliteThatDoesNotEncrypt) {
 #endif
 }
 
+// A library that takes the key and applies it nowhere: the files are
+// looked at once their connections are closed, and the run fails.
+TEST(Build, KeyThatIsNotAppliedFailsTheRun) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "a preloaded library cannot come before the sanitizer's runtime";
+#else
+  ProductTree tree;
+  const RunResult run = tree.Run({"platform"}, {std::string("LD_PRELOAD=") + KEYLESS_SQLCIPHER});
+  EXPECT_EQ(run.exit_code, 1);
+  const std::string verify = "ERROR [plinth::CInitDBManager::VerifyEncryption]" + tree.data_dir();
+  const std::string plain = " reads without the key: it is not encrypted" + kAt;
+  EXPECT_TRUE(InOrder(
+      run, {"INFO [main]platform Init.[main.cpp(*)]", verify + "/platform.db" + plain,
+            verify + "/public.db" + plain, verify + "/event.db" + plain,
+            "ERROR [plinth::CExecuteInit::ExecInitDB]encryption check failed![ExecuteInit.cpp(*)]",
+            "ERROR [main]platform plugin Init FAILED.err_code:5.[main.cpp(*)]"}))
+      << run.Dump();
+  EXPECT_EQ(run.Find("RUN Plinth SUCCESS"), -1);
+  EXPECT_EQ(tree.Query("public.db", "SELECT code FROM dictionary;", ""), "a\n");
+#endif
+}
+
 TEST(Build, SettingsRunInNameOrderAndTheFirstFailureStops) {
   ProductTree tree;
   tree.WriteSQLiteConfig({{"user_version", "5"},
