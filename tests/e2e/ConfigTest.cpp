@@ -114,6 +114,18 @@ const ConfigCase kConfigCases[] = {
                     f + "inv DBConfig.xml error[InitDBManager.cpp(*)]",
                     "ERROR " + kInit + "ReadPluginDBConfig fail, plugin inv[InitDBManager.cpp(*)]"};
      }},
+    {"DBConfigWithAnUndefinedEntity",
+     [](const ProductTree& t) {
+       t.WriteDBConfig("inv", ProductTree::DBConfigBody("inv", "inv&db;"));
+     },
+     [](const ProductTree& t) {
+       const std::string f = "FATAL [plinth::CInitDBManager::ReadPluginDBConfig]";
+       return Lines{f + t.PluginFile("inv", "DBConfig.xml") +
+                        " is not well-formed XML: undefined entity at offset 114"
+                        "[InitDBManager.cpp(*)]",
+                    f + "inv DBConfig.xml error[InitDBManager.cpp(*)]",
+                    "ERROR " + kInit + "ReadPluginDBConfig fail, plugin inv[InitDBManager.cpp(*)]"};
+     }},
     // "ProductA[1]" would read as the first ProductA element, "ProductA/SQLite/.."
     // as a path of several steps: a product type names one element literally.
     {"ProductTypeWithAnIndex",
@@ -334,6 +346,21 @@ const UnparsableText kUnparsableSettings[] = {
      "<Configs><Config PRAGMA=\"journal_mode&#00;x\" VALUE=\"WAL\"/></Configs>",
      "character reference to NUL at offset 37"},
     {"TextAfterTheRoot", kKeyElement + "\"/></Configs>\njunk", "text outside the root element"},
+    // Not well-formed, though a lenient parser takes each: the databases
+    // would be keyed with "short", or with a key that is not the one written.
+    {"DuplicatedValue",
+     std::string("<Configs><Config PRAGMA=\"key\" VALUE=\"short\" VALUE=\"") + kKey +
+         "\"/></Configs>",
+     "duplicate attribute at offset 44"},
+    {"BareAmpersandInTheKey", kKeyElement + "&x\"/></Configs>",
+     "not well-formed (invalid token) at offset 57"},
+    {"LessThanInTheKey", kKeyElement + "<x\"/></Configs>",
+     "not well-formed (invalid token) at offset 55"},
+    {"UndefinedEntityInTheKey", kKeyElement + "&k;\"/></Configs>", "undefined entity at offset 9"},
+    {"DocumentTypeDeclaration",
+     "<!DOCTYPE Configs [<!ENTITY k \"" + std::string(kKey) + "\">]>" + kKeyElement +
+         "&k;\"/></Configs>",
+     "document type declaration at offset 18"},
     {"NotXml", "key=secret\n", "text outside the root element"},
 };
 

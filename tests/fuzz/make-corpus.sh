@@ -15,7 +15,8 @@ fresh() {
   find "$here/corpus/$1" -type f ! -name 'regress-*' -delete
 }
 
-# --- xml_document: the sample's XML files as they are, and one in UTF-16.
+# --- xml_document: the sample's XML files as they are, one in UTF-16 and one
+# in UTF-32.
 fresh xml_document
 for f in "$sys"/*/runtime_script/DBConfig.xml; do
   cp "$f" "$here/corpus/xml_document/DBConfig-$(basename "$(dirname "$(dirname "$f")")").xml"
@@ -25,6 +26,8 @@ cp "$sample/product/Product.xml" "$here/corpus/xml_document/Product.xml"
 cp "$root/packaging/META_INFO/InitSetup.xml" "$here/corpus/xml_document/InitSetup.xml"
 { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE < "$sys/inventory/runtime_script/DBConfig.xml"; } \
   > "$here/corpus/xml_document/DBConfig-inventory-utf16.xml"
+{ printf '\x00\x00\xfe\xff'; iconv -f UTF-8 -t UTF-32BE < "$sys/event.s/runtime_script/DBConfig.xml"; } \
+  > "$here/corpus/xml_document/DBConfig-event.s-utf32.xml"
 
 # --- db_config: the sample's DBConfig.xml files.
 fresh db_config
