@@ -34,7 +34,9 @@ int sqlite3_exec(sqlite3* db, const char* sql, exec_callback callback, void* arg
   char* keyless = malloc(head + 3);
   if (keyless == NULL) return KEYLESS_NOMEM;
   memcpy(keyless, sql, head);
-  memcpy(keyless + head, "';", 3);
+  keyless[head] = '\'';
+  keyless[head + 1] = ';';
+  keyless[head + 2] = '\0';
   const int rc = real(db, keyless, callback, arg, errmsg);
   free(keyless);
   return rc;

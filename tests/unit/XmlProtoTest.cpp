@@ -407,7 +407,8 @@ TEST(XmlProtoParseTest, TextsThatAreNotWellFormedAreRefused) {
       {Utf16Le("<R>&u;</R>"), "undefined entity at offset 8"},
       {Utf16Le("<!DOCTYPE R><R/>"), "document type declaration at offset 24"},
       {Utf32(U"<R>&u;</R>", false), "undefined entity at offset 16"},
-      {Utf32(U"<R>\U0010FFFF\U00110000</R>", true), "not well-formed (invalid token) at offset 20"},
+      {Utf32(U"<R>\U0010FFFF" + std::u32string(1, char32_t{0x110000}) + U"</R>", true),
+       "not well-formed (invalid token) at offset 20"},
   };
   for (const auto& c : cases) {
     proto::CXmlProto xml;
