@@ -85,6 +85,12 @@ if(NOT WIN32 AND TARGET pugixml::static)
   set(PLINTH_PUGIXML pugixml::static)
 endif()
 
+# expat checks that a configuration file is well-formed XML before pugixml's
+# lenient parser builds its tree. On Linux it is the shared library that
+# log4cxx loads already.
+find_package(EXPAT QUIET)
+plinth_require(EXPAT_FOUND "expat" "libexpat1-dev")
+
 if(BUILD_TESTING)
   find_package(GTest QUIET)
   plinth_require(GTest_FOUND "GoogleTest" "libgtest-dev")

@@ -1,8 +1,8 @@
 # Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 # The dependencies as headers only (PLINTH_HEADERS_ONLY): every source compiles
 # without the libraries. It serves the cross build for Windows on Debian, which
-# has no Windows builds of SQLCipher, Boost, log4cxx and pugixml; their headers
-# are the same on both platforms and test _WIN32 themselves.
+# has no Windows builds of SQLCipher, Boost, log4cxx, pugixml and expat; their
+# headers are the same on both platforms and test _WIN32 themselves.
 #
 # Only the libraries' own header directories are visible, through a private
 # include root in the build tree, so that no other header of the build machine
@@ -37,10 +37,12 @@ plinth_link_headers(libsqlcipher-dev sqlcipher)
 plinth_link_headers(libboost-dev boost)
 plinth_link_headers(liblog4cxx-dev log4cxx)
 plinth_link_headers(libpugixml-dev pugixml.hpp pugiconfig.hpp)
+plinth_link_headers(libexpat1-dev expat.h expat_external.h)
 
 # The targets the build links, with the include root (as system headers: their
 # own warnings are not ours) and no library.
-foreach(target PkgConfig::SQLCIPHER Boost::filesystem Boost::system log4cxx pugixml::pugixml)
+foreach(target PkgConfig::SQLCIPHER Boost::filesystem Boost::system log4cxx pugixml::pugixml
+               EXPAT::EXPAT)
   add_library(${target} INTERFACE IMPORTED)
   set_target_properties(${target} PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${PLINTH_HEADER_ROOT})
 endforeach()

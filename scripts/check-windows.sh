@@ -3,7 +3,8 @@
 # Checks the Windows side of Plinth on this Debian machine:
 #   1. every product source under src/ and external/ compiles for Windows
 #      (mingw-w64, -Wall -Wextra -Wpedantic -Werror) against the headers of
-#      SQLCipher, Boost, log4cxx and pugixml; the SQLite extension DLLs link;
+#      SQLCipher, Boost, log4cxx, pugixml and expat; the SQLite extension DLLs
+#      link;
 #   2. the Windows platform layer (src/Port/*Win32.cpp) passes its tests,
 #      tests/windows, run under wine in the code pages 1252 and 936.
 # A full Windows build of the tool is not made: Debian has no Windows builds
@@ -143,8 +144,8 @@ phase "platform tests"
 cat <<EOF
 check-windows: passed. Checked:
   - every product source under src/ and external/ compiles for Windows (mingw-w64,
-    -Wall -Wextra -Wpedantic -Werror) against the SQLCipher, Boost, log4cxx and
-    pugixml headers; the SQLite extension DLLs link;
+    -Wall -Wextra -Wpedantic -Werror) against the SQLCipher, Boost, log4cxx,
+    pugixml and expat headers; the SQLite extension DLLs link;
   - the Windows platform layer under wine: single-instance mutex, debug privilege,
     fopen_s, executable directory (non-ASCII names), code pages 1252 and 936,
     minidumps and their rotation, path separator and library suffix.

@@ -15,7 +15,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   libboost-filesystem-dev libboost-system-dev
-  liblog4cxx-dev libpugixml-dev
+  liblog4cxx-dev libpugixml-dev libexpat1-dev
   libgtest-dev
   # for the tests: locale sources for a code-page test, and a SQLite that
   # does not encrypt

@@ -35,6 +35,11 @@ bool CExecuteInit::ExecInitDB(std::int32_t& err_code, const std::string& plugin_
     PLINTH_LOG(5, "[%s]manager uninit failed![%s(%d)]");
     return false;
   }
+  // The safety net under every way a key could fail to apply.
+  if (!manager->VerifyEncryption()) {
+    PLINTH_LOG(5, "[%s]encryption check failed![%s(%d)]");
+    return false;
+  }
   return true;
 }
 

@@ -5,6 +5,8 @@
 // simply fail to match rather than change the meaning of the query.
 #include "External/XmlProto.h"
 
+#include <expat.h>
+
 #include <charconv>
 #include <climits>
 #include <cstddef>
@@ -183,6 +185,132 @@ std::string NulProblem(std::string_view text) {
   return std::string();
 }
 
+// The text as expat reads it: the bytes handed to it, and the encoding that
+// overrides the document's own declaration (null: expat reads the
+// declaration). pugixml takes the layout of the code units from the first
+// bytes and ignores a declaration that contradicts it (a file saved in UTF-16
+// that still declares UTF-8): expat is told the same layout. expat knows no
+// UTF-32, which is handed to it converted into UTF-8.
+struct ExpatInput {
+  std::string converted;  // the UTF-8 form of a UTF-32 text; else empty
+  std::string_view bytes;
+  const char* encoding = nullptr;
+  std::size_t unit_width = 1;  // of the original text, for the offsets
+};
+
+// Appends code point `code` to `out` in UTF-8; a value that is no Unicode
+// scalar value becomes the byte 0xFF, which is no UTF-8 and which expat
+// refuses.
+void AppendUtf8(std::uint32_t code, std::string& out) {
+  if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+    out += '\xFF';
+  } else if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | code >> 6);
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | code >> 12);
+    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | code >> 18);
+    out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
+    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+ExpatInput ExpatInputOf(std::string_view text) {
+  ExpatInput input;
+  const UnitLayout layout = DetectUnits(text);
+  input.unit_width = layout.width;
+  input.bytes = text;
+  if (layout.width == 2) {
+    input.encoding = layout.big_endian ? "UTF-16BE" : "UTF-16LE";
+  } else if (layout.width == 4) {
+    const Units units(text);
+    for (std::size_t i = 0; i < units.size(); ++i) AppendUtf8(units[i], input.converted);
+    if (text.size() % 4 != 0) input.converted += '\xFF';  // a unit cut short
+    input.bytes = input.converted;
+    input.encoding = "UTF-8";
+  }
+  return input;
+}
+
+// The byte offset in the original text of byte `index` of `input.bytes`.
+std::size_t OriginalOffset(const ExpatInput& input, std::size_t index) {
+  if (input.unit_width != 4) return index;
+  // One character of the UTF-8 form per unit of four bytes.
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < index && i < input.bytes.size(); ++i) {
+    if ((static_cast<unsigned char>(input.bytes[i]) & 0xC0) != 0x80) ++characters;
+  }
+  return characters * 4;
+}
+
+// An encoding expat does not know, declared by a text read byte by byte,
+// reads as pugixml reads it: unconverted. ASCII is itself, and every other
+// byte a character of its own that may stand in names, text and values.
+int XMLCALL ReadBytesUnconverted(void*, const XML_Char*, XML_Encoding* info) {
+  for (int byte = 0; byte < 0x100; ++byte) {
+    info->map[byte] = byte < 0x80 ? byte : 0x4E00 + byte;  // CJK ideographs: letters
+  }
+  info->data = nullptr;
+  info->convert = nullptr;
+  info->release = nullptr;
+  return XML_STATUS_OK;
+}
+
+// What the well-formedness check of one text found.
+struct ExpatCheck {
+  XML_Parser parser = nullptr;
+  std::string problem;
+};
+
+// A document type declaration could define entities, whose expansion no
+// configuration needs: it is refused as soon as its name is read, before
+// anything it declares.
+void XMLCALL RefuseDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+  auto* check = static_cast<ExpatCheck*>(data);
+  check->problem = "document type declaration";
+  XML_StopParser(check->parser, XML_FALSE);
+}
+
+// Why `text` is not well-formed XML 1.0 to expat, a strict parser: its fault
+// with the byte offset; empty when it is. pugixml, which builds the tree, is
+// lenient: it takes a bare "&" and a "<" in an attribute value, keeps an
+// undefined entity as text, keeps the first of two attributes of one name,
+// and skips a document type declaration.
+std::string WellFormednessProblem(std::string_view text) {
+  const ExpatInput input = ExpatInputOf(text);
+  ExpatCheck check;
+  check.parser = XML_ParserCreate(input.encoding);
+  if (check.parser == nullptr) return "no memory for the XML parser";
+  XML_SetUserData(check.parser, &check);
+  XML_SetStartDoctypeDeclHandler(check.parser, RefuseDoctype);
+  if (input.encoding == nullptr) {
+    XML_SetUnknownEncodingHandler(check.parser, ReadBytesUnconverted, nullptr);
+  }
+  // XML_Parse takes an int length: the text goes in blocks.
+  constexpr std::size_t kBlock = 1 << 20;
+  std::string_view rest = input.bytes;
+  XML_Status status = XML_STATUS_OK;
+  do {
+    const std::string_view block = rest.substr(0, kBlock);
+    rest.remove_prefix(block.size());
+    status = XML_Parse(check.parser, block.data(), static_cast<int>(block.size()), rest.empty());
+  } while (status == XML_STATUS_OK && !rest.empty());
+  if (status != XML_STATUS_OK) {
+    if (check.problem.empty()) check.problem = XML_ErrorString(XML_GetErrorCode(check.parser));
+    const XML_Index index = XML_GetCurrentByteIndex(check.parser);
+    const std::size_t at = index < 0 ? input.bytes.size() : static_cast<std::size_t>(index);
+    check.problem += " at offset " + std::to_string(OriginalOffset(input, at));
+  }
+  XML_ParserFree(check.parser);
+  return check.problem;
+}
+
 // Accepts an optionally signed decimal number, with blanks (space, tab, CR,
 // LF) around it allowed, that fits an int.
 std::optional<int> ParseInt(std::string_view text) {
@@ -287,6 +415,8 @@ bool CXmlProto::Parse(std::string text) {
   impl_->text = std::string();  // the old document's text goes with it
   impl_->parse_error = NulProblem(text);
   if (!impl_->parse_error.empty()) return false;
+  // A fault that pugixml finds too keeps pugixml's reason: it is told below.
+  const std::string strict_problem = WellFormednessProblem(text);
   // Whitespace-only text is kept when it is an element's only content, so such
   // an element reads back exactly as written; indentation between elements is
   // still dropped. An element's leading text is stored in the element itself,
@@ -300,6 +430,7 @@ bool CXmlProto::Parse(std::string text) {
   impl_->parse_error =
       result ? RootProblem(impl_->doc)
              : std::string(result.description()) + " at offset " + std::to_string(result.offset);
+  if (impl_->parse_error.empty()) impl_->parse_error = strict_problem;
   if (impl_->parse_error.empty()) return true;
   impl_->Reset();  // pugixml keeps what it built before the error
   impl_->text = std::string();

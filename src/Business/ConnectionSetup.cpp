@@ -96,6 +96,13 @@ bool WriteKeyedHeader(const LogSite& at, sqlite3* conn, const std::string& path)
   return false;
 }
 
+// The own extension library of `record`, in the system directory `sys_path`;
+// "" when it names none.
+std::string OwnExtensionPath(const std::string& sys_path, const PluginDBConfig& record) {
+  return record.sqlite_func_dll_name.empty() ? std::string()
+                                             : InDir(sys_path, record.sqlite_func_dll_name);
+}
+
 // Loads the extension library at `path` into a plug-in's connection.
 bool LoadPluginExtension(const LogSite& at, sqlite3* conn, const std::string& path) {
   SqliteError error;
@@ -120,8 +127,8 @@ bool LoadPluginExtensions(const LogSite& at, sqlite3* conn, const std::string& s
       !LoadPluginExtension(at, conn, SharedExtensionPath(sys_path))) {
     return false;
   }
-  if (record.sqlite_func_dll_name.empty()) return true;
-  const std::string own = InDir(sys_path, record.sqlite_func_dll_name);
+  const std::string own = OwnExtensionPath(sys_path, record);
+  if (own.empty()) return true;
   if (!ExistsElseAbsent(own)) {
     PLINTH_LOG_AT(at, 4, "[%s]Not exists func.sqlite.dll![%s(%d)]");
     return true;
@@ -130,6 +137,21 @@ bool LoadPluginExtensions(const LogSite& at, sqlite3* conn, const std::string& s
 }
 
 }  // namespace
+
+bool CheckPluginLibraries(const LogSite& at, const std::string& sys_path,
+                          const PluginDBConfig& record) {
+  const std::string libraries[] = {
+      record.load_public_func_dll ? SharedExtensionPath(sys_path) : std::string(),
+      OwnExtensionPath(sys_path, record)};
+  for (const std::string& library : libraries) {
+    if (!library.empty() && !CheckExtensionLibrary(at, library)) return false;
+  }
+  return true;
+}
+
+bool OpensSpecialConnection(const PluginDBConfig& config, const std::string& special_name) {
+  return config.other_plugin_scripts.count(special_name) != 0;
+}
 
 bool ApplyProcessCipherSettings(const LogSite& at,
                                 const std::map<std::string, std::string>& pragmas) {
@@ -194,7 +216,7 @@ bool PrepareConnection(const LogSite& at, const BuildContext& build, const std::
          Attach(at, conn, path, QuotedName(record.schema), settings) &&
          Attach(at, conn, InDir(build.data_dir, "public.db"), "public", settings) &&
          (record.plugin_name == kPlatformPlugin ||
-          Attach(at, conn, InDir(build.data_dir, "platform.db"), "platform", settings)) &&
+          Attach(at, conn, InDir(build.data_dir, kPlatformDatabase), "platform", settings)) &&
          LoadPluginExtensions(at, conn, build.sys_path, record);
 }
 
@@ -205,7 +227,7 @@ bool OpenSpecialConnections(const LogSite& at, const BuildContext& build,
   const auto& scripts = config.other_plugin_scripts;
   if (scripts.empty()) return true;
   for (const auto& [name, record] : special_plugins) {
-    if (scripts.find(name) == scripts.end()) {
+    if (!OpensSpecialConnection(config, name)) {
       PLINTH_LOG_AT(at, 4, "[%s]%s not special plugin!continue![%s(%d)]", name.c_str());
       continue;
     }

@@ -77,6 +77,18 @@ bool Attach(const LogSite& at, sqlite3* conn, const std::string& path, const std
 bool PrepareConnection(const LogSite& at, const BuildContext& build, const std::string& path,
                        const PluginDBConfig& record, Pragmas pragmas, sqlite3*& conn);
 
+// Fails, logged at `at`, when an extension library that PrepareConnection
+// loads for `record` exists and is not a regular file (links followed): the
+// shared library when the record asks for it, or its own one. The loader
+// would wait forever on a FIFO. A library that is missing, or whose kind
+// cannot be told, is left to the loading.
+bool CheckPluginLibraries(const LogSite& at, const std::string& sys_path,
+                          const PluginDBConfig& record);
+
+// True when OpenSpecialConnections, for `config`, prepares a connection to the
+// database of the special plug-in `special_name`.
+bool OpensSpecialConnection(const PluginDBConfig& config, const std::string& special_name);
+
 // Prepares a connection to the existing database file of every special
 // plug-in of `special_plugins` (in name order) in whose database `config`
 // runs scripts, with the key but no settings, and enters it into `conns`

@@ -45,6 +45,17 @@ bool ExistsElseAbsent(const std::string& path) {
   return boost::filesystem::exists(path, ec);
 }
 
+bool CheckExtensionLibrary(const LogSite& at, const std::string& path) {
+  boost::system::error_code ec;
+  const boost::filesystem::file_type type = boost::filesystem::status(path, ec).type();
+  if (type == boost::filesystem::regular_file || type == boost::filesystem::file_not_found ||
+      type == boost::filesystem::status_error) {
+    return true;
+  }
+  PLINTH_LOG_AT(at, 5, "[%s]extension library %s is not a regular file[%s(%d)]", path.c_str());
+  return false;
+}
+
 bool RemoveDatabaseFiles(const LogSite& at, const std::string& path, const std::string& file_name) {
   const std::pair<DatabasePart, std::string> parts[] = {{DatabasePart::kFile, path},
                                                         {DatabasePart::kShm, path + "-shm"},

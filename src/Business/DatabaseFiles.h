@@ -23,6 +23,11 @@ bool ExistsOrFail(const LogSite& at, const std::string& path, Links links, bool*
 // cannot be told counts as absent. Logs nothing.
 bool ExistsElseAbsent(const std::string& path);
 
+// Fails, logged at `at`, when something exists at the extension library path
+// `path` (links followed) that is not a regular file. True when a regular
+// file is there, when nothing is, and when that cannot be told.
+bool CheckExtensionLibrary(const LogSite& at, const std::string& path);
+
 // Removes the database file at `path` (named `file_name` in the log) and then
 // its "-shm" and "-wal" companions, each where it exists, announcing each with
 // its "aleady exists remove." line at `at`. Each path is looked at itself: a

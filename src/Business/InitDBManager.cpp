@@ -50,6 +50,15 @@ bool OpensNoSpecialConnections(const std::string& plugin_name,
   return std::find(excluded.begin(), excluded.end(), plugin_name) != excluded.end();
 }
 
+// The database file name that the platform's DBConfig.xml below `sys_path`
+// gives for `product`; "" when the file cannot be read or parsed, or names
+// none. Logs nothing: a run that is not the platform's only looks.
+std::string PlatformDatabaseFileName(const std::string& sys_path, const std::string& product) {
+  proto::CXmlProto xml;
+  if (!ReadXmlFileQuietly(UTF82Local(DBConfigPath(sys_path, kPlatformPlugin)), xml)) return "";
+  return ReadDatabaseFileName(xml, product);
+}
+
 // Logs, on behalf of `function`, that the DBConfig.xml of `record` is in
 // error: first why its database file name is refused, when `refusal` says.
 void LogDBConfigError(const std::string& function, const PluginDBConfig& record,
@@ -84,18 +93,53 @@ bool CInitDBManager::InitManager(const std::string& plugin_name) {
 }
 
 bool CInitDBManager::UninitManager() {
+  CloseNotingKeyedFiles(public_conn);
+  CloseNotingKeyedFiles(db_conn_);
+  for (auto& entry : other_conns_) CloseNotingKeyedFiles(entry.second);
+  other_conns_.clear();
   plugin_config_.plugin_name.clear();
   plugin_config_.schema.clear();
   plugin_config_.sqlite_file_name.clear();
   sqlite_config_.clear();
   need_encrypt_ = false;
   special_plugins_.clear();
-  CloseConnection(public_conn);
-  CloseConnection(db_conn_);
-  for (auto& entry : other_conns_) CloseConnection(entry.second);
-  other_conns_.clear();
   inited_ = false;
   return true;
+}
+
+bool CInitDBManager::VerifyEncryption() {
+  std::vector<std::string> files;
+  files.swap(keyed_files_);
+  bool encrypted = true;
+  for (const std::string& file : files) {
+    SqliteError error;
+    switch (ReadWithoutKey(file, &error)) {
+      case UnkeyedRead::kEncrypted:
+      case UnkeyedRead::kEmpty:
+        break;
+      case UnkeyedRead::kPlain:
+        PLINTH_LOG(5, "[%s]%s reads without the key: it is not encrypted[%s(%d)]", file.c_str());
+        encrypted = false;
+        break;
+      case UnkeyedRead::kFailed:
+        PLINTH_LOG(5, "[%s]cannot tell whether %s is encrypted,errorcode:%d,errinfo:%s[%s(%d)]",
+                   file.c_str(), error.code, error.text.c_str());
+        encrypted = false;
+        break;
+    }
+  }
+  return encrypted;
+}
+
+void CInitDBManager::CloseNotingKeyedFiles(sqlite3*& conn) {
+  if (conn != nullptr && need_encrypt_) {
+    for (std::string& file : DatabaseFileNames(conn)) {
+      if (std::find(keyed_files_.begin(), keyed_files_.end(), file) == keyed_files_.end()) {
+        keyed_files_.push_back(std::move(file));
+      }
+    }
+  }
+  CloseConnection(conn);
 }
 
 bool CInitDBManager::ReadPluginDBConfig(const std::string& plugin_name) {
@@ -112,6 +156,25 @@ bool CInitDBManager::ReadPluginDBConfig(const std::string& plugin_name) {
   if (!ReadDatabaseFields(xml, product, plugin_config_, &refusal, setup->GetDBDataDir())) {
     LogDBConfigError(PLINTH_FUNCTION, plugin_config_, refusal);
     return false;
+  }
+  if (plugin_name == kPlatformPlugin) {
+    if (plugin_config_.sqlite_file_name != kPlatformDatabase) {
+      PLINTH_LOG(4,
+                 "[%s]%s SQLiteFileName \"%s\" is not %s: every other plug-in attaches %s, "
+                 "which this run does not build.[%s(%d)]",
+                 plugin_name.c_str(), plugin_config_.sqlite_file_name.c_str(), kPlatformDatabase,
+                 kPlatformDatabase);
+    }
+  } else {
+    // The plug-in's run removes its file: it must not be the platform's,
+    // whatever name the platform gave its file.
+    refusal =
+        PlatformDatabaseProblem(plugin_config_.sqlite_file_name,
+                                PlatformDatabaseFileName(sys_path, product), setup->GetDBDataDir());
+    if (!refusal.empty()) {
+      LogDBConfigError(PLINTH_FUNCTION, plugin_config_, refusal);
+      return false;
+    }
   }
   ReadOtherPluginScripts(xml, product, sys_path, plugin_config_);
   return true;
@@ -181,6 +244,10 @@ bool CInitDBManager::RunDBInit() {
     PLINTH_LOG(5, "[%s]ApplyProcessCipherSettings fail[%s(%d)]");
     return false;
   }
+  if (!CheckExtensionLibraries()) {
+    PLINTH_LOG(5, "[%s]CheckExtensionLibraries fail[%s(%d)]");
+    return false;
+  }
   if (!CreateDataDir()) {
     PLINTH_LOG(5, "[%s]CreateDataDir fail[%s(%d)]");
     return false;
@@ -209,6 +276,24 @@ bool CInitDBManager::RunDBInit() {
     }
   }
   plugin_config_ = platform_config;
+  return true;
+}
+
+bool CInitDBManager::CheckExtensionLibraries() {
+  const CToolSetup& setup = *CToolSetup::GetInstance();
+  const std::string sys_path = setup.GetSysPath();
+  const bool platform = plugin_config_.plugin_name == kPlatformPlugin;
+  // public.db's connection loads the shared library.
+  if (platform && !CheckExtensionLibrary(PLINTH_HERE, SharedExtensionPath(sys_path))) return false;
+  if (!CheckPluginLibraries(PLINTH_HERE, sys_path, plugin_config_)) return false;
+  const bool opens_special =
+      !OpensNoSpecialConnections(plugin_config_.plugin_name, setup.GetSpecialPlugins());
+  for (const auto& [name, record] : special_plugins_) {
+    // The platform's run builds every special plug-in's database; another
+    // run opens those it runs scripts in.
+    const bool loads = platform || (opens_special && OpensSpecialConnection(plugin_config_, name));
+    if (loads && !CheckPluginLibraries(PLINTH_HERE, sys_path, record)) return false;
+  }
   return true;
 }
 
@@ -265,7 +350,7 @@ bool CInitDBManager::CreateSQLiteDBFile() {
   if (!RemoveDatabaseFiles(PLINTH_HERE, path, plugin_config_.sqlite_file_name)) return false;
 
   // In the platform's run the connection of the previous build is done with.
-  CloseConnection(db_conn_);
+  CloseNotingKeyedFiles(db_conn_);
   if (!PrepareConnection(PLINTH_HERE, build, path, plugin_config_, Pragmas::kApply, db_conn_)) {
     return false;
   }

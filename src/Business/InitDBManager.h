@@ -28,7 +28,8 @@ class CInitDBManager : public Quill::Base::CNoncopyable {
   bool InitManager(const std::string& plugin_name);
 
   // Builds the plug-in's databases: SQLCipher's process-wide settings
-  // (ApplyProcessCipherSettings), the data directory, the database files and
+  // (ApplyProcessCipherSettings), a check of the extension libraries, the
+  // data directory, the database files and
   // their connections, the scripts; for "platform" also public.db and then
   // the special plug-ins' databases in name order, each with its record in
   // `plugin_config_` while it is built. The first failure ends it with false,
@@ -38,6 +39,14 @@ class CInitDBManager : public Quill::Base::CNoncopyable {
 
   // Closes every connection and clears the configuration. Always true.
   bool UninitManager();
+
+  // After UninitManager, when the run keyed its files: checks that every
+  // database file of the connections the manager closed (the files the run
+  // created or keyed, a write-ahead log checkpointed into each) is encrypted:
+  // opened without the key, its schema must not read. A file that reads, or
+  // that cannot be checked, is logged and makes it false, after every file
+  // was checked. True when nothing was keyed. Forgets the files.
+  bool VerifyEncryption();
 
  private:
   template <typename T>
@@ -74,6 +83,13 @@ class CInitDBManager : public Quill::Base::CNoncopyable {
   // stored then.
   bool ReadSQLiteConfig();
 
+  // Makes sure that no extension library the build loads is something other
+  // than a regular file (CheckExtensionLibrary): the shared library of
+  // public.db's connection in the platform's run, and the libraries of
+  // `plugin_config_` and of the `special_plugins_` whose databases the run
+  // builds or opens. Runs before anything is created or removed.
+  bool CheckExtensionLibraries();
+
   // Makes sure the tool settings' data directory exists, creating its last
   // element when nothing is there. Reads no member.
   bool CreateDataDir();
@@ -104,6 +120,10 @@ class CInitDBManager : public Quill::Base::CNoncopyable {
   // Runs create_public_data.sql beside the executable on `public_conn`.
   bool SQLitePublicDBInit();
 
+  // Closes `conn` (when not null); when the run keys its files, first notes
+  // the files of its databases in `keyed_files_`.
+  void CloseNotingKeyedFiles(sqlite3*& conn);
+
   bool inited_ = false;
   PluginDBConfig plugin_config_;
   sqlite3* db_conn_ = nullptr;
@@ -112,6 +132,9 @@ class CInitDBManager : public Quill::Base::CNoncopyable {
   bool need_encrypt_ = false;
   std::map<std::string, PluginDBConfig> special_plugins_;
   std::map<std::string, sqlite3*> other_conns_;
+  // The database files of the keyed connections closed so far, each once;
+  // kept by UninitManager for VerifyEncryption.
+  std::vector<std::string> keyed_files_;
 };
 
 }  // namespace plinth

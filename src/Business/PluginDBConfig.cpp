@@ -27,7 +27,7 @@ bool ReadDatabaseFields(proto::CXmlProto& xml, const std::string& product_type,
   if (!NamesOneElement(product_type)) return false;
   const char* p = product_type.c_str();
   record.schema = xml.GetNodeText(str_fmt("/DBConfig/%s/SQLite/Schema", p), "");
-  record.sqlite_file_name = xml.GetNodeText(str_fmt("/DBConfig/%s/SQLite/SQLiteFileName", p), "");
+  record.sqlite_file_name = ReadDatabaseFileName(xml, product_type);
   if (record.schema.empty() || record.sqlite_file_name.empty()) return false;
   *refusal = DatabaseFileNameProblem(record.sqlite_file_name, record.plugin_name, data_dir);
   if (!refusal->empty()) return false;
@@ -36,6 +36,11 @@ bool ReadDatabaseFields(proto::CXmlProto& xml, const std::string& product_type,
   record.sqlite_func_dll_name =
       xml.GetNodeText(str_fmt("/DBConfig/%s/SQLite/SQLiteFuncDLL/Name", p), "");
   return true;
+}
+
+std::string ReadDatabaseFileName(proto::CXmlProto& xml, const std::string& product_type) {
+  if (!NamesOneElement(product_type)) return std::string();
+  return xml.GetNodeText(str_fmt("/DBConfig/%s/SQLite/SQLiteFileName", product_type.c_str()), "");
 }
 
 void ReadOtherPluginScripts(proto::CXmlProto& xml, const std::string& product_type,

@@ -45,6 +45,10 @@ bool ReadDatabaseFields(proto::CXmlProto& xml, const std::string& product_type,
                         PluginDBConfig& record, std::string* refusal,
                         const std::string& data_dir = std::string());
 
+// The SQLiteFileName of the element of `product_type` in `xml`, as
+// ReadDatabaseFields reads it; "" when it is missing or empty.
+std::string ReadDatabaseFileName(proto::CXmlProto& xml, const std::string& product_type);
+
 // Adds to `record.other_plugin_scripts` the DBInitForOtherPlugins elements of
 // the element of `product_type` in `xml`: each Plugin's Identify ("" when
 // missing) with its Path texts, in document order, each made a complete path

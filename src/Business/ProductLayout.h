@@ -13,6 +13,10 @@ namespace plinth {
 // plug-ins' databases, and its files lie in the directory "SYS".
 inline constexpr char kPlatformPlugin[] = "platform";
 
+// The platform's database file, which every other plug-in's connection
+// attaches as "platform".
+inline constexpr char kPlatformDatabase[] = "platform.db";
+
 // `dir` + the path separator + `name`.
 std::string InDir(const std::string& dir, const std::string& name);
 

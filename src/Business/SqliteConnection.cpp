@@ -3,6 +3,9 @@
 
 #include <sqlcipher/sqlite3.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace plinth {
 namespace {
 
@@ -105,6 +108,42 @@ bool LoadExtension(sqlite3* conn, const std::string& path, SqliteError* err) {
 void CloseConnection(sqlite3*& conn) {
   if (conn != nullptr) sqlite3_close(conn);
   conn = nullptr;
+}
+
+std::vector<std::string> DatabaseFileNames(sqlite3* conn) {
+  std::vector<std::string> files;
+  for (int i = 0; const char* schema = sqlite3_db_name(conn, i); ++i) {
+    const char* file = sqlite3_db_filename(conn, schema);
+    if (file == nullptr || *file == '\0') continue;
+    if (std::find(files.begin(), files.end(), file) == files.end()) files.emplace_back(file);
+  }
+  return files;
+}
+
+UnkeyedRead ReadWithoutKey(const std::string& path, SqliteError* err) {
+  sqlite3* conn = nullptr;
+  UnkeyedRead read = UnkeyedRead::kFailed;
+  int pages = -1;
+  auto on_row = [](void* count, int columns, char** values, char**) {
+    if (columns > 0 && values[0] != nullptr) *static_cast<int*>(count) = std::atoi(values[0]);
+    return 0;
+  };
+  if (sqlite3_open_v2(path.c_str(), &conn, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+      sqlite3_exec(conn, "SELECT count(*) FROM sqlite_master; PRAGMA page_count;", on_row, &pages,
+                   nullptr) == SQLITE_OK) {
+    read = pages == 0 ? UnkeyedRead::kEmpty : UnkeyedRead::kPlain;
+  } else {
+    *err = LastError(conn);
+    // What a plain SQLite makes of encrypted bytes: no database, or, behind a
+    // plain header, a file format it does not know or pages that are no
+    // b-tree. The statements themselves cannot fail otherwise.
+    const int code = err->code & 0xff;
+    if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT || code == SQLITE_ERROR) {
+      read = UnkeyedRead::kEncrypted;
+    }
+  }
+  sqlite3_close(conn);
+  return read;
 }
 
 }  // namespace plinth

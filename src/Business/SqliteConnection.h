@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Common/SqlSplitter.h"
 
@@ -105,6 +106,26 @@ bool LoadExtension(sqlite3* conn, const std::string& path, SqliteError* err);
 
 // Closes `conn` when it is not null, and makes it null.
 void CloseConnection(sqlite3*& conn);
+
+// The files of the databases open on `conn` (main and attached), each once,
+// in SQLite's order of the schemas; a temporary or in-memory database has
+// none.
+std::vector<std::string> DatabaseFileNames(sqlite3* conn);
+
+// How the database file at `path` reads when it is opened without a key.
+enum class UnkeyedRead {
+  kEncrypted,  // not a database to SQLite (SQLITE_NOTADB), or behind a plain
+               // header (cipher_plaintext_header_size) a file format SQLite
+               // does not know (SQLITE_ERROR) or pages that are no b-tree
+               // pages (SQLITE_CORRUPT)
+  kEmpty,      // a database without a single page: it holds nothing
+  kPlain,      // its schema reads: its content lies in clear
+  kFailed,     // any other error; `*err` says which
+};
+
+// Opens the existing database file at `path` without a key (never creating
+// it) and reads its schema, to tell whether its content is encrypted.
+UnkeyedRead ReadWithoutKey(const std::string& path, SqliteError* err);
 
 }  // namespace plinth
 

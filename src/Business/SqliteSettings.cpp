@@ -1,6 +1,10 @@
 // Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 #include "Business/SqliteSettings.h"
 
+#include <algorithm>
+#include <string_view>
+
+#include "Business/SqlText.h"
 #include "Common/AsciiCase.h"
 #include "External/QuillBase.h"
 
@@ -25,6 +29,16 @@ constexpr struct {
 bool StartsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() &&
          EqualsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// ASCII letters, digits and "_", not beginning with a digit: a name that
+// SQLite reads as one PRAGMA name, as it is written.
+bool IsPlainSqlName(std::string_view name) {
+  if (name.empty() || (name[0] >= '0' && name[0] <= '9')) return false;
+  return std::all_of(name.begin(), name.end(),
+                     [](char c) { return IsAsciiLetter(c) || (c >= '0' && c <= '9') || c == '_'; });
 }
 
 }  // namespace
@@ -57,6 +71,17 @@ std::string KeyValue(const std::map<std::string, std::string>& pragmas) {
 }
 
 std::string SettingRefusal(const std::string& name) {
+  // SQLCipher leaves a setting it does not know alone: a name like "key " or
+  // "main.key" would leave every file unencrypted.
+  if (!name.empty() && !IsPlainSqlName(name)) {
+    return "it is not a plain SQL name (ASCII letters, digits and \"_\", not beginning with a "
+           "digit)";
+  }
+  // SQLCipher takes "KEY" or "rekey" as the key of the main file only, and
+  // the attached files stay keyed otherwise.
+  if (name != "key" && IsKeySetting(name)) {
+    return "only \"key\" in lower case keys the database files";
+  }
   if (EqualsIgnoringAsciiCase(name, "cipher_salt")) {
     return "it would give every database file the same salt";
   }

@@ -18,18 +18,23 @@ void TrimTrailingLineFeeds(std::string& text) {
   if (last != std::string::npos) text.erase(last + 1);
 }
 
+// Whether a read logs its failures.
+enum class Logging { kOn, kOff };
+
 // Reads `size` bytes of `file` (opened from `path`) into `text`, straight into
-// the string's own storage. False, with a log line, when no buffer of that size
-// can be had.
+// the string's own storage. False, with a log line unless `logging` is off,
+// when no buffer of that size can be had.
 bool ReadContent(std::string& text, const CInputFile& file, long size, const std::string& path,
-                 const std::string& function) {
+                 const std::string& function, Logging logging) {
   const auto length = static_cast<std::size_t>(size);
   std::string buffer;
   try {
     buffer.resize(length);
   } catch (const std::exception&) {  // bad_alloc or length_error
-    PLINTH_LOG_AS(function, 5, "[%s]no memory to read file. file path:%s, size:%ld.[%s(%d)]",
-                  path.c_str(), size);
+    if (logging == Logging::kOn) {
+      PLINTH_LOG_AS(function, 5, "[%s]no memory to read file. file path:%s, size:%ld.[%s(%d)]",
+                    path.c_str(), size);
+    }
     return false;
   }
   __orl_safec_errno_t = ORL_Memset_s(&buffer[0], length, 0, length);
@@ -44,15 +49,18 @@ bool ReadContent(std::string& text, const CInputFile& file, long size, const std
 }
 
 // Opens into `file` the file at `file_path_name`, or its backup when the file
-// cannot be opened or is empty, logging as `function`. Returns the size of the
-// file opened, with `opened` naming it; 0 when neither holds a byte.
+// cannot be opened or is empty, logging as `function` unless `logging` is off.
+// Returns the size of the file opened, with `opened` naming it; 0 when
+// neither holds a byte.
 long OpenWithBackup(CInputFile& file, const std::string& file_path_name,
                     const std::string& backup_path, const std::string& function,
-                    std::string& opened) {
+                    std::string& opened, Logging logging = Logging::kOn) {
   const int err = file.Open(file_path_name);
   if (err != 0) {
-    PLINTH_LOG_AS(function, 5, "[%s]open file fail. file path:%s, errno_t:%d.[%s(%d)]",
-                  file_path_name.c_str(), err);
+    if (logging == Logging::kOn) {
+      PLINTH_LOG_AS(function, 5, "[%s]open file fail. file path:%s, errno_t:%d.[%s(%d)]",
+                    file_path_name.c_str(), err);
+    }
   } else {
     const long size = file.Measure();
     opened = file_path_name;
@@ -64,6 +72,7 @@ long OpenWithBackup(CInputFile& file, const std::string& file_path_name,
   if (backup.empty()) {
     std::string file_path, file_name, file_type;
     if (!CFileBak::ParseFilePath(file_path_name, file_path, file_name, file_type)) {
+      if (logging == Logging::kOff) return 0;
       PLINTH_LOG_AS(function, 5,
                     "[%s]Parse File Path Fail. file_path_name:%s, file_path:%s, "
                     "file_name:%s, file_type:%s.[%s(%d)]",
@@ -75,8 +84,10 @@ long OpenWithBackup(CInputFile& file, const std::string& file_path_name,
   }
   const int backup_err = file.Open(backup);
   if (backup_err != 0) {
-    PLINTH_LOG_AS(function, 5, "[%s]Open File Fail. file path:%s, errno_t:%d.[%s(%d)]",
-                  backup.c_str(), backup_err);
+    if (logging == Logging::kOn) {
+      PLINTH_LOG_AS(function, 5, "[%s]Open File Fail. file path:%s, errno_t:%d.[%s(%d)]",
+                    backup.c_str(), backup_err);
+    }
     return 0;
   }
   const long size = file.Measure();
@@ -128,7 +139,15 @@ bool CFileBak::ReadFile(std::string& text, const std::string& file_path_name,
   CInputFile file;
   std::string opened;
   const long size = OpenWithBackup(file, file_path_name, backup_path, function, opened);
-  return size > 0 && ReadContent(text, file, size, opened, function);
+  return size > 0 && ReadContent(text, file, size, opened, function, Logging::kOn);
+}
+
+bool CFileBak::ReadFileQuietly(std::string& text, const std::string& file_path_name) {
+  CInputFile file;
+  std::string opened;
+  const long size =
+      OpenWithBackup(file, file_path_name, std::string(), std::string(), opened, Logging::kOff);
+  return size > 0 && ReadContent(text, file, size, opened, std::string(), Logging::kOff);
 }
 
 bool CFileBak::ReadFile(CInputFile& file, const std::string& file_path_name,

@@ -61,6 +61,11 @@ class CFileBak {
   static bool ReadFile(std::string& text, const std::string& file_path_name,
                        const std::string& backup_path = std::string());
 
+  // Reads as the ReadFile above does, with the backup of the same stem, but
+  // logs nothing: for a file that a run only looks at, whose absence changes
+  // nothing.
+  static bool ReadFileQuietly(std::string& text, const std::string& file_path_name);
+
   // Opens into `file` the file that the ReadFile above reads, for reading in
   // blocks: `file_path_name`, or its backup when the file cannot be opened or
   // is empty, chosen and logged alike. Returns true with `file` at its start

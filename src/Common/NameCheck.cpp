@@ -110,4 +110,16 @@ std::string SpecialDatabaseProblem(const std::string& own_file, const std::strin
   return std::string();
 }
 
+std::string PlatformDatabaseProblem(const std::string& own_file, const std::string& platform_file,
+                                    const std::string& data_dir) {
+  if (platform_file.empty()) return std::string();
+  std::string problem =
+      SharedDatabaseProblem(own_file, platform_file, "the platform's database", data_dir);
+  if (!problem.empty()) return problem;
+  if (IsCompanionFile(platform_file, own_file, data_dir)) {
+    return "its companion file " + platform_file + " is the platform's database";
+  }
+  return std::string();
+}
+
 }  // namespace plinth

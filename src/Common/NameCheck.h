@@ -44,6 +44,15 @@ std::string SpecialDatabaseProblem(const std::string& own_file, const std::strin
                                    const std::string& special_name,
                                    const std::string& data_dir = std::string());
 
+// `own_file` is the database file of a plug-in other than the platform, which
+// its run removes and creates afresh (with its companions), and
+// `platform_file` the platform's own database file, as the platform's
+// DBConfig.xml names it: they must not be the same file, and neither may be a
+// companion file of the other. "" when `platform_file` is empty. Letter case
+// is not told apart; `data_dir` as for DatabaseFileNameProblem.
+std::string PlatformDatabaseProblem(const std::string& own_file, const std::string& platform_file,
+                                    const std::string& data_dir = std::string());
+
 // True when the two database file names name the same file: equal but for
 // ASCII letter case, or, with `data_dir` given, both existing there as one
 // file (port::SameFile; on Windows an 8.3 short name and its long name).

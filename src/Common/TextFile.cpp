@@ -30,4 +30,9 @@ XmlFileRead ReadXmlFile(const LogSite& at, const std::string& path, proto::CXmlP
   return XmlFileRead::kNotWellFormed;
 }
 
+bool ReadXmlFileQuietly(const std::string& path, proto::CXmlProto& xml) {
+  std::string text;
+  return CFileBak::ReadFileQuietly(text, path) && xml.Parse(std::move(text));
+}
+
 }  // namespace plinth

@@ -37,6 +37,10 @@ enum class XmlFileRead {
 // parses it into `xml`.
 XmlFileRead ReadXmlFile(const LogSite& at, const std::string& path, proto::CXmlProto& xml);
 
+// Reads and parses the file at `path` as ReadXmlFile does, but logs nothing.
+// Returns true when `xml` holds the document.
+bool ReadXmlFileQuietly(const std::string& path, proto::CXmlProto& xml);
+
 }  // namespace plinth
 
 #endif  // PLINTH_COMMON_TEXTFILE_H_

@@ -24,20 +24,27 @@ class CXmlProto {
   CXmlProto& operator=(const CXmlProto&) = delete;
 
   // Builds the document from `text`, replacing any earlier one. The encoding
-  // is detected from a byte order mark or the XML declaration; values come
-  // back in UTF-8. Returns false when the text is not well-formed XML (more
-  // than one root element or text beside the root included); the document is
-  // then empty and every query answers its default. U+0000 is no XML
-  // character: a text that holds it, as a character or as a character
-  // reference ("&#0;", "&#x00;"; counted wherever it stands, in a comment or
-  // CDATA section too), is refused, so that no value can come back cut short.
+  // is detected from a byte order mark or the first bytes (UTF-16, UTF-32),
+  // else from the XML declaration; a declared encoding other than UTF-8,
+  // UTF-16, ISO-8859-1 and US-ASCII is read byte for byte, unconverted.
+  // Values come back in UTF-8. Returns false when the text is not
+  // well-formed XML 1.0 (more than one root element, text beside the root,
+  // two attributes of one name, an undefined entity or a malformed reference,
+  // a bare "&" or a "<" in an attribute value, a character XML does not
+  // admit, bytes that are not UTF-8 where UTF-8 is read) or holds a document
+  // type declaration; the document is then empty and every query answers its
+  // default. U+0000 is no XML character: a text that holds it, as a character
+  // or as a character reference ("&#0;", "&#x00;"; counted wherever it
+  // stands, in a comment or CDATA section too), is refused, so that no value
+  // can come back cut short.
   virtual bool Parse(std::string text);
 
   // Why the last Parse returned false: the fault and its byte offset, such as
-  // "Start-end tags mismatch at offset 42" or "NUL character at offset 7"
-  // (for a text the parser converted from UTF-16 or UTF-32, the offsets of the
-  // parser's own faults count UTF-8 bytes). Empty after a Parse that
-  // succeeded, and before any. Never holds text of the document.
+  // "Start-end tags mismatch at offset 42", "duplicate attribute at offset 13"
+  // or "NUL character at offset 7" (for a text the tree's parser converted
+  // from UTF-16 or UTF-32, the offsets of its own faults, such as the first,
+  // count UTF-8 bytes). Empty after a Parse that succeeded, and before any.
+  // Never holds text of the document.
   virtual std::string GetParseError() const;
 
   // The number of elements named like the last step under the element that

@@ -4,10 +4,12 @@
 // extension libraries, old files, scripts and the data directory.
 #include <gtest/gtest.h>
 #include <sqlcipher/sqlite3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <stdexcept>
 
 #include "e2e/Harness.h"
 #include "e2e/TestUtil.h"
@@ -227,6 +229,28 @@ TEST(Build, KeyIsRefusedByASqliteThatDoesNotEncrypt) {
 #endif
 }
 
+// A library that takes the key and applies it nowhere: the files are
+// looked at once their connections are closed, and the run fails.
+TEST(Build, KeyThatIsNotAppliedFailsTheRun) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "a preloaded library cannot come before the sanitizer's runtime";
+#else
+  ProductTree tree;
+  const RunResult run = tree.Run({"platform"}, {std::string("LD_PRELOAD=") + KEYLESS_SQLCIPHER});
+  EXPECT_EQ(run.exit_code, 1);
+  const std::string verify = "ERROR [plinth::CInitDBManager::VerifyEncryption]" + tree.data_dir();
+  const std::string plain = " reads without the key: it is not encrypted" + kAt;
+  EXPECT_TRUE(InOrder(
+      run, {"INFO [main]platform Init.[main.cpp(*)]", verify + "/platform.db" + plain,
+            verify + "/public.db" + plain, verify + "/event.db" + plain,
+            "ERROR [plinth::CExecuteInit::ExecInitDB]encryption check failed![ExecuteInit.cpp(*)]",
+            "ERROR [main]platform plugin Init FAILED.err_code:5.[main.cpp(*)]"}))
+      << run.Dump();
+  EXPECT_EQ(run.Find("RUN Plinth SUCCESS"), -1);
+  EXPECT_EQ(tree.Query("public.db", "SELECT code FROM dictionary;", ""), "a\n");
+#endif
+}
+
 TEST(Build, SettingsRunInNameOrderAndTheFirstFailureStops) {
   ProductTree tree;
   tree.WriteSQLiteConfig({{"user_version", "5"},
@@ -271,6 +295,20 @@ void AddInventoryWithOwnLibrary(const ProductTree& tree, const std::string& libr
 void RemoveSharedLibrary(const ProductTree& tree) {
   tree.Remove(tree.sys_dir() + "/public.func.sqlite.so");
 }
+
+// Builds everything once, then makes the library `file` of the system
+// directory a FIFO, on which the loader would wait forever.
+void FifoAfterABuild(const ProductTree& tree, const std::string& file) {
+  if (tree.Run({"platform"}).exit_code != 0 || tree.Run({"inv"}).exit_code != 0) {
+    throw std::runtime_error("the first build failed");
+  }
+  tree.Remove(tree.sys_dir() + "/" + file);
+  if (::mkfifo((tree.sys_dir() + "/" + file).c_str(), 0644) != 0) {
+    throw std::runtime_error("mkfifo");
+  }
+}
+
+const std::string kChecks = "[plinth::CInitDBManager::CheckExtensionLibraries]";
 
 // SQLite tries a name with ".so" appended too, and reports that attempt.
 const std::string kSharedLibraryMissing =
@@ -337,6 +375,39 @@ const ExtensionCase kExtensionCases[] = {
           kAt,
       "ERROR " + kRun + "CreateSQLiteDBFile fail" + kAt, kFailed5},
      {}},
+    // Found before any file is removed or created.
+    {"SharedLibraryIsAFifo",
+     [](const ProductTree& t) {
+       AddInventory(t);
+       FifoAfterABuild(t, "public.func.sqlite.so");
+     },
+     "platform",
+     1,
+     {"ERROR " + kChecks + "extension library @/public.func.sqlite.so is not a regular file" + kAt,
+      "ERROR " + kRun + "CheckExtensionLibraries fail" + kAt},
+     {"aleady exists remove", "full_path"}},
+    {"OwnLibraryIsAFifo",
+     [](const ProductTree& t) {
+       AddInventoryWithOwnLibrary(t, "inv.func.sqlite.so");
+       FifoAfterABuild(t, "inv.func.sqlite.so");
+     },
+     "inv",
+     1,
+     {"ERROR " + kChecks + "extension library @/inv.func.sqlite.so is not a regular file" + kAt,
+      "ERROR " + kRun + "CheckExtensionLibraries fail" + kAt, kFailed5},
+     {"aleady exists remove", "full_path"}},
+    {"SpecialPluginsLibraryIsAFifo",
+     [](const ProductTree& t) {
+       AddInventory(t);
+       t.WriteDBConfig("event.s", ProductTree::DBConfigBody(
+                                      "event", "event.db",
+                                      "<SQLiteFuncDLL><Name>ev.so</Name></SQLiteFuncDLL>"));
+       FifoAfterABuild(t, "ev.so");
+     },
+     "platform",
+     1,
+     {"ERROR " + kChecks + "extension library @/ev.so is not a regular file" + kAt},
+     {"aleady exists remove", "full_path"}},
     {"OwnLibraryLoads",
      [](const ProductTree& t) {
        t.InstallExtension("inventory.func.sqlite.so");

@@ -114,6 +114,18 @@ const ConfigCase kConfigCases[] = {
                     f + "inv DBConfig.xml error[InitDBManager.cpp(*)]",
                     "ERROR " + kInit + "ReadPluginDBConfig fail, plugin inv[InitDBManager.cpp(*)]"};
      }},
+    {"DBConfigWithAnUndefinedEntity",
+     [](const ProductTree& t) {
+       t.WriteDBConfig("inv", ProductTree::DBConfigBody("inv", "inv&db;"));
+     },
+     [](const ProductTree& t) {
+       const std::string f = "FATAL [plinth::CInitDBManager::ReadPluginDBConfig]";
+       return Lines{f + t.PluginFile("inv", "DBConfig.xml") +
+                        " is not well-formed XML: undefined entity at offset 114"
+                        "[InitDBManager.cpp(*)]",
+                    f + "inv DBConfig.xml error[InitDBManager.cpp(*)]",
+                    "ERROR " + kInit + "ReadPluginDBConfig fail, plugin inv[InitDBManager.cpp(*)]"};
+     }},
     // "ProductA[1]" would read as the first ProductA element, "ProductA/SQLite/.."
     // as a path of several steps: a product type names one element literally.
     {"ProductTypeWithAnIndex",
@@ -334,6 +346,21 @@ const UnparsableText kUnparsableSettings[] = {
      "<Configs><Config PRAGMA=\"journal_mode&#00;x\" VALUE=\"WAL\"/></Configs>",
      "character reference to NUL at offset 37"},
     {"TextAfterTheRoot", kKeyElement + "\"/></Configs>\njunk", "text outside the root element"},
+    // Not well-formed, though a lenient parser takes each: the databases
+    // would be keyed with "short", or with a key that is not the one written.
+    {"DuplicatedValue",
+     std::string("<Configs><Config PRAGMA=\"key\" VALUE=\"short\" VALUE=\"") + kKey +
+         "\"/></Configs>",
+     "duplicate attribute at offset 44"},
+    {"BareAmpersandInTheKey", kKeyElement + "&x\"/></Configs>",
+     "not well-formed (invalid token) at offset 57"},
+    {"LessThanInTheKey", kKeyElement + "<x\"/></Configs>",
+     "not well-formed (invalid token) at offset 55"},
+    {"UndefinedEntityInTheKey", kKeyElement + "&k;\"/></Configs>", "undefined entity at offset 9"},
+    {"DocumentTypeDeclaration",
+     "<!DOCTYPE Configs [<!ENTITY k \"" + std::string(kKey) + "\">]>" + kKeyElement +
+         "&k;\"/></Configs>",
+     "document type declaration at offset 18"},
     {"NotXml", "key=secret\n", "text outside the root element"},
 };
 
@@ -359,7 +386,12 @@ TEST_P(UnparsableSQLiteConfig, FailsTheRun) {
 INSTANTIATE_TEST_SUITE_P(Config, UnparsableSQLiteConfig, ::testing::ValuesIn(kUnparsableSettings),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(Config, CipherSettingsThatCannotReachEveryFileAreRefused) {
+const char kNotPlain[] =
+    "it is not a plain SQL name (ASCII letters, digits and \"_\", not beginning with a digit)";
+const char kOnlyKey[] = "only \"key\" in lower case keys the database files";
+
+// Each refused before any setting is logged or stored, its value nowhere.
+TEST(Config, SettingsThatCannotReachEveryFileAreRefused) {
   const struct {
     const char* name;
     const char* reason;
@@ -369,10 +401,24 @@ TEST(Config, CipherSettingsThatCannotReachEveryFileAreRefused) {
       {"Cipher_Migrate", "it rewrites database files"},
       {"cipher_log", "SQLCipher's own log is turned off, Plinth's log says what failed"},
       {"cipher_log_level", "SQLCipher's own log is turned off, Plinth's log says what failed"},
+      // SQLCipher ignores these: the key would be logged and no file keyed.
+      {"key ", kNotPlain},
+      {" key", kNotPlain},
+      {"main.key", kNotPlain},
+      {"key;--", kNotPlain},
+      {"1key", kNotPlain},
+      {"k\xC3\xA9y", kNotPlain},
+      // SQLCipher would key the main file alone, and the attaches fail.
+      {"KEY", kOnlyKey},
+      {"Key", kOnlyKey},
+      {"ReKey", kOnlyKey},
+      {"rekey", kOnlyKey},
+      {"hexkey", kOnlyKey},
+      {"HEXREKEY", kOnlyKey},
   };
   ProductTree tree;
   for (const auto& c : cases) {
-    tree.WriteSQLiteConfig({{"key", kKey}, {c.name, "x'00112233445566778899aabbccddeeff'"}});
+    tree.WriteSQLiteConfig({{c.name, "x'00112233445566778899aabbccddeeff'"}, {"key", kKey}});
     const RunResult run = tree.Run({"platform"});
     EXPECT_EQ(run.exit_code, 1) << c.name;
     EXPECT_TRUE(InOrder(run, {"FATAL [plinth::CInitDBManager::ReadSQLiteConfig]SQLiteConfig.xml "
@@ -381,7 +427,8 @@ TEST(Config, CipherSettingsThatCannotReachEveryFileAreRefused) {
                               "ERROR " + kInit + "ReadSQLiteConfig fail" + kAt,
                               "ERROR [main]platform plugin Init FAILED.err_code:5.[main.cpp(*)]"}))
         << c.name;
-    EXPECT_EQ(run.Find("PRAGMA key"), -1) << c.name;
+    EXPECT_EQ(run.Find("PRAGMA "), -1) << c.name;
+    EXPECT_TRUE(NowhereInOutput(run, "x'0011")) << c.name;
     EXPECT_FALSE(tree.Exists(tree.data_dir())) << c.name;
   }
 }
@@ -403,6 +450,52 @@ TEST(Config, RefusedFileNameRemovesNothing) {
   EXPECT_EQ(tree.Read(tree.data_dir() + "/platform.db-wal"), "precious too");
 }
 
+// Every other plug-in attaches platform.db: the platform's run says so when
+// its file has another name, and no plug-in's run may remove that file.
+TEST(Config, PlatformDatabaseUnderAnotherName) {
+  ProductTree tree;
+  tree.WriteDBConfig("platform", ProductTree::DBConfigBody("platform", "Sys.db"));
+  tree.Write(tree.ScriptFile("platform", "create_tables.sql"), "CREATE TABLE own(a);");
+  const RunResult platform = tree.Run({"platform"});
+  ASSERT_EQ(platform.exit_code, 0) << platform.Dump();
+  EXPECT_TRUE(InOrder(platform, {"WARN [plinth::CInitDBManager::ReadPluginDBConfig]platform "
+                                 "SQLiteFileName \"Sys.db\" is not platform.db: every other "
+                                 "plug-in attaches platform.db, which this run does not build." +
+                                     kAt,
+                                 "INFO [plinth::CInitDBManager::ReadSQLiteConfig]Get 1 cnt "
+                                 "config in SQLiteConfig.xml" +
+                                     kAt,
+                                 "INFO [main]RUN Plinth SUCCESS.[main.cpp(*)]"}));
+  const std::string before = DirectorySnapshot(tree.data_dir());
+  const struct {
+    const char* file;
+    const char* reason;
+  } cases[] = {
+      {"sys.DB", "it names the platform's database Sys.db"},
+      {"SYS.db-wal", "it names a companion file of the platform's database Sys.db"},
+  };
+  for (const auto& c : cases) {
+    tree.WriteDBConfig("inv", ProductTree::DBConfigBody("inv", c.file));
+    const RunResult run = tree.Run({"inv"});
+    EXPECT_EQ(run.exit_code, 1) << c.file;
+    EXPECT_TRUE(InOrder(
+        run, {kReadOwn + "inv SQLiteFileName \"" + c.file + "\" refused: " + c.reason + "." + kAt,
+              kReadOwn + "inv DBConfig.xml error" + kAt,
+              "ERROR " + kInit + "ReadPluginDBConfig fail, plugin inv" + kAt}))
+        << c.file;
+  }
+  EXPECT_EQ(DirectorySnapshot(tree.data_dir()), before);
+  EXPECT_EQ(tree.Query("Sys.db", "SELECT count(*) FROM own;"), "0\n");
+
+  // The look at the platform's DBConfig.xml is silent, and its absence
+  // changes nothing.
+  tree.Remove(tree.PluginFile("platform", "DBConfig.xml"));
+  tree.WriteDBConfig("inv", ProductTree::DBConfigBody("inv", "inv.db"));
+  const RunResult run = tree.Run({"inv"});
+  EXPECT_EQ(run.exit_code, 0) << run.Dump();
+  EXPECT_EQ(run.Find("/SYS/"), -1) << run.Dump();
+}
+
 TEST(Config, SpecialNameInOtherSpellingIsAnOrdinaryPlugin) {
   ProductTree tree;
   for (const char* name : {"Event.s", "event.s "}) {
@@ -418,16 +511,12 @@ TEST(Config, SpecialNameInOtherSpellingIsAnOrdinaryPlugin) {
 
 TEST(Config, KeyNeverReachesTheLog) {
   ProductTree tree;
-  tree.WriteSQLiteConfig(
-      {{"key", kKey}, {"Key", kKey}, {"rekey", kKey}, {"HexKey", kKey}, {"cache_size", "-2000"}});
+  tree.WriteSQLiteConfig({{"key", kKey}, {"cache_size", "-2000"}});
   const RunResult run = tree.Run({"platform"});
+  EXPECT_EQ(run.exit_code, 0);
   EXPECT_TRUE(NowhereInOutput(run, kKey));
   EXPECT_TRUE(
       run.Has("INFO [plinth::CInitDBManager::ReadSQLiteConfig]PRAGMA key = ***"
-              "[InitDBManager.cpp(*)]"))
-      << run.Dump();
-  EXPECT_TRUE(
-      run.Has("INFO [plinth::CInitDBManager::ReadSQLiteConfig]PRAGMA HexKey = ***"
               "[InitDBManager.cpp(*)]"))
       << run.Dump();
 }

@@ -1,7 +1,8 @@
 // Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Fuzz target of the reading of SQLiteConfig.xml. The input is the file, which
 // the database manager's own reader reads, in a small product. Checked:
-// - the reader accepts exactly the files that parse;
+// - the reader accepts exactly the files that parse and hold no refused
+//   setting name;
 // - the key never reaches the log: the file is written again with the same
 //   settings, every key setting's value replaced by another of the same
 //   length, and the reader must log exactly the same lines;
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "Business/SqlText.h"
+#include "Business/SqliteSettings.h"
 #include "Common/FileBak.h"
 #include "ConfigProduct.h"
 #include "External/QuillBase.h"
@@ -81,9 +83,12 @@ std::string OtherValue(const std::string& value) {
   return other;
 }
 
-// SQLiteConfig.xml with `settings`, the values of key settings replaced.
+// SQLiteConfig.xml with `settings`, the values of key settings replaced. It
+// declares an encoding the document class reads byte for byte: a value read
+// from a file in such an encoding holds bytes that are no UTF-8, and every
+// other value reads back as written too.
 std::string WithOtherKeys(const std::vector<Setting>& settings) {
-  std::string xml = "<Configs>";
+  std::string xml = "<?xml version=\"1.0\" encoding=\"x-bytes\"?><Configs>";
   for (const auto& [name, value] : settings) {
     xml += "<Config PRAGMA=\"";
     xml += AttributeText(name);
@@ -124,9 +129,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string text;
   proto::CXmlProto xml;
   const bool parsed = plinth::CFileBak::ReadFile(text, product.sqlite_config) && xml.Parse(text);
-  FUZZ_CHECK(read == parsed, "the reader accepts a file that does not parse, or refuses one");
+  bool refused = false;
+  if (parsed) {
+    for (const auto& setting : SettingsOf(xml)) {
+      refused = refused || !plinth::SettingRefusal(setting.first).empty();
+    }
+  }
+  FUZZ_CHECK(read == (parsed && !refused),
+             "the reader accepts a file that does not parse or holds a refused setting, or "
+             "refuses another");
   plinth_fuzz::TakeLogLines();
-  if (!parsed) return 0;
+  if (!read) return 0;
 
   plinth_fuzz::WriteWholeFile(product.sqlite_config, WithOtherKeys(SettingsOf(xml)));
   plinth::CInitDBManagerPeer again;

@@ -15,7 +15,8 @@ fresh() {
   find "$here/corpus/$1" -type f ! -name 'regress-*' -delete
 }
 
-# --- xml_document: the sample's XML files as they are, and one in UTF-16.
+# --- xml_document: the sample's XML files as they are, one in UTF-16 and one
+# in UTF-32.
 fresh xml_document
 for f in "$sys"/*/runtime_script/DBConfig.xml; do
   cp "$f" "$here/corpus/xml_document/DBConfig-$(basename "$(dirname "$(dirname "$f")")").xml"
@@ -25,6 +26,8 @@ cp "$sample/product/Product.xml" "$here/corpus/xml_document/Product.xml"
 cp "$root/packaging/META_INFO/InitSetup.xml" "$here/corpus/xml_document/InitSetup.xml"
 { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE < "$sys/inventory/runtime_script/DBConfig.xml"; } \
   > "$here/corpus/xml_document/DBConfig-inventory-utf16.xml"
+{ printf '\x00\x00\xfe\xff'; iconv -f UTF-8 -t UTF-32BE < "$sys/event.s/runtime_script/DBConfig.xml"; } \
+  > "$here/corpus/xml_document/DBConfig-event.s-utf32.xml"
 
 # --- db_config: the sample's DBConfig.xml files.
 fresh db_config
@@ -32,8 +35,9 @@ for f in "$sys"/*/runtime_script/DBConfig.xml; do
   cp "$f" "$here/corpus/db_config/$(basename "$(dirname "$(dirname "$f")")").xml"
 done
 
-# --- sqlite_config: the sample's and the installation's SQLiteConfig.xml, and
-# one whose names and values hold quotes, a semicolon and a comment mark.
+# --- sqlite_config: the sample's and the installation's SQLiteConfig.xml, one
+# whose values hold quotes, a semicolon and a comment mark, and one with a
+# name that is refused.
 fresh sqlite_config
 cp "$sample/bin/META_INFO/SQLiteConf/SQLiteConfig.xml" "$here/corpus/sqlite_config/sample.xml"
 cp "$root/packaging/META_INFO/SQLiteConf/SQLiteConfig.xml" "$here/corpus/sqlite_config/installed.xml"
@@ -41,9 +45,17 @@ cat > "$here/corpus/sqlite_config/quotes.xml" <<'XML'
 <?xml version="1.0" encoding="UTF-8"?>
 <Configs>
   <Config PRAGMA="key" VALUE="it's &quot;quoted&quot;; --"/>
-  <Config PRAGMA="Key" VALUE="a'b"/>
-  <Config PRAGMA="journal_mode&quot;; DROP TABLE x; --" VALUE="WAL"/>
+  <Config PRAGMA="user_version" VALUE="a'b"/>
+  <Config PRAGMA="" VALUE="WAL&quot;; DROP TABLE x; --"/>
   <Config PRAGMA="cache_size" VALUE="-4000&quot; = &quot;"/>
+</Configs>
+XML
+cat > "$here/corpus/sqlite_config/refused-name.xml" <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<Configs>
+  <Config PRAGMA="journal_mode" VALUE="WAL"/>
+  <Config PRAGMA="journal_mode&quot;; DROP TABLE x; --" VALUE="WAL"/>
+  <Config PRAGMA="Key" VALUE="a'b"/>
 </Configs>
 XML
 

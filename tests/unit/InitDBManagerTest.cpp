@@ -127,26 +127,40 @@ TEST_F(ManagerTest, SQLiteSettings) {
                            {"journal_mode", "WAL"},
                            {"cache_size", "-4000"},
                            {"synchronous", "FULL"},
-                           {"KEY", "upper"},
-                           {"Key", "mixed"}});
+                           {"", "no name"}});
   LogCapture capture;
   ASSERT_TRUE(peer_.ReadSQLiteConfig());
   EXPECT_FALSE(peer_.need_encrypt());
-  EXPECT_EQ(peer_.sqlite_config(), (std::map<std::string, std::string>{{"KEY", "upper"},
-                                                                       {"Key", "mixed"},
+  EXPECT_EQ(peer_.sqlite_config(), (std::map<std::string, std::string>{{"", "no name"},
                                                                        {"cache_size", "-4000"},
                                                                        {"journal_mode", "WAL"},
                                                                        {"synchronous", "NORMAL"}}));
   const std::string f = "[plinth::CInitDBManager::ReadSQLiteConfig]";
   const std::string at = "[InitDBManager.cpp(*)]";
   EXPECT_EQ(capture.LinesWithoutNumbers(),
-            (std::vector<LogLine>{{"INFO", f + "Get 6 cnt config in SQLiteConfig.xml" + at},
+            (std::vector<LogLine>{{"INFO", f + "Get 5 cnt config in SQLiteConfig.xml" + at},
                                   {"INFO", f + "PRAGMA synchronous = NORMAL" + at},
                                   {"INFO", f + "PRAGMA journal_mode = WAL" + at},
                                   {"INFO", f + "PRAGMA cache_size = -4000" + at},
                                   {"INFO", f + "PRAGMA synchronous = FULL" + at},
-                                  {"INFO", f + "PRAGMA KEY = ***" + at},
-                                  {"INFO", f + "PRAGMA Key = ***" + at}}));
+                                  {"INFO", f + "PRAGMA  = no name" + at}}));
+}
+
+// A refused setting stops the reading before any setting is logged or stored.
+TEST_F(ManagerTest, RefusedSettingStoresNothing) {
+  tree_.WriteSQLiteConfig({{"key", "s3cret"}, {"journal_mode", "WAL"}, {"Key", "s3cret"}});
+  LogCapture capture;
+  EXPECT_FALSE(peer_.ReadSQLiteConfig());
+  EXPECT_FALSE(peer_.need_encrypt());
+  EXPECT_TRUE(peer_.sqlite_config().empty());
+  const std::string f = "[plinth::CInitDBManager::ReadSQLiteConfig]";
+  const std::string at = "[InitDBManager.cpp(*)]";
+  EXPECT_EQ(capture.LinesWithoutNumbers(),
+            (std::vector<LogLine>{{"INFO", f + "Get 3 cnt config in SQLiteConfig.xml" + at},
+                                  {"FATAL", f +
+                                                "SQLiteConfig.xml setting \"Key\" refused: only "
+                                                "\"key\" in lower case keys the database files." +
+                                                at}}));
 }
 
 TEST_F(ManagerTest, KeySettings) {

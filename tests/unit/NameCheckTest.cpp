@@ -136,5 +136,24 @@ TEST(DatabaseFileNameProblem, ComparesFilesThatExistInTheDataDirectory) {
   EXPECT_EQ(SpecialDatabaseProblem("inventory.db", "event.db", "event.s", dir), "");
 }
 
+TEST(PlatformDatabaseProblem, RefusesThePlatformsFileAndCompanionsEitherWay) {
+  const struct {
+    const char* own;
+    const char* platform;
+    const char* problem;
+  } cases[] = {
+      {"inv.db", "sys.db", ""},
+      {"sys.db", "", ""},
+      {"sys.db2", "sys.db", ""},
+      {"sys.db", "sys.db", "it names the platform's database sys.db"},
+      {"SYS.db", "Sys.DB", "it names the platform's database Sys.DB"},
+      {"sys.db-WAL", "sys.db", "it names a companion file of the platform's database sys.db"},
+      {"inv.db", "inv.db-journal", "its companion file inv.db-journal is the platform's database"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PlatformDatabaseProblem(c.own, c.platform), c.problem) << c.own << " " << c.platform;
+  }
+}
+
 }  // namespace
 }  // namespace plinth

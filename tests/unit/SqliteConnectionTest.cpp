@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sqlcipher/sqlite3.h>
 
+#include <filesystem>
 #include <iterator>
 #include <string>
 #include <string_view>
@@ -9,6 +10,7 @@
 
 #include "Business/SqliteConnection.h"
 #include "Common/SqlScan.h"
+#include "support/TempDir.h"
 
 namespace plinth {
 namespace {
@@ -260,6 +262,69 @@ TEST(SqliteConnection, ExecuteScriptTellsWhereTheFailingStatementLies) {
     EXPECT_EQ(failed.end, c.end) << c.script;
     sqlite3_close(db);
   }
+}
+
+// Creates the database file `path` with the statements `sql` (none: a file
+// of no byte).
+void CreateDatabase(const std::string& path, const std::string& sql) {
+  if (sql.empty()) {
+    plinth_test::WriteFile(path, "");
+    return;
+  }
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+  sqlite3_close(db);
+}
+
+// Opened without the key, a keyed file does not read, whatever its header;
+// a plain one does, and one of no page holds nothing.
+TEST(SqliteConnection, ReadWithoutKeyTellsEncryptedFromPlainFiles) {
+  const struct {
+    const char* name;
+    std::string sql;
+    UnkeyedRead read;
+  } cases[] = {
+      {"keyed", "PRAGMA key = 'k'; PRAGMA kdf_iter = 1000; CREATE TABLE t(a);",
+       UnkeyedRead::kEncrypted},
+      {"keyed in WAL mode",
+       "PRAGMA key = 'k'; PRAGMA kdf_iter = 1000; PRAGMA journal_mode = WAL; CREATE TABLE t(a);",
+       UnkeyedRead::kEncrypted},
+      {"keyed behind a plain header",
+       "PRAGMA key = 'k'; PRAGMA kdf_iter = 1000; PRAGMA cipher_plaintext_header_size = 32; CREATE "
+       "TABLE t(a);",
+       UnkeyedRead::kEncrypted},
+      {"keyed behind a longer plain header",
+       "PRAGMA key = 'k'; PRAGMA kdf_iter = 1000; PRAGMA cipher_plaintext_header_size = 96; CREATE "
+       "TABLE t(a);",
+       UnkeyedRead::kEncrypted},
+      {"plain", "CREATE TABLE t(a);", UnkeyedRead::kPlain},
+      {"plain without a table", "PRAGMA user_version = 3;", UnkeyedRead::kPlain},
+      {"no byte", "", UnkeyedRead::kEmpty},
+  };
+  plinth_test::ScopedTempDir dir;
+  for (const auto& c : cases) {
+    const std::string path = dir.Sub(std::string(c.name) + ".db");
+    CreateDatabase(path, c.sql);
+    SqliteError error;
+    EXPECT_EQ(ReadWithoutKey(path, &error), c.read) << c.name << ": " << error.text;
+  }
+  // A missing file is not created.
+  SqliteError error;
+  EXPECT_EQ(ReadWithoutKey(dir.Sub("missing.db"), &error), UnkeyedRead::kFailed);
+  EXPECT_EQ(error.code, SQLITE_CANTOPEN);
+  EXPECT_FALSE(std::filesystem::exists(dir.Sub("missing.db")));
+}
+
+TEST(SqliteConnection, DatabaseFileNamesListsEachFileOnce) {
+  plinth_test::ScopedTempDir dir;
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(dir.Sub("a.db").c_str(), &db), SQLITE_OK);
+  const std::string sql = "ATTACH '" + dir.Sub("b.db") + "' AS b; ATTACH '" + dir.Sub("a.db") +
+                          "' AS a2; ATTACH ':memory:' AS m; CREATE TEMP TABLE t(x);";
+  ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+  EXPECT_EQ(DatabaseFileNames(db), (std::vector<std::string>{dir.Sub("a.db"), dir.Sub("b.db")}));
+  sqlite3_close(db);
 }
 
 }  // namespace

@@ -312,6 +312,17 @@ std::string Utf16Le(const std::string& ascii) {
   return bytes;
 }
 
+// UTF-32 with a byte order mark.
+std::string Utf32(const std::u32string& text, bool big_endian) {
+  std::string bytes;
+  for (char32_t unit : U"\uFEFF" + text) {
+    for (int i = 0; i < 4; ++i) {
+      bytes += static_cast<char>(unit >> (big_endian ? 24 - 8 * i : 8 * i) & 0xFF);
+    }
+  }
+  return bytes;
+}
+
 // U+0000 is no XML character: as a character or as a reference that decodes
 // to it, it makes the text unparsable wherever it stands, so that no value
 // comes back cut at it.
@@ -353,14 +364,57 @@ TEST(XmlProtoParseTest, TextsThatAreNotReferencesToNulParse) {
     std::string text;
     std::string value;
   } cases[] = {
-      {"<R>&#;</R>", "&#;"},       {"<R>&#x;</R>", "&#x;"},         {"<R>&#X0;</R>", "&#X0;"},
-      {"<R>&#0x;</R>", "&#0x;"},   {"<R>&#0</R>", "&#0"},           {"<R>&#48;&#x30;</R>", "00"},
-      {"<R>&amp;#0;</R>", "&#0;"}, {Utf16Le("<R>&#x41;</R>"), "A"},
+      {"<R>&#48;&#x30;</R>", "00"},
+      {"<R>&amp;#0;</R>", "&#0;"},
+      {Utf16Le("<R>&#x41;</R>"), "A"},
   };
   for (const auto& c : cases) {
     proto::CXmlProto xml;
     ASSERT_TRUE(xml.Parse(c.text)) << c.text << ": " << xml.GetParseError();
     EXPECT_EQ(xml.GetNodeText("/R", "def"), c.value) << c.text;
+  }
+}
+
+// A text that is not well-formed XML 1.0 is refused, though pugixml, which
+// builds the tree, would take it (and keep the first of two attributes, or an
+// undefined entity as text).
+TEST(XmlProtoParseTest, TextsThatAreNotWellFormedAreRefused) {
+  const struct {
+    std::string text;
+    std::string reason;
+  } cases[] = {
+      {"<R a=\"short\" a=\"long\"/>", "duplicate attribute at offset 13"},
+      {"<R><C PRAGMA=\"key\" VALUE=\"a\" VALUE=\"b\"/></R>", "duplicate attribute at offset 29"},
+      {"<R>a & b</R>", "not well-formed (invalid token) at offset 6"},
+      {"<R a=\"x&y\"/>", "not well-formed (invalid token) at offset 9"},
+      {"<R a=\"x<y\"/>", "not well-formed (invalid token) at offset 7"},
+      {"<R>&undefined;</R>", "undefined entity at offset 3"},
+      {"<R a=\"&undefined;\"/>", "undefined entity at offset 0"},
+      // Malformed references, which pugixml keeps as text.
+      {"<R>&#;</R>", "not well-formed (invalid token) at offset 5"},
+      {"<R>&#x;</R>", "not well-formed (invalid token) at offset 6"},
+      {"<R>&#X0;</R>", "not well-formed (invalid token) at offset 5"},
+      {"<R>&#0</R>", "not well-formed (invalid token) at offset 6"},
+      // No character of XML 1.0, as a byte or as a reference.
+      {"<R>\x1B</R>", "not well-formed (invalid token) at offset 3"},
+      {"<R>&#27;</R>", "reference to invalid character number at offset 3"},
+      {"<R>\xC3</R>", "not well-formed (invalid token) at offset 3"},
+      // A document type declaration, whatever it declares, where its name ends.
+      {"<!DOCTYPE R><R/>", "document type declaration at offset 11"},
+      {"<?xml version=\"1.0\"?>\n<!DOCTYPE R [<!ENTITY e \"x\">]><R>&e;</R>",
+       "document type declaration at offset 34"},
+      // In UTF-16 the offsets count bytes, the byte order mark's included.
+      {Utf16Le("<R>&u;</R>"), "undefined entity at offset 8"},
+      {Utf16Le("<!DOCTYPE R><R/>"), "document type declaration at offset 24"},
+      {Utf32(U"<R>&u;</R>", false), "undefined entity at offset 16"},
+      {Utf32(U"<R>\U0010FFFF" + std::u32string(1, char32_t{0x110000}) + U"</R>", true),
+       "not well-formed (invalid token) at offset 20"},
+  };
+  for (const auto& c : cases) {
+    proto::CXmlProto xml;
+    EXPECT_FALSE(xml.Parse(c.text)) << c.text;
+    EXPECT_EQ(xml.GetParseError(), c.reason) << c.text;
+    EXPECT_EQ(xml.GetNodeCount("/R"), 0) << c.text;
   }
 }
 
@@ -386,6 +440,7 @@ std::string Utf16(const std::u16string& text, bool big_endian) {
 
 TEST(XmlProtoParseTest, EncodingIsDetectedAndValuesComeBackInUtf8) {
   const std::u16string text = u"<R><Prod\u00FCkt a=\"\u00FC\">\u00FC</Prod\u00FCkt></R>";
+  const std::u32string text32 = U"<R><Prod\u00FCkt a=\"\u00FC\">\u00FC</Prod\u00FCkt></R>";
   const std::string utf8 = "<R><Prod\xC3\xBCkt a=\"\xC3\xBC\">\xC3\xBC</Prod\xC3\xBCkt></R>";
   const struct {
     const char* name;
@@ -395,10 +450,15 @@ TEST(XmlProtoParseTest, EncodingIsDetectedAndValuesComeBackInUtf8) {
       {"UTF-8 with BOM", "\xEF\xBB\xBF" + utf8},
       {"UTF-16LE", Utf16(text, false)},
       {"UTF-16BE", Utf16(text, true)},
+      // The byte order mark tells, whatever the declaration says.
+      {"UTF-16LE declared UTF-8",
+       Utf16(u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + text, false)},
+      {"UTF-32LE", Utf32(text32, false)},
+      {"UTF-32BE", Utf32(text32, true)},
   };
   for (const auto& c : cases) {
     proto::CXmlProto xml;
-    ASSERT_TRUE(xml.Parse(c.bytes)) << c.name;
+    ASSERT_TRUE(xml.Parse(c.bytes)) << c.name << ": " << xml.GetParseError();
     EXPECT_EQ(xml.GetNodeText("/R/Prod\xC3\xBCkt", "def"), "\xC3\xBC") << c.name;
     EXPECT_EQ(xml.GetNodeAttribute("/R/Prod\xC3\xBCkt", "a", "def"), "\xC3\xBC") << c.name;
   }
