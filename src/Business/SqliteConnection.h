@@ -32,6 +32,18 @@ bool IsNotADatabase(const SqliteError& error);
 // from that handle.
 bool OpenDatabase(const std::string& path, sqlite3** conn, SqliteError* err);
 
+// Opens a connection to an empty in-memory database that writes nothing:
+// read-only, and taking URI file names (SQLite's "file:" form), so that the
+// files it attaches are opened read-only too. False on failure, with `*err`
+// filled; the caller owns and closes `*conn` either way.
+bool OpenInMemoryReadOnly(sqlite3** conn, SqliteError* err);
+
+// The URI file name under which SQLite opens the file at `path` read-only and
+// as it lies (mode=ro, immutable=1): without a lock, and without reading or
+// creating a rollback journal or a write-ahead log beside it. For a
+// connection that takes URI file names.
+std::string ImmutableFileUri(const std::string& path);
+
 // Executes the statements of `sql` on `conn`, in one call, up to the first
 // that fails (what the ones before it did stays). False then, with `*err`
 // holding the connection's error code and text.
@@ -89,6 +101,13 @@ class CScriptStream {
   CSqlSplitter splitter_;
   ScriptPart executed_;
 };
+
+// True when SQLite's parser, compiling `sql` on an empty in-memory database,
+// reaches the end of the text before the statement ends: its "incomplete
+// input" (an unclosed parenthesis, a statement cut short). False for a
+// statement that compiles, and for one that fails otherwise, which cannot be
+// judged without the schema it runs on.
+bool EndsBeforeItsStatement(const std::string& sql);
 
 // True when the library behind `conn` encrypts: SQLCipher answers "PRAGMA
 // cipher_version", a plain SQLite ignores both it and "PRAGMA key".
