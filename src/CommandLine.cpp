@@ -53,6 +53,9 @@ it; without a usable configuration the log goes to standard error.
 Only one Plinth runs at a time: a second one, started while the first runs,
 logs one notice and exits with 0, doing nothing.
 
+A script still running after 5 seconds is reported in the log every 5
+seconds: bytes read, statements completed, seconds so far.
+
 Exit status: 0 when the plug-in was built or needed nothing, when another
 Plinth was running, for a sound --check, and for --help and --version; 1 on
 any failure (the log names the step that failed).

@@ -4,6 +4,7 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <string_view>
@@ -11,6 +12,7 @@
 #include "Business/DatabaseFiles.h"
 #include "Business/SqlText.h"
 #include "Business/SqliteConnection.h"
+#include "Common/ProgressTimer.h"
 #include "Common/SqlScan.h"
 #include "Common/SqlSplitter.h"
 #include "Common/TextFile.h"
@@ -22,6 +24,9 @@ namespace {
 // How much of a script is read at a time.
 constexpr std::size_t kBlockBytes = std::size_t{64} * 1024;
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+// How long a script runs before its progress is logged, and then how often.
+constexpr std::chrono::seconds kProgressPeriod{5};
 
 // How many characters of a failing statement its log line shows.
 constexpr std::size_t kPreviewChars = 120;
@@ -107,6 +112,42 @@ bool HoldsNoNul(const LogSite& at, const std::string& path, const CInputFile& fi
   return true;
 }
 
+// The progress of one script that RunScript runs: once the script has run
+// for kProgressPeriod, a line at `at` at most once every period while it
+// runs, with the bytes read of the file's size, the statements completed and
+// the seconds since it started. A script that ends sooner logs none.
+class CScriptProgress {
+ public:
+  using Clock = CProgressTimer::Clock;
+
+  CScriptProgress(const LogSite& at, const std::string& path, Clock::time_point start,
+                  const CScriptStream& stream)
+      : at_(at), path_(path), stream_(stream), timer_(start, kProgressPeriod) {}
+
+  // The size of the file the script is read from; -1 when it cannot be told.
+  void SetSize(long size) { size_ = size; }
+  void AddRead(std::size_t bytes) { read_ += bytes; }
+
+  // Logs the progress when a line is due.
+  void Tick() {
+    const Clock::time_point now = Clock::now();
+    if (!timer_.Due(now)) return;
+    PLINTH_LOG_AT(at_, 3,
+                  "[%s]%s still running: %llu of %ld bytes read, %llu statements completed, %lld "
+                  "s so far[%s(%d)]",
+                  path_.c_str(), static_cast<unsigned long long>(read_), size_,
+                  static_cast<unsigned long long>(stream_.completed()), timer_.Seconds(now));
+  }
+
+ private:
+  const LogSite& at_;
+  const std::string& path_;
+  const CScriptStream& stream_;
+  CProgressTimer timer_;
+  long size_ = -1;
+  std::size_t read_ = 0;
+};
+
 // Hands `count` line feeds to `add`, a block at a time; false when it does.
 bool AddLineFeeds(std::size_t count, const std::function<bool(std::string_view)>& add) {
   static const std::string line_feeds(kBlockBytes, '\n');
@@ -125,13 +166,16 @@ enum class Streamed { kRead, kStopped, kReadFailed };
 // to `add`, piece by piece, as the whole-file reader would read it: a UTF-8
 // byte-order mark at the start is skipped (it is not SQL), and the trailing
 // line feeds are dropped: line feeds are held back, as a count, until text
-// follows them. Stops when `add` answers false (kStopped); a failed read is
+// follows them. `progress`, when given, is told of each block and ticked
+// after it. Stops when `add` answers false (kStopped); a failed read is
 // logged (kReadFailed).
 Streamed ReadScriptText(const LogSite& at, const std::string& path, const CInputFile& file,
-                        const std::function<bool(std::string_view)>& add) {
+                        const std::function<bool(std::string_view)>& add,
+                        CScriptProgress* progress) {
   std::string block;
   std::size_t line_feeds = 0;  // held back until text follows them
   for (bool first = true; file.Read(block, kBlockBytes) > 0; first = false) {
+    if (progress != nullptr) progress->AddRead(block.size());
     std::string_view text = block;
     if (first && text.substr(0, 3) == kByteOrderMark) text.remove_prefix(3);
     const std::size_t text_end = text.find_last_not_of('\n') + 1;  // 0: line feeds only
@@ -143,6 +187,7 @@ Streamed ReadScriptText(const LogSite& at, const std::string& path, const CInput
       return Streamed::kStopped;
     }
     line_feeds = text.size() - text_end;
+    if (progress != nullptr) progress->Tick();
   }
   return ReadWhole(at, path, file) ? Streamed::kRead : Streamed::kReadFailed;
 }
@@ -152,9 +197,11 @@ Streamed ReadScriptText(const LogSite& at, const std::string& path, const CInput
 // failing statement (`*error` and `*failed` filled in, kStopped); a failed
 // read is logged, and the statements after it are not run.
 Streamed StreamScript(const LogSite& at, const std::string& path, CInputFile& file,
-                      CScriptStream& stream, SqliteError* error, FailedStatement* failed) {
+                      CScriptStream& stream, CScriptProgress& progress, SqliteError* error,
+                      FailedStatement* failed) {
   const Streamed read = ReadScriptText(
-      at, path, file, [&](std::string_view text) { return stream.Add(text, error, failed); });
+      at, path, file, [&](std::string_view text) { return stream.Add(text, error, failed); },
+      &progress);
   if (read != Streamed::kRead) return read;
   file.Close();
   return stream.Finish(error, failed) ? Streamed::kRead : Streamed::kStopped;
@@ -189,7 +236,7 @@ bool ReadsComplete(const LogSite& at, Script script, const std::string& path,
     splitter.TakeComplete(&part);  // what is complete is done with
     return true;
   };
-  if (ReadScriptText(at, path, file, add) != Streamed::kRead) return false;
+  if (ReadScriptText(at, path, file, add, nullptr) != Streamed::kRead) return false;
   if (splitter.EndsComplete()) return true;
   const bool left_open = LeftOpen(splitter);
   if (!splitter.TakeRest(&part)) return true;  // blanks and comments
@@ -249,12 +296,17 @@ bool UseScriptsFor(const LogSite& at, const std::string& name,
 }  // namespace
 
 bool RunScript(const LogSite& at, Script script, sqlite3* conn, const std::string& path) {
+  const CScriptProgress::Clock::time_point start = CScriptProgress::Clock::now();
   CInputFile file;
   if (!OpenTextFile(at, path, file) || !HoldsNoNul(at, path, file)) return false;
   CScriptStream stream(conn);
+  CScriptProgress progress(at, path, start, stream);
+  progress.SetSize(file.Measure());
+  const CStatementTicks ticks(conn, [&progress] { progress.Tick(); });
   SqliteError error;
   FailedStatement failed;
-  const Streamed streamed = StreamScript(at, path, file, stream, &error, &failed);
+  const Streamed streamed = StreamScript(at, path, file, stream, progress, &error, &failed);
+  ticks.RethrowCaught();
   if (streamed == Streamed::kStopped) {
     LogFailure(at, script, path, stream.executed(), stream.line_feeds_before(), error, failed);
   }

@@ -33,7 +33,10 @@ enum class Script {
 // Runs the script file at `path` (local code page) on `conn`; a UTF-8
 // byte-order mark at its start is skipped. Returns false when the file cannot
 // be read, holds a NUL byte (SQLite would stop there and report success), or a
-// statement fails.
+// statement fails. A script still running 5 seconds after it started is
+// logged at `at` at most every 5 seconds while it runs, also from within a
+// long statement: "<path> still running: <read> of <size> bytes read,
+// <count> statements completed, <seconds> s so far".
 bool RunScript(const LogSite& at, Script script, sqlite3* conn, const std::string& path);
 
 // Runs the plug-in's create_tables.sql and then its init_data.sql from

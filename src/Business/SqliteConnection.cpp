@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 namespace plinth {
 namespace {
@@ -71,7 +72,8 @@ bool Execute(sqlite3* conn, const char* sql, SqliteError* err) {
   return false;
 }
 
-bool ExecuteScript(sqlite3* conn, const char* sql, SqliteError* err, FailedStatement* failed) {
+bool ExecuteScript(sqlite3* conn, const char* sql, SqliteError* err, FailedStatement* failed,
+                   std::size_t* completed) {
   const char* rest = sql;
   while (*rest != '\0') {
     sqlite3_stmt* stmt = nullptr;
@@ -89,6 +91,7 @@ bool ExecuteScript(sqlite3* conn, const char* sql, SqliteError* err, FailedState
     // A text of blanks and comments compiles to no statement.
     rest = tail;
     if (stmt != nullptr) {
+      if (completed != nullptr) ++*completed;
       while (IsSqlBlank(*rest)) ++rest;
     }
   }
@@ -105,7 +108,32 @@ bool CScriptStream::Finish(SqliteError* err, FailedStatement* failed) {
 }
 
 bool CScriptStream::Run(SqliteError* err, FailedStatement* failed) {
-  return ExecuteScript(conn_, executed_.text.c_str(), err, failed);
+  return ExecuteScript(conn_, executed_.text.c_str(), err, failed, &completed_);
+}
+
+CStatementTicks::CStatementTicks(sqlite3* conn, std::function<void()> tick)
+    : conn_(conn), tick_(std::move(tick)) {
+  // A thousand steps take microseconds: reading the clock that often costs
+  // nothing that can be measured.
+  sqlite3_progress_handler(conn_, 1000, &CStatementTicks::OnProgress, this);
+}
+
+CStatementTicks::~CStatementTicks() { sqlite3_progress_handler(conn_, 0, nullptr, nullptr); }
+
+void CStatementTicks::RethrowCaught() const {
+  if (caught_) std::rethrow_exception(caught_);
+}
+
+int CStatementTicks::OnProgress(void* self) noexcept {
+  auto* ticks = static_cast<CStatementTicks*>(self);
+  if (ticks->caught_) return 1;
+  try {
+    ticks->tick_();
+    return 0;
+  } catch (...) {
+    ticks->caught_ = std::current_exception();
+    return 1;
+  }
 }
 
 bool EndsBeforeItsStatement(const std::string& sql) {

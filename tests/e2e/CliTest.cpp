@@ -73,7 +73,7 @@ TEST(Cli, HelpPrintsTheUsage) {
         "META_INFO/SQLiteConf/SQLiteConfig.xml", "META_INFO/db_init/SQLite/create_public_data.sql",
         "runtime_script/DBConfig.xml", "Product.xml", "logged through log4cxx",
         "Only one Plinth runs at a time", "Exit status: 0", "for a sound --check",
-        "1 on\nany failure"}) {
+        "1 on\nany failure", "still running after 5 seconds"}) {
     EXPECT_NE(help.std_out.find(part), std::string::npos) << part;
   }
   for (const std::string& line : lines) EXPECT_LE(line.size(), 80u) << line;

@@ -1,14 +1,17 @@
 // Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
-// The pieces of the check: whether a script's text ends complete
-// (CheckScript), and the file names under which a check reads a database.
+// The pieces of the check and of long runs: whether a script's text ends
+// complete (CheckScript), the file names under which a check reads a
+// database, and when a long script reports its progress.
 #include <gtest/gtest.h>
 #include <sqlcipher/sqlite3.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
 #include "Business/ScriptRunner.h"
 #include "Business/SqliteConnection.h"
+#include "Common/ProgressTimer.h"
 #include "support/TempDir.h"
 #include "unit/LogCapture.h"
 
@@ -133,6 +136,22 @@ TEST(ImmutableFileUri, AttachesTheFileReadOnly) {
   EXPECT_FALSE(Execute(conn, missing.c_str(), &error));
   sqlite3_close(conn);
   EXPECT_FALSE(std::filesystem::exists(dir.Sub("none.db")));
+}
+
+TEST(ProgressTimer, FirstAfterOnePeriodThenAtMostOnceAPeriod) {
+  using std::chrono::milliseconds;
+  using std::chrono::seconds;
+  const CProgressTimer::Clock::time_point start{seconds(100)};
+  CProgressTimer timer(start, seconds(5));
+  EXPECT_FALSE(timer.Due(start));
+  EXPECT_FALSE(timer.Due(start + milliseconds(4999)));
+  EXPECT_TRUE(timer.Due(start + seconds(5)));
+  EXPECT_FALSE(timer.Due(start + milliseconds(9999)));
+  // Late: the next one is a period after this one.
+  EXPECT_TRUE(timer.Due(start + seconds(12)));
+  EXPECT_FALSE(timer.Due(start + milliseconds(16999)));
+  EXPECT_TRUE(timer.Due(start + seconds(17)));
+  EXPECT_EQ(timer.Seconds(start + milliseconds(12999)), 12);
 }
 
 }  // namespace
