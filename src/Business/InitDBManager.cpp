@@ -107,6 +107,21 @@ bool CheckInMemory(const LogSite& at, const BuildContext& build, Pragmas pragmas
   return ok;
 }
 
+// Attaches the database file at `path` to `conn` read-only as `schema`, with
+// the key of `settings` (AttachReadOnly), when it exists; one that does not
+// is not read (a run creates it empty). Logged at `at`.
+bool ReadDatabaseIfPresent(const LogSite& at, sqlite3* conn, const std::string& path,
+                           const std::string& schema, const ConnectionSettings& settings) {
+  bool exists = false;
+  if (!ExistsOrFail(at, path, Links::kFollow, &exists)) return false;
+  if (!exists) {
+    PLINTH_LOG_AT(at, 3, "[%s]%s does not exist, not read.[%s(%d)]", path.c_str());
+    return true;
+  }
+  PLINTH_LOG_AT(at, 3, "[%s]db file full_path:%s, read-only[%s(%d)]", path.c_str());
+  return AttachReadOnly(at, conn, path, schema, settings);
+}
+
 }  // namespace
 
 CInitDBManager* CInitDBManager::GetInstance() { return LazyInstance<CInitDBManager>::Get(); }
@@ -508,14 +523,8 @@ bool CInitDBManager::CheckSharedDatabases() {
     PLINTH_LOG(5, "[%s]sqlite3_open fail,errinfo:%s[%s(%d)]", error.text.c_str());
   }
   for (auto file = files.begin(); read && file != files.end(); ++file) {
-    const std::string path = InDir(build.data_dir, file->first);
-    read = ExistsOrFail(PLINTH_HERE, path, Links::kFollow, &exists);
-    if (read && !exists) {
-      PLINTH_LOG(3, "[%s]%s does not exist, not read.[%s(%d)]", path.c_str());
-    } else if (read) {
-      PLINTH_LOG(3, "[%s]db file full_path:%s, read-only[%s(%d)]", path.c_str());
-      read = AttachReadOnly(PLINTH_HERE, conn, path, file->second, build.settings);
-    }
+    read = ReadDatabaseIfPresent(PLINTH_HERE, conn, InDir(build.data_dir, file->first),
+                                 file->second, build.settings);
   }
   CloseConnection(conn);
   return read;

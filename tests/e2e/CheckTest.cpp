@@ -137,13 +137,24 @@ TEST(Check, SoundProductPassesAndChangesNothing) {
   EXPECT_FALSE(tree.Exists(tree.data_dir()));
   EXPECT_EQ(DirectorySnapshot(tree.tmp_dir()), tree.tmp_dir() + "\n" + lock + "=\n");
 
+  // An empty data directory: no database file to read, none made.
+  fs::create_directories(tree.data_dir());
+  const RunResult empty = tree.Run({"--check", "inv"});
+  EXPECT_EQ(empty.exit_code, 0) << empty.Dump();
+  const std::string data = tree.data_dir();
+  EXPECT_TRUE(InOrder(
+      empty,
+      {"INFO " + shared + data + "/public.db does not exist, not read." + kAt,
+       "INFO " + shared + data + "/platform.db does not exist, not read." + kAt,
+       "INFO " + shared + data + "/event.db does not exist, not read." + kAt, kCheckSuccess}));
+  EXPECT_EQ(DirectorySnapshot(data), data + "\n");
+
   ::close(fd);
   ASSERT_EQ(tree.Run({"platform"}).exit_code, 0);
   ASSERT_EQ(tree.Run({"inv"}).exit_code, 0);
   const std::string built = DirectorySnapshot(tree.data_dir());
   const RunResult again = tree.Run({"--check", "inv"});
   EXPECT_EQ(again.exit_code, 0) << again.Dump();
-  const std::string data = tree.data_dir();
   Lines with_data = expected;
   with_data.insert(
       with_data.end(),
