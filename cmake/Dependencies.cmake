@@ -94,4 +94,7 @@ plinth_require(EXPAT_FOUND "expat" "libexpat1-dev")
 if(BUILD_TESTING)
   find_package(GTest QUIET)
   plinth_require(GTest_FOUND "GoogleTest" "libgtest-dev")
+  # The end-to-end tests parse the log written with the JSON layout.
+  find_package(nlohmann_json 3 QUIET CONFIG)
+  plinth_require(nlohmann_json_FOUND "nlohmann/json" "nlohmann-json3-dev")
 endif()

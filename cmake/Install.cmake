@@ -5,8 +5,8 @@
 #   sample   the sample product's settings beside the executable (the SQLite
 #            settings with the sample's key, create_public_data.sql) and its
 #            extension libraries; never part of runtime
-#   doc      the man page, the README, the changelog and the sample product
-#            as examples
+#   doc      the man page, the README, the changelog, and as examples the
+#            sample product and a log configuration that writes JSON
 #
 # `cmake --install <build> --component runtime --strip` strips the installed
 # binaries (CMake finds `strip` as CMAKE_STRIP).
@@ -131,6 +131,27 @@ install(FILES ${PROJECT_SOURCE_DIR}/sample/README.md
 if(PLINTH_INSTALL_LAYOUT STREQUAL "bundle")
   install(FILES ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/LICENSE
           DESTINATION ${PLINTH_DOC_DIR} COMPONENT doc)
+endif()
+# The log configuration that writes the log as JSON, an example to put in
+# place of plinth.log4cxx.properties: it logs to plinth.jsonl in the log
+# directory of the layout, known in the bundle layout once the prefix is.
+set(PLINTH_JSON_LOG_TEMPLATE ${PLINTH_DEFAULTS_DIR}/plinth.log4cxx.json.properties.in)
+if(PLINTH_INSTALL_LAYOUT STREQUAL "bundle")
+  install(CODE "set(PLINTH_JSON_LOG_TEMPLATE \"${PLINTH_JSON_LOG_TEMPLATE}\")
+                set(PLINTH_EXAMPLES_DIR \"${PLINTH_DOC_DIR}/examples\")" COMPONENT doc)
+  install(CODE [[
+    get_filename_component(prefix "${CMAKE_INSTALL_PREFIX}" ABSOLUTE)
+    set(PLINTH_LOG_FILE "${prefix}/log/plinth.jsonl")
+    set(example "$ENV{DESTDIR}${prefix}/${PLINTH_EXAMPLES_DIR}/plinth.log4cxx.json.properties")
+    message(STATUS "Installing: ${example}")
+    configure_file("${PLINTH_JSON_LOG_TEMPLATE}" "${example}" @ONLY)
+  ]] COMPONENT doc)
+else()
+  set(PLINTH_LOG_FILE ${PLINTH_LOG_DIR}/plinth.jsonl)
+  configure_file(${PLINTH_JSON_LOG_TEMPLATE}
+                 ${CMAKE_CURRENT_BINARY_DIR}/plinth.log4cxx.json.properties @ONLY)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/plinth.log4cxx.json.properties
+          DESTINATION ${PLINTH_DOC_DIR}/examples COMPONENT doc)
 endif()
 # The system layout's copyright and changelogs are in Debian's formats
 # (cmake/Package.cmake).

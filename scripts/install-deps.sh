@@ -17,6 +17,8 @@ packages=(
   libboost-filesystem-dev libboost-system-dev
   liblog4cxx-dev libpugixml-dev libexpat1-dev
   libgtest-dev
+  # for the tests: a JSON parser for the log written as JSON
+  nlohmann-json3-dev
   # for the tests: locale sources for a code-page test, and a SQLite that
   # does not encrypt
   locales libsqlite3-0

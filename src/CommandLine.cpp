@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <pugixml.hpp>
 
 namespace plinth {
@@ -26,6 +27,13 @@ the databases of the special plug-ins (event.s).
   <plug-in>     the plug-in to build: "platform", or the name of its directory
                 below <system directory>/META_INFO/; taken exactly as given.
                 Only the first argument is read.
+  --check <plug-in>
+                check the plug-in without building it: read everything a run
+                reads and decide what it decides, load the extension libraries
+                and apply the key and settings to in-memory databases, and
+                read public.db and platform.db read-only; write nothing, take
+                no lock. Exit status 0 when a run would find nothing wrong
+                before its first statement, else 1.
   -h, --help    print this usage and exit
   --version     print the versions of Plinth and of its libraries and exit
 
@@ -45,9 +53,12 @@ it; without a usable configuration the log goes to standard error.
 Only one Plinth runs at a time: a second one, started while the first runs,
 logs one notice and exits with 0, doing nothing.
 
+A script still running after 5 seconds is reported in the log every 5
+seconds: bytes read, statements completed, seconds so far.
+
 Exit status: 0 when the plug-in was built or needed nothing, when another
-Plinth was running, and for --help and --version; 1 on any failure (the log
-names the step that failed).
+Plinth was running, for a sound --check, and for --help and --version; 1 on
+any failure (the log names the step that failed).
 
 See plinth(1).
 )";
@@ -113,17 +124,29 @@ std::string ProgramName(const char* argv0) {
 
 }  // namespace
 
-Request ReadRequest(int argc, const char* const argv[]) {
+Request ReadRequest(int argc, const char* const argv[]) noexcept {
+  if (argc < 2) return Request::kRun;
+  const char* const argument = argv[1];
+  if (std::strcmp(argument, "--check") == 0) {
+    return argc == 2 ? Request::kCheckWithoutPlugin : Request::kCheck;
+  }
   if (argc != 2) return Request::kRun;
-  const std::string argument = argv[1];
-  if (argument == "--help" || argument == "-h") return Request::kHelp;
-  if (argument == "--version") return Request::kVersion;
+  if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
+    return Request::kHelp;
+  }
+  if (std::strcmp(argument, "--version") == 0) return Request::kVersion;
   return Request::kRun;
 }
 
+std::optional<std::string> PluginArgument(Request request, int argc, const char* const argv[]) {
+  const int index = request == Request::kCheck ? 2 : 1;
+  if (argc <= index) return std::nullopt;
+  return std::string(argv[index]);
+}
+
 std::string UsageText(const std::string& program) {
-  return "Usage: " + program + " <plug-in>\n       " + program + " --help | -h\n       " + program +
-         " --version\n" + kUsageBody;
+  return "Usage: " + program + " <plug-in>\n       " + program + " --check <plug-in>\n       " +
+         program + " --help | -h\n       " + program + " --version\n" + kUsageBody;
 }
 
 std::vector<LibraryVersion> LibraryVersions() {
@@ -143,6 +166,12 @@ std::string VersionText() {
 }
 
 int AnswerRequest(Request request, const char* argv0) {
+  if (request == Request::kCheckWithoutPlugin) {
+    const std::string program = ProgramName(argv0);
+    std::fprintf(stderr, "%s: --check needs the plug-in to check: %s --check <plug-in>\n",
+                 program.c_str(), program.c_str());
+    return 1;
+  }
   const std::string text =
       request == Request::kHelp ? UsageText(ProgramName(argv0)) : VersionText();
   errno = 0;

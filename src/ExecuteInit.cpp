@@ -9,24 +9,40 @@
 #include "Config/ToolSetup.h"
 
 namespace plinth {
+namespace {
 
-bool CExecuteInit::ExecInitDB(std::int32_t& err_code, const std::string& plugin_name) {
+// How the first steps of a run or a check ended.
+enum class Configured { kFailed, kBuiltWithPlatform, kManagerReady };
+
+// The first steps of ExecInitDB and CheckInitDB, logged for `function`: the
+// tool settings (`err_code` 1 when they cannot be loaded), a special plug-in's
+// early end, the manager's configuration.
+Configured Configure(const std::string& function, std::int32_t& err_code,
+                     const std::string& plugin_name) {
   CToolSetup* setup = CToolSetup::GetInstance();
   if (!setup->InitSetup()) {
     err_code = 1;
-    PLINTH_LOG(5, "[%s]Init Setup failed![%s(%d)]");
-    return false;
+    PLINTH_LOG_AS(function, 5, "[%s]Init Setup failed![%s(%d)]");
+    return Configured::kFailed;
   }
   const std::vector<std::string> special = setup->GetSpecialPlugins();
   if (std::find(special.begin(), special.end(), plugin_name) != special.end()) {
-    PLINTH_LOG(3, "[%s]%s aleady init with platform![%s(%d)]", plugin_name.c_str());
-    return true;
+    PLINTH_LOG_AS(function, 3, "[%s]%s aleady init with platform![%s(%d)]", plugin_name.c_str());
+    return Configured::kBuiltWithPlatform;
   }
+  if (!CInitDBManager::GetInstance()->InitManager(plugin_name)) {
+    PLINTH_LOG_AS(function, 5, "[%s]manager init failed![%s(%d)]");
+    return Configured::kFailed;
+  }
+  return Configured::kManagerReady;
+}
+
+}  // namespace
+
+bool CExecuteInit::ExecInitDB(std::int32_t& err_code, const std::string& plugin_name) {
+  const Configured configured = Configure(PLINTH_FUNCTION, err_code, plugin_name);
+  if (configured != Configured::kManagerReady) return configured == Configured::kBuiltWithPlatform;
   CInitDBManager* manager = CInitDBManager::GetInstance();
-  if (!manager->InitManager(plugin_name)) {
-    PLINTH_LOG(5, "[%s]manager init failed![%s(%d)]");
-    return false;
-  }
   if (!manager->RunDBInit()) {
     PLINTH_LOG(5, "[%s]RunDBInit exec failed![%s(%d)]");
     return false;
@@ -38,6 +54,16 @@ bool CExecuteInit::ExecInitDB(std::int32_t& err_code, const std::string& plugin_
   // The safety net under every way a key could fail to apply.
   if (!manager->VerifyEncryption()) {
     PLINTH_LOG(5, "[%s]encryption check failed![%s(%d)]");
+    return false;
+  }
+  return true;
+}
+
+bool CExecuteInit::CheckInitDB(std::int32_t& err_code, const std::string& plugin_name) {
+  const Configured configured = Configure(PLINTH_FUNCTION, err_code, plugin_name);
+  if (configured != Configured::kManagerReady) return configured == Configured::kBuiltWithPlatform;
+  if (!CInitDBManager::GetInstance()->CheckDBInit()) {
+    PLINTH_LOG(5, "[%s]CheckDBInit exec failed![%s(%d)]");
     return false;
   }
   return true;

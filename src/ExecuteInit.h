@@ -16,6 +16,13 @@ class CExecuteInit {
   // initialised or needs no initialisation. Sets `err_code` to 1 when the tool
   // settings cannot be loaded and leaves it alone otherwise.
   static bool ExecInitDB(std::int32_t& err_code, const std::string& plugin_name);
+
+  // The check of `plugin_name`: the steps of ExecInitDB up to the manager's
+  // configuration, then the manager's CheckDBInit in place of the build.
+  // Returns true when a run would find nothing wrong before its first
+  // statement, or the plug-in needs no initialisation. Writes no file and
+  // takes no lock. Sets `err_code` as ExecInitDB does.
+  static bool CheckInitDB(std::int32_t& err_code, const std::string& plugin_name);
 };
 
 }  // namespace plinth

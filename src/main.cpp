@@ -1,10 +1,12 @@
 // Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Plinth: creates and initialises the SQLite databases of one plug-in.
 // Usage: Plinth <plug-in name>. Exit code 0 on success, 1 on failure.
+// Plinth --check <plug-in name> checks the plug-in without building it.
 // Plinth --help and Plinth --version print and exit (CommandLine.h).
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "CommandLine.h"
@@ -55,85 +57,148 @@ bool InitEnvironment() {
   return true;
 }
 
-// Ends a run that did its work, as `function`: 0 and the success line, unless
-// a log line was lost on the way (a closed standard error that the lines go
-// to), or that line is: a run whose log is lost cannot claim success.
-int EndSuccessfulRun(const std::string& function) {
+// The start of both a run and a check, after the environment: the plug-in
+// name, logged for `function` with its "Init." or "Check." line when one was
+// given. False, logged, when none was given, or an empty or refused one: the
+// name becomes a directory name below the system directory.
+bool AcceptPluginName(const std::string& function, plinth::Request request,
+                      const std::optional<std::string>& plugin) {
+  if (plugin && request == plinth::Request::kCheck) {
+    PLINTH_LOG_AS(function, 3, "[%s]%s Check.[%s(%d)]", plugin->c_str());
+  } else if (plugin) {
+    PLINTH_LOG_AS(function, 3, "[%s]%s Init.[%s(%d)]", plugin->c_str());
+  }
+  const std::string name = plugin.value_or(std::string());
+  const std::string problem = plinth::PluginNameProblem(name);
+  if (!problem.empty()) {
+    PLINTH_LOG_AS(function, 5, "[%s]plugin name \"%s\" refused: %s.[%s(%d)]", name.c_str(),
+                  problem.c_str());
+  }
+  return plugin && !name.empty() && problem.empty();
+}
+
+// Ends a run or a check that did its work, as `function`: 0 and the success
+// line, unless a log line was lost on the way (a closed standard error that
+// the lines go to), or that line is: a run whose log is lost cannot claim
+// success.
+int EndSuccessfully(const std::string& function, plinth::Request request) {
+  const bool check = request == plinth::Request::kCheck;
   if (!Quill::Base::details::LogLinesLost()) {
-    PLINTH_LOG_AS(function, 3, "[%s]RUN Plinth SUCCESS.[%s(%d)]");
+    if (check) {
+      PLINTH_LOG_AS(function, 3, "[%s]CHECK Plinth SUCCESS.[%s(%d)]");
+    } else {
+      PLINTH_LOG_AS(function, 3, "[%s]RUN Plinth SUCCESS.[%s(%d)]");
+    }
     if (!Quill::Base::details::LogLinesLost()) return 0;
   }
-  PLINTH_LOG_AS(function, 5, "[%s]RUN Plinth FAILED. log lines were lost![%s(%d)]");
+  if (check) {
+    PLINTH_LOG_AS(function, 5, "[%s]CHECK Plinth FAILED. log lines were lost![%s(%d)]");
+  } else {
+    PLINTH_LOG_AS(function, 5, "[%s]RUN Plinth FAILED. log lines were lost![%s(%d)]");
+  }
   return 1;
 }
 
-// Ends a run that an exception (memory exhausted, ...) reached `signature` with:
-// one failure line naming it, or, when even that line cannot be written, a
-// fixed line on standard error. Returns the exit code 1.
-int ExitOnException(const char* signature, const char* what) noexcept {
+// Builds the databases of `plugin`, logging as `function`: the single-instance
+// guard, the environment, the name, the sequence. Returns the exit code.
+int RunPlugin(const std::string& function, const std::optional<std::string>& plugin) {
+  const port::InstanceGuard guard = TakeInstanceGuard(function);
+  if (guard == port::InstanceGuard::kRunning) {
+    PLINTH_LOG_AS(function, 4, "[%s]Already exists Plinth.exe. exit![%s(%d)]");
+    return 0;
+  }
+  if (guard == port::InstanceGuard::kUntrusted) return 1;
+  if (!InitEnvironment()) {
+    PLINTH_LOG_AS(
+        function, 5,
+        "[%s]RUN Plinth FAILED. the executable's directory cannot be determined![%s(%d)]");
+    return 1;
+  }
+  PLINTH_LOG_AS(function, 3, "[%s]RUN Plinth START.[%s(%d)]");
+  if (!AcceptPluginName(function, plinth::Request::kRun, plugin)) {
+    PLINTH_LOG_AS(function, 5, "[%s]RUN Plinth FAILED. input param error![%s(%d)]");
+    return 1;
+  }
+  std::int32_t err_code = 0;
+  if (plinth::CExecuteInit::ExecInitDB(err_code, *plugin)) {
+    return EndSuccessfully(function, plinth::Request::kRun);
+  }
+  if (err_code == 0) err_code = 5;
+  PLINTH_LOG_AS(function, 5, "[%s]%s plugin Init FAILED.err_code:%d.[%s(%d)]", plugin->c_str(),
+                static_cast<int>(err_code));
+  return 1;
+}
+
+// Checks `plugin` without building it, logging as `function`: the environment,
+// the name, the check's sequence; no single-instance guard, as it writes
+// nothing. Returns the exit code.
+int CheckPlugin(const std::string& function, const std::optional<std::string>& plugin) {
+  if (!InitEnvironment()) {
+    PLINTH_LOG_AS(
+        function, 5,
+        "[%s]CHECK Plinth FAILED. the executable's directory cannot be determined![%s(%d)]");
+    return 1;
+  }
+  PLINTH_LOG_AS(function, 3, "[%s]CHECK Plinth START.[%s(%d)]");
+  if (!AcceptPluginName(function, plinth::Request::kCheck, plugin)) {
+    PLINTH_LOG_AS(function, 5, "[%s]CHECK Plinth FAILED. input param error![%s(%d)]");
+    return 1;
+  }
+  std::int32_t err_code = 0;
+  if (plinth::CExecuteInit::CheckInitDB(err_code, *plugin)) {
+    return EndSuccessfully(function, plinth::Request::kCheck);
+  }
+  if (err_code == 0) err_code = 5;
+  PLINTH_LOG_AS(function, 5, "[%s]CHECK Plinth FAILED. %s plugin err_code:%d.[%s(%d)]",
+                plugin->c_str(), static_cast<int>(err_code));
+  return 1;
+}
+
+// Ends a run or check that an exception (memory exhausted, ...) reached
+// `signature` with: one failure line naming it, or, when even that line
+// cannot be written, a fixed line on standard error. Returns the exit code 1.
+int ExitOnException(plinth::Request request, const char* signature, const char* what) noexcept {
+  const bool check = request == plinth::Request::kCheck;
+  const char* const verb = check ? "CHECK" : "RUN";
   try {
-    PLINTH_LOG_AS(plinth::QualifiedFunctionName(signature), 5,
-                  "[%s]RUN Plinth FAILED. uncaught exception: %s![%s(%d)]", what);
+    const std::string function = plinth::QualifiedFunctionName(signature);
+    if (check) {
+      PLINTH_LOG_AS(function, 5, "[%s]CHECK Plinth FAILED. uncaught exception: %s![%s(%d)]", what);
+    } else {
+      PLINTH_LOG_AS(function, 5, "[%s]RUN Plinth FAILED. uncaught exception: %s![%s(%d)]", what);
+    }
   } catch (const std::exception& e) {
     std::fprintf(stderr,
-                 "RUN Plinth FAILED. an exception ended the run: %s; its log line failed too: %s\n",
-                 what, e.what());
+                 "%s Plinth FAILED. an exception ended the run: %s; its log line failed too: %s\n",
+                 verb, what, e.what());
   } catch (...) {
     std::fprintf(stderr,
-                 "RUN Plinth FAILED. an exception ended the run: %s; its log line failed too.\n",
-                 what);
+                 "%s Plinth FAILED. an exception ended the run: %s; its log line failed too.\n",
+                 verb, what);
   }
   return 1;
 }
 
 }  // namespace
 
-int main(int argc, char* argv[]) try {
-  // --help and --version only print: no lock, no file, no log line.
+int main(int argc, char* argv[]) {
   const plinth::Request request = plinth::ReadRequest(argc, argv);
-  if (request != plinth::Request::kRun) return plinth::AnswerRequest(request, argv[0]);
-  // Before anything is read: the key never reaches a core file, and a
-  // standard error whose reader is gone cannot end the run.
-  port::DisableCoreDumps();
-  port::IgnoreBrokenPipes();
-  const port::InstanceGuard guard = TakeInstanceGuard(PLINTH_FUNCTION);
-  if (guard == port::InstanceGuard::kRunning) {
-    PLINTH_LOG(4, "[%s]Already exists Plinth.exe. exit![%s(%d)]");
-    return 0;
+  try {
+    // --help, --version and a usage error only print: no lock, no file, no
+    // log line.
+    if (request != plinth::Request::kRun && request != plinth::Request::kCheck) {
+      return plinth::AnswerRequest(request, argv[0]);
+    }
+    // Before anything is read: the key never reaches a core file, and a
+    // standard error whose reader is gone cannot end the run.
+    port::DisableCoreDumps();
+    port::IgnoreBrokenPipes();
+    const std::optional<std::string> plugin = plinth::PluginArgument(request, argc, argv);
+    return request == plinth::Request::kCheck ? CheckPlugin(PLINTH_FUNCTION, plugin)
+                                              : RunPlugin(PLINTH_FUNCTION, plugin);
+  } catch (const std::exception& e) {
+    return ExitOnException(request, PLINTH_SIGNATURE, e.what());
+  } catch (...) {
+    return ExitOnException(request, PLINTH_SIGNATURE, "(unknown type)");
   }
-  if (guard == port::InstanceGuard::kUntrusted) return 1;
-  std::int32_t err_code = 0;
-  if (!InitEnvironment()) {
-    PLINTH_LOG(5,
-               "[%s]RUN Plinth FAILED. the executable's directory cannot be determined![%s(%d)]");
-    return 1;
-  }
-  PLINTH_LOG(3, "[%s]RUN Plinth START.[%s(%d)]");
-
-  std::string plugin_name;
-  if (argc > 1) {
-    plugin_name = argv[1];
-    PLINTH_LOG(3, "[%s]%s Init.[%s(%d)]", plugin_name.c_str());
-  }
-  // The name becomes a directory name below the system directory.
-  const std::string problem = plinth::PluginNameProblem(plugin_name);
-  if (!problem.empty()) {
-    PLINTH_LOG(5, "[%s]plugin name \"%s\" refused: %s.[%s(%d)]", plugin_name.c_str(),
-               problem.c_str());
-  }
-  if (argc <= 1 || plugin_name.empty() || !problem.empty()) {
-    PLINTH_LOG(5, "[%s]RUN Plinth FAILED. input param error![%s(%d)]");
-    return 1;
-  }
-
-  if (plinth::CExecuteInit::ExecInitDB(err_code, plugin_name))
-    return EndSuccessfulRun(PLINTH_FUNCTION);
-  if (err_code == 0) err_code = 5;
-  PLINTH_LOG(5, "[%s]%s plugin Init FAILED.err_code:%d.[%s(%d)]", plugin_name.c_str(),
-             static_cast<int>(err_code));
-  return 1;
-} catch (const std::exception& e) {
-  return ExitOnException(PLINTH_SIGNATURE, e.what());
-} catch (...) {
-  return ExitOnException(PLINTH_SIGNATURE, "(unknown type)");
 }

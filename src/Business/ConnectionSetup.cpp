@@ -80,6 +80,16 @@ void LogNotADatabaseHint(const LogSite& at, const std::string& path, const Sqlit
                 path.c_str());
 }
 
+// Logs at `at` that attaching the database file at `path` as `schema` failed
+// with `error`, and when the file is not a database to SQLCipher, why.
+void LogAttachFailure(const LogSite& at, const std::string& path, const std::string& schema,
+                      const SqliteError& error) {
+  PLINTH_LOG_AT(at, 5, "[%s]attach database fail,errorcode:%d,errinfo:%s[%s(%d)]", error.code,
+                error.text.c_str());
+  PLINTH_LOG_AT(at, 5, "[%s]attaching %s as %s failed[%s(%d)]", path.c_str(), schema.c_str());
+  LogNotADatabaseHint(at, path, error);
+}
+
 // Writes the header of the keyed database file behind `conn` now, when it is
 // still empty. SQLCipher picks a new file's salt when the file is first
 // written, and a handle that attached the file while it was empty keeps a
@@ -202,10 +212,7 @@ bool Attach(const LogSite& at, sqlite3* conn, const std::string& path, const std
   }
   SqliteError error;
   if (Execute(conn, sql->c_str(), &error)) return true;
-  PLINTH_LOG_AT(at, 5, "[%s]attach database fail,errorcode:%d,errinfo:%s[%s(%d)]", error.code,
-                error.text.c_str());
-  PLINTH_LOG_AT(at, 5, "[%s]attaching %s as %s failed[%s(%d)]", path.c_str(), schema.c_str());
-  LogNotADatabaseHint(at, path, error);
+  LogAttachFailure(at, path, schema, error);
   return false;
 }
 
@@ -240,6 +247,25 @@ bool OpenSpecialConnections(const LogSite& at, const BuildContext& build,
     if (!conns.emplace(name, conn).second) CloseConnection(conn);
   }
   return true;
+}
+
+bool LoadRecordExtensions(const LogSite& at, sqlite3* conn, const std::string& sys_path,
+                          const PluginDBConfig& record) {
+  return LoadPluginExtensions(at, conn, sys_path, record);
+}
+
+bool AttachReadOnly(const LogSite& at, sqlite3* conn, const std::string& path,
+                    const std::string& schema, const ConnectionSettings& settings) {
+  const std::optional<std::string> sql =
+      AttachStatement(ImmutableFileUri(path), schema, settings.key);
+  if (!sql) {
+    LogUnbuiltStatement(at, "attach");
+    return false;
+  }
+  SqliteError error;
+  if (Execute(conn, sql->c_str(), &error)) return true;
+  LogAttachFailure(at, path, schema, error);
+  return false;
 }
 
 }  // namespace plinth

@@ -102,6 +102,22 @@ bool OpenSpecialConnections(const LogSite& at, const BuildContext& build,
                             const std::map<std::string, PluginDBConfig>& special_plugins,
                             std::map<std::string, sqlite3*>& conns);
 
+// Enables extension loading on `conn` and loads the extension libraries of
+// `record` into it as PrepareConnection does: the shared one when the record
+// asks for it, then its own one when it exists (a missing one is a notice).
+bool LoadRecordExtensions(const LogSite& at, sqlite3* conn, const std::string& sys_path,
+                          const PluginDBConfig& record);
+
+// Attaches the existing database file at `path` to `conn` (a connection that
+// takes URI file names: OpenInMemoryReadOnly) as `schema`, with the settings'
+// key when they have one, read-only and as it lies (ImmutableFileUri): nothing
+// is written, no journal or write-ahead log is made, a missing file is not
+// created. The attach reads the file's schema, so a wrong key or another
+// cipher format fails it; the failure is logged as Attach logs one, with
+// `path`.
+bool AttachReadOnly(const LogSite& at, sqlite3* conn, const std::string& path,
+                    const std::string& schema, const ConnectionSettings& settings);
+
 }  // namespace plinth
 
 #endif  // PLINTH_BUSINESS_CONNECTIONSETUP_H_

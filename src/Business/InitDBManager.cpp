@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <boost/filesystem.hpp>
 #include <boost/system/error_code.hpp>
+#include <functional>
 #include <utility>
 
 #include "Business/ConnectionSetup.h"
@@ -25,6 +26,9 @@ namespace plinth {
 namespace {
 
 using Quill::Base::StringUtil::UTF82Local;
+
+// The database a check opens in place of a file: SQLite's in-memory one.
+constexpr char kInMemoryDatabase[] = ":memory:";
 
 // The inputs of the connection set-up: the directories of the tool settings
 // `setup`, and the connection settings, which borrow `sqlite_config`: the key
@@ -68,6 +72,54 @@ void LogDBConfigError(const std::string& function, const PluginDBConfig& record,
                   record.plugin_name.c_str(), record.sqlite_file_name.c_str(), refusal.c_str());
   }
   PLINTH_LOG_AS(function, 6, "[%s]%s DBConfig.xml error[%s(%d)]", record.plugin_name.c_str());
+}
+
+// Enables extension loading on public.db's connection `conn` and loads the
+// shared extension library of the system directory `sys_path` into it,
+// logging a failure on behalf of `function`.
+bool LoadSharedExtension(const std::string& function, sqlite3* conn, const std::string& sys_path) {
+  SqliteError error;
+  if (!EnableExtensionLoading(conn, &error)) {
+    PLINTH_LOG_AS(function, 5,
+                  "[%s]sqlite3_enable_load_extension key fail,errorcode:%d,errinfo:%s[%s(%d)]",
+                  error.code, error.text.c_str());
+    return false;
+  }
+  if (!LoadExtension(conn, SharedExtensionPath(sys_path), &error)) {
+    PLINTH_LOG_AS(function, 5,
+                  "[%s]sqlite3_load_extension key fail,errorcode:%d,errinfo:%s[%s(%d)]", error.code,
+                  error.text.c_str());
+    return false;
+  }
+  return true;
+}
+
+// Opens an in-memory database into a connection of its own, sets it up as
+// `build` sets up a database file (the key; the settings with
+// Pragmas::kApply), hands it to `load` and closes it. False, logged at `at`,
+// at the first failure.
+bool CheckInMemory(const LogSite& at, const BuildContext& build, Pragmas pragmas,
+                   const std::function<bool(sqlite3*)>& load) {
+  sqlite3* conn = nullptr;
+  const bool ok =
+      OpenConfigured(at, kInMemoryDatabase, build.settings, pragmas, conn) && load(conn);
+  CloseConnection(conn);
+  return ok;
+}
+
+// Attaches the database file at `path` to `conn` read-only as `schema`, with
+// the key of `settings` (AttachReadOnly), when it exists; one that does not
+// is not read (a run creates it empty). Logged at `at`.
+bool ReadDatabaseIfPresent(const LogSite& at, sqlite3* conn, const std::string& path,
+                           const std::string& schema, const ConnectionSettings& settings) {
+  bool exists = false;
+  if (!ExistsOrFail(at, path, Links::kFollow, &exists)) return false;
+  if (!exists) {
+    PLINTH_LOG_AT(at, 3, "[%s]%s does not exist, not read.[%s(%d)]", path.c_str());
+    return true;
+  }
+  PLINTH_LOG_AT(at, 3, "[%s]db file full_path:%s, read-only[%s(%d)]", path.c_str());
+  return AttachReadOnly(at, conn, path, schema, settings);
 }
 
 }  // namespace
@@ -279,20 +331,41 @@ bool CInitDBManager::RunDBInit() {
   return true;
 }
 
-bool CInitDBManager::CheckExtensionLibraries() {
-  const CToolSetup& setup = *CToolSetup::GetInstance();
-  const std::string sys_path = setup.GetSysPath();
+std::vector<std::string> CInitDBManager::SpecialConnectionNames() const {
+  std::vector<std::string> names;
+  if (OpensNoSpecialConnections(plugin_config_.plugin_name,
+                                CToolSetup::GetInstance()->GetSpecialPlugins())) {
+    return names;
+  }
+  for (const auto& entry : special_plugins_) {
+    if (OpensSpecialConnection(plugin_config_, entry.first)) names.push_back(entry.first);
+  }
+  return names;
+}
+
+std::vector<const PluginDBConfig*> CInitDBManager::ConnectionRecords() const {
+  std::vector<const PluginDBConfig*> records = {&plugin_config_};
   const bool platform = plugin_config_.plugin_name == kPlatformPlugin;
-  // public.db's connection loads the shared library.
-  if (platform && !CheckExtensionLibrary(PLINTH_HERE, SharedExtensionPath(sys_path))) return false;
-  if (!CheckPluginLibraries(PLINTH_HERE, sys_path, plugin_config_)) return false;
-  const bool opens_special =
-      !OpensNoSpecialConnections(plugin_config_.plugin_name, setup.GetSpecialPlugins());
+  const std::vector<std::string> opened = SpecialConnectionNames();
   for (const auto& [name, record] : special_plugins_) {
     // The platform's run builds every special plug-in's database; another
     // run opens those it runs scripts in.
-    const bool loads = platform || (opens_special && OpensSpecialConnection(plugin_config_, name));
-    if (loads && !CheckPluginLibraries(PLINTH_HERE, sys_path, record)) return false;
+    if (platform || std::find(opened.begin(), opened.end(), name) != opened.end()) {
+      records.push_back(&record);
+    }
+  }
+  return records;
+}
+
+bool CInitDBManager::CheckExtensionLibraries() {
+  const std::string sys_path = CToolSetup::GetInstance()->GetSysPath();
+  // public.db's connection loads the shared library.
+  if (plugin_config_.plugin_name == kPlatformPlugin &&
+      !CheckExtensionLibrary(PLINTH_HERE, SharedExtensionPath(sys_path))) {
+    return false;
+  }
+  for (const PluginDBConfig* record : ConnectionRecords()) {
+    if (!CheckPluginLibraries(PLINTH_HERE, sys_path, *record)) return false;
   }
   return true;
 }
@@ -324,18 +397,7 @@ bool CInitDBManager::CreatePublicSQLiteDBFile() {
     return false;
   }
   if (!Attach(PLINTH_HERE, public_conn, path, "public", build.settings)) return false;
-  SqliteError error;
-  if (!EnableExtensionLoading(public_conn, &error)) {
-    PLINTH_LOG(5, "[%s]sqlite3_enable_load_extension key fail,errorcode:%d,errinfo:%s[%s(%d)]",
-               error.code, error.text.c_str());
-    return false;
-  }
-  if (!LoadExtension(public_conn, SharedExtensionPath(build.sys_path), &error)) {
-    PLINTH_LOG(5, "[%s]sqlite3_load_extension key fail,errorcode:%d,errinfo:%s[%s(%d)]", error.code,
-               error.text.c_str());
-    return false;
-  }
-  return true;
+  return LoadSharedExtension(PLINTH_FUNCTION, public_conn, build.sys_path);
 }
 
 bool CInitDBManager::CreateSQLiteDBFile() {
@@ -387,6 +449,107 @@ bool CInitDBManager::SQLitePublicDBInit() {
   const std::string path =
       UTF82Local(PublicDataScriptPath(Quill::Base::FileUtil::GetCurExeDirUtf8()));
   return RunScript(PLINTH_HERE, Script::kPublicData, public_conn, path);
+}
+
+bool CInitDBManager::CheckDBInit() {
+  if (!ApplyProcessCipherSettings(PLINTH_HERE, sqlite_config_)) {
+    PLINTH_LOG(5, "[%s]ApplyProcessCipherSettings fail[%s(%d)]");
+    return false;
+  }
+  if (!CheckExtensionLibraries()) {
+    PLINTH_LOG(5, "[%s]CheckExtensionLibraries fail[%s(%d)]");
+    return false;
+  }
+  if (!CheckConnections()) {
+    PLINTH_LOG(5, "[%s]CheckConnections fail[%s(%d)]");
+    return false;
+  }
+  if (!CheckSharedDatabases()) {
+    PLINTH_LOG(5, "[%s]CheckSharedDatabases fail[%s(%d)]");
+    return false;
+  }
+  if (!CheckScripts()) {
+    PLINTH_LOG(5, "[%s]CheckScripts fail[%s(%d)]");
+    return false;
+  }
+  return true;
+}
+
+bool CInitDBManager::CheckConnections() {
+  const std::string function = PLINTH_FUNCTION;
+  const BuildContext build =
+      MakeBuildContext(*CToolSetup::GetInstance(), sqlite_config_, need_encrypt_);
+  const bool platform = plugin_config_.plugin_name == kPlatformPlugin;
+  if (platform && !CheckInMemory(PLINTH_HERE, build, Pragmas::kApply, [&](sqlite3* conn) {
+        return LoadSharedExtension(function, conn, build.sys_path);
+      })) {
+    return false;
+  }
+  for (const PluginDBConfig* record : ConnectionRecords()) {
+    // The platform's run creates the special plug-ins' databases; another
+    // run opens their existing ones with the key alone.
+    const Pragmas pragmas =
+        platform || record == &plugin_config_ ? Pragmas::kApply : Pragmas::kSkip;
+    if (!CheckInMemory(PLINTH_HERE, build, pragmas, [&](sqlite3* conn) {
+          return LoadRecordExtensions(PLINTH_SITE(function), conn, build.sys_path, *record);
+        })) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool CInitDBManager::CheckSharedDatabases() {
+  if (plugin_config_.plugin_name == kPlatformPlugin) return true;
+  const BuildContext build =
+      MakeBuildContext(*CToolSetup::GetInstance(), sqlite_config_, need_encrypt_);
+  bool exists = false;
+  if (!ExistsOrFail(PLINTH_HERE, build.data_dir, Links::kFollow, &exists)) return false;
+  if (!exists) {
+    PLINTH_LOG(3, "[%s]data_path %s does not exist: no database file to read.[%s(%d)]",
+               build.data_dir.c_str());
+    return true;
+  }
+  std::vector<std::pair<std::string, std::string>> files = {{"public.db", "public"},
+                                                            {kPlatformDatabase, "platform"}};
+  for (const std::string& name : SpecialConnectionNames()) {
+    const PluginDBConfig& record = special_plugins_.at(name);
+    files.emplace_back(record.sqlite_file_name, QuotedName(record.schema));
+  }
+  sqlite3* conn = nullptr;
+  SqliteError error;
+  bool read = OpenInMemoryReadOnly(&conn, &error);
+  if (!read) {
+    PLINTH_LOG(5, "[%s]sqlite3_open fail,errinfo:%s[%s(%d)]", error.text.c_str());
+  }
+  for (auto file = files.begin(); read && file != files.end(); ++file) {
+    read = ReadDatabaseIfPresent(PLINTH_HERE, conn, InDir(build.data_dir, file->first),
+                                 file->second, build.settings);
+  }
+  CloseConnection(conn);
+  return read;
+}
+
+bool CInitDBManager::CheckScripts() {
+  const std::string sys_path = CToolSetup::GetInstance()->GetSysPath();
+  if (plugin_config_.plugin_name != kPlatformPlugin) {
+    return CheckPluginScripts(PLINTH_HERE,
+                              PluginScriptsDir(sys_path, plugin_config_.plugin_name)) &&
+           CheckScriptsForOtherPlugins(PLINTH_HERE, SpecialConnectionNames(),
+                                       plugin_config_.other_plugin_scripts);
+  }
+  const std::string exe_dir = Quill::Base::FileUtil::GetCurExeDirUtf8();
+  if (!CheckScript(PLINTH_HERE, Script::kPublicData, UTF82Local(PublicDataScriptPath(exe_dir))) ||
+      !CheckScript(PLINTH_HERE, Script::kProductVersion,
+                   UTF82Local(ProductVersionScriptPath(sys_path))) ||
+      !CheckPluginScripts(PLINTH_HERE, PluginScriptsDir(sys_path, kPlatformPlugin))) {
+    return false;
+  }
+  for (const auto& entry : special_plugins_) {
+    PLINTH_LOG(3, "[%s]Check for special %s.[%s(%d)]", entry.first.c_str());
+    if (!CheckPluginScripts(PLINTH_HERE, PluginScriptsDir(sys_path, entry.first))) return false;
+  }
+  return true;
 }
 
 }  // namespace plinth

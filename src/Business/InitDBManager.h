@@ -37,6 +37,15 @@ class CInitDBManager : public Quill::Base::CNoncopyable {
   // success `plugin_config_` holds the plug-in's own record again.
   bool RunDBInit();
 
+  // Checks what RunDBInit would read and decide, writing nothing: SQLCipher's
+  // process-wide settings and the check of the extension libraries as
+  // RunDBInit makes them, then CheckConnections, CheckSharedDatabases and
+  // CheckScripts. Creates, removes and writes no file, and opens none in the
+  // data directory but read-only; every connection it opens it closes. The
+  // first failure ends it with false, logged as RunDBInit would log it where
+  // RunDBInit would meet it.
+  bool CheckDBInit();
+
   // Closes every connection and clears the configuration. Always true.
   bool UninitManager();
 
@@ -90,6 +99,18 @@ class CInitDBManager : public Quill::Base::CNoncopyable {
   // builds or opens. Runs before anything is created or removed.
   bool CheckExtensionLibraries();
 
+  // The special plug-ins whose existing databases the build of
+  // `plugin_config_` opens to run its scripts for other plug-ins, in name
+  // order: those of `special_plugins_` it names scripts for, none for the
+  // plug-ins that open no such connections (the platform among them).
+  std::vector<std::string> SpecialConnectionNames() const;
+
+  // The records of the connections to plug-ins' databases that the build of
+  // `plugin_config_` prepares: its own first, then those of the special
+  // plug-ins whose databases it builds (the platform's run) or opens
+  // (SpecialConnectionNames), in name order. Pointers into the manager.
+  std::vector<const PluginDBConfig*> ConnectionRecords() const;
+
   // Makes sure the tool settings' data directory exists, creating its last
   // element when nothing is there. Reads no member.
   bool CreateDataDir();
@@ -119,6 +140,29 @@ class CInitDBManager : public Quill::Base::CNoncopyable {
 
   // Runs create_public_data.sql beside the executable on `public_conn`.
   bool SQLitePublicDBInit();
+
+  // The steps of CheckDBInit. Each logs its failures as the step of
+  // RunDBInit that would meet them and returns false at the first one.
+
+  // Opens, on in-memory databases, each connection that RunDBInit prepares
+  // and sets it up as RunDBInit does: the key and, where RunDBInit applies
+  // them, the settings of `sqlite_config_`; the extension libraries loaded
+  // (public.db's shared one in the platform's run, those of `plugin_config_`
+  // and of the special plug-ins whose databases the build opens).
+  bool CheckConnections();
+
+  // For a plug-in other than the platform, whose run attaches the existing
+  // public.db and platform.db and opens the special plug-ins' databases it
+  // runs scripts in: attaches each of those that exists in the data directory
+  // read-only with the key (AttachReadOnly), which reads its schema. Nothing
+  // to read when the data directory does not exist (a run would create it
+  // empty); the platform's run builds all of them afresh.
+  bool CheckSharedDatabases();
+
+  // Checks with CheckScript every script that SQLiteDBInit and
+  // SQLitePublicDBInit would run, in their order, the special plug-ins' in
+  // the platform's run included.
+  bool CheckScripts();
 
   // Closes `conn` (when not null); when the run keys its files, first notes
   // the files of its databases in `keyed_files_`.

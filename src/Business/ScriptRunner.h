@@ -33,7 +33,10 @@ enum class Script {
 // Runs the script file at `path` (local code page) on `conn`; a UTF-8
 // byte-order mark at its start is skipped. Returns false when the file cannot
 // be read, holds a NUL byte (SQLite would stop there and report success), or a
-// statement fails.
+// statement fails. A script still running 5 seconds after it started is
+// logged at `at` at most every 5 seconds while it runs, also from within a
+// long statement: "<path> still running: <read> of <size> bytes read,
+// <count> statements completed, <seconds> s so far".
 bool RunScript(const LogSite& at, Script script, sqlite3* conn, const std::string& path);
 
 // Runs the plug-in's create_tables.sql and then its init_data.sql from
@@ -48,6 +51,28 @@ bool RunPluginScripts(const LogSite& at, sqlite3* conn, const std::string& scrip
 // `scripts` does not list.
 bool RunScriptsForOtherPlugins(const LogSite& at, const std::map<std::string, sqlite3*>& conns,
                                const std::map<std::string, std::vector<std::string>>& scripts);
+
+// The check of a script that RunScript would run, running none of it: the
+// file at `path` (local code page) can be read (a missing or empty one
+// replaced by its backup copy), holds no NUL byte, and its text, read in
+// blocks as RunScript reads it, ends complete by SQLite's completeness test
+// (CSqlSplitter), where a comment left open at the end is complete (RunScript
+// skips it), and so is a last statement without its ";" that SQLite's parser
+// reads whole (RunScript runs it; EndsBeforeItsStatement). Each failure is
+// logged at `at` as RunScript logs it; a text that does not end complete as
+// the failure of its last statement with SQLite's "incomplete input".
+bool CheckScript(const LogSite& at, Script script, const std::string& path);
+
+// Checks the plug-in's create_tables.sql and init_data.sql in `scripts_dir`
+// as RunPluginScripts would run them: each that exists with CheckScript; one
+// that does not is the same notice.
+bool CheckPluginScripts(const LogSite& at, const std::string& scripts_dir);
+
+// Checks with CheckScript the scripts that `scripts` lists under each of
+// `names`, as RunScriptsForOtherPlugins would run them on the connections of
+// those names: in name and list order, every one must exist.
+bool CheckScriptsForOtherPlugins(const LogSite& at, const std::vector<std::string>& names,
+                                 const std::map<std::string, std::vector<std::string>>& scripts);
 
 }  // namespace plinth
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 namespace plinth {
 namespace {
@@ -38,13 +39,41 @@ bool OpenDatabase(const std::string& path, sqlite3** conn, SqliteError* err) {
   return false;
 }
 
+bool OpenInMemoryReadOnly(sqlite3** conn, SqliteError* err) {
+  if (sqlite3_open_v2(":memory:", conn, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) ==
+      SQLITE_OK) {
+    return true;
+  }
+  *err = LastError(*conn);
+  return false;
+}
+
+std::string ImmutableFileUri(const std::string& path) {
+  // An absolute path follows an empty authority ("file:///data/x.db"), so
+  // that one beginning with "//" is no authority; any other stands alone.
+  std::string uri = !path.empty() && path[0] == '/' ? "file://" : "file:";
+  for (const char c : path) {
+    if (c == '%' || c == '?' || c == '#') {
+      static const char kHex[] = "0123456789ABCDEF";
+      const auto byte = static_cast<unsigned char>(c);
+      uri += '%';
+      uri += kHex[byte >> 4];
+      uri += kHex[byte & 0xf];
+    } else {
+      uri += c;
+    }
+  }
+  return uri + "?mode=ro&immutable=1";
+}
+
 bool Execute(sqlite3* conn, const char* sql, SqliteError* err) {
   if (sqlite3_exec(conn, sql, nullptr, nullptr, nullptr) == SQLITE_OK) return true;
   *err = LastError(conn);
   return false;
 }
 
-bool ExecuteScript(sqlite3* conn, const char* sql, SqliteError* err, FailedStatement* failed) {
+bool ExecuteScript(sqlite3* conn, const char* sql, SqliteError* err, FailedStatement* failed,
+                   std::size_t* completed) {
   const char* rest = sql;
   while (*rest != '\0') {
     sqlite3_stmt* stmt = nullptr;
@@ -62,6 +91,7 @@ bool ExecuteScript(sqlite3* conn, const char* sql, SqliteError* err, FailedState
     // A text of blanks and comments compiles to no statement.
     rest = tail;
     if (stmt != nullptr) {
+      if (completed != nullptr) ++*completed;
       while (IsSqlBlank(*rest)) ++rest;
     }
   }
@@ -78,7 +108,46 @@ bool CScriptStream::Finish(SqliteError* err, FailedStatement* failed) {
 }
 
 bool CScriptStream::Run(SqliteError* err, FailedStatement* failed) {
-  return ExecuteScript(conn_, executed_.text.c_str(), err, failed);
+  return ExecuteScript(conn_, executed_.text.c_str(), err, failed, &completed_);
+}
+
+CStatementTicks::CStatementTicks(sqlite3* conn, std::function<void()> tick)
+    : conn_(conn), tick_(std::move(tick)) {
+  // A thousand steps take microseconds: reading the clock that often costs
+  // nothing that can be measured.
+  sqlite3_progress_handler(conn_, 1000, &CStatementTicks::OnProgress, this);
+}
+
+CStatementTicks::~CStatementTicks() { sqlite3_progress_handler(conn_, 0, nullptr, nullptr); }
+
+void CStatementTicks::RethrowCaught() const {
+  if (caught_) std::rethrow_exception(caught_);
+}
+
+int CStatementTicks::OnProgress(void* self) noexcept {
+  auto* ticks = static_cast<CStatementTicks*>(self);
+  if (ticks->caught_) return 1;
+  try {
+    ticks->tick_();
+    return 0;
+  } catch (...) {
+    ticks->caught_ = std::current_exception();
+    return 1;
+  }
+}
+
+bool EndsBeforeItsStatement(const std::string& sql) {
+  sqlite3* conn = nullptr;
+  bool incomplete = false;
+  if (sqlite3_open(":memory:", &conn) == SQLITE_OK) {
+    sqlite3_stmt* stmt = nullptr;
+    // The parser's own words when the text ends inside a statement.
+    incomplete = sqlite3_prepare_v2(conn, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK &&
+                 std::string(sqlite3_errmsg(conn)) == "incomplete input";
+    sqlite3_finalize(stmt);
+  }
+  sqlite3_close(conn);
+  return incomplete;
 }
 
 bool LibraryEncrypts(sqlite3* conn) {

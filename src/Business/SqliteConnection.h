@@ -6,6 +6,8 @@
 #define PLINTH_BUSINESS_SQLITECONNECTION_H_
 
 #include <cstddef>
+#include <exception>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +34,18 @@ bool IsNotADatabase(const SqliteError& error);
 // from that handle.
 bool OpenDatabase(const std::string& path, sqlite3** conn, SqliteError* err);
 
+// Opens a connection to an empty in-memory database that writes nothing:
+// read-only, and taking URI file names (SQLite's "file:" form), so that the
+// files it attaches are opened read-only too. False on failure, with `*err`
+// filled; the caller owns and closes `*conn` either way.
+bool OpenInMemoryReadOnly(sqlite3** conn, SqliteError* err);
+
+// The URI file name under which SQLite opens the file at `path` read-only and
+// as it lies (mode=ro, immutable=1): without a lock, and without reading or
+// creating a rollback journal or a write-ahead log beside it. For a
+// connection that takes URI file names.
+std::string ImmutableFileUri(const std::string& path);
+
 // Executes the statements of `sql` on `conn`, in one call, up to the first
 // that fails (what the ones before it did stays). False then, with `*err`
 // holding the connection's error code and text.
@@ -53,8 +67,9 @@ struct FailedStatement {
 // and finalized, the blanks between them skipped; the first failure stops it
 // (what the statements before it did stays). False then, with `*err` holding
 // the connection's error code and text, and `*failed` where that statement
-// lies.
-bool ExecuteScript(sqlite3* conn, const char* sql, SqliteError* err, FailedStatement* failed);
+// lies. Counts each statement that ran to its end in `*completed`, when given.
+bool ExecuteScript(sqlite3* conn, const char* sql, SqliteError* err, FailedStatement* failed,
+                   std::size_t* completed = nullptr);
 
 // A script executed while it is handed over in pieces, with the statements,
 // order and outcome of ExecuteScript on the whole text: each piece is read on
@@ -82,13 +97,48 @@ class CScriptStream {
   // The line feeds of the script before executed().
   std::size_t line_feeds_before() const { return executed_.line_feeds_before; }
 
+  // The statements that have run to their end so far.
+  std::size_t completed() const { return completed_; }
+
  private:
   bool Run(SqliteError* err, FailedStatement* failed);
 
   sqlite3* conn_;
   CSqlSplitter splitter_;
   ScriptPart executed_;
+  std::size_t completed_ = 0;
 };
+
+// While it lives, `tick` is called from within the statements that run on
+// `conn` (SQLite's progress handler, every thousand steps of its virtual
+// machine), so that a single long statement can report; a tick never stops a
+// statement. `conn`'s progress handler is this one's for that time, and none
+// afterwards. An exception that `tick` throws cannot pass through SQLite: it
+// interrupts the statement (SQLITE_INTERRUPT), and RethrowCaught throws it.
+class CStatementTicks {
+ public:
+  CStatementTicks(sqlite3* conn, std::function<void()> tick);
+  ~CStatementTicks();
+  CStatementTicks(const CStatementTicks&) = delete;
+  CStatementTicks& operator=(const CStatementTicks&) = delete;
+
+  // Throws the exception a tick threw, if one did.
+  void RethrowCaught() const;
+
+ private:
+  static int OnProgress(void* self) noexcept;
+
+  sqlite3* conn_;
+  std::function<void()> tick_;
+  std::exception_ptr caught_;
+};
+
+// True when SQLite's parser, compiling `sql` on an empty in-memory database,
+// reaches the end of the text before the statement ends: its "incomplete
+// input" (an unclosed parenthesis, a statement cut short). False for a
+// statement that compiles, and for one that fails otherwise, which cannot be
+// judged without the schema it runs on.
+bool EndsBeforeItsStatement(const std::string& sql);
 
 // True when the library behind `conn` encrypts: SQLCipher answers "PRAGMA
 // cipher_version", a plain SQLite ignores both it and "PRAGMA key".

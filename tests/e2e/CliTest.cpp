@@ -62,17 +62,18 @@ TEST(Cli, HelpPrintsTheUsage) {
   EXPECT_EQ(help.exit_code, 0) << help.Dump();
   EXPECT_EQ(help.std_out, tree.Run({"-h"}).std_out);
   const Lines lines = SplitLines(help.std_out);
-  ASSERT_GE(lines.size(), 3u) << help.std_out;
-  EXPECT_EQ(
-      Lines(lines.begin(), lines.begin() + 3),
-      (Lines{"Usage: Plinth <plug-in>", "       Plinth --help | -h", "       Plinth --version"}));
+  ASSERT_GE(lines.size(), 4u) << help.std_out;
+  EXPECT_EQ(Lines(lines.begin(), lines.begin() + 4),
+            (Lines{"Usage: Plinth <plug-in>", "       Plinth --check <plug-in>",
+                   "       Plinth --help | -h", "       Plinth --version"}));
   // The files that Plinth reads beside it, the log, the single instance and
   // the exit codes.
   for (const char* part :
        {"META_INFO/plinth.log4cxx.properties", "META_INFO/InitSetup.xml",
         "META_INFO/SQLiteConf/SQLiteConfig.xml", "META_INFO/db_init/SQLite/create_public_data.sql",
         "runtime_script/DBConfig.xml", "Product.xml", "logged through log4cxx",
-        "Only one Plinth runs at a time", "Exit status: 0", "1 on any failure"}) {
+        "Only one Plinth runs at a time", "Exit status: 0", "for a sound --check",
+        "1 on\nany failure", "still running after 5 seconds"}) {
     EXPECT_NE(help.std_out.find(part), std::string::npos) << part;
   }
   for (const std::string& line : lines) EXPECT_LE(line.size(), 80u) << line;
@@ -142,26 +143,59 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 // A first argument that begins with "-" and is not an option given alone is
-// refused like a plug-in name that would leave its directory.
+// refused like a plug-in name that would leave its directory; so is a plug-in
+// to check that begins with "-".
 TEST(Cli, OptionLikeArgumentsAreRefused) {
   const std::vector<std::vector<std::string>> cases = {
-      {"-"}, {"--"}, {"-x"}, {"--helpx"}, {"--Version"}, {"--version", "extra"}, {"-h", "-h"},
+      {"-"},
+      {"--"},
+      {"-x"},
+      {"--helpx"},
+      {"--Version"},
+      {"--version", "extra"},
+      {"-h", "-h"},
+      {"--Check", "inv"},
+      {"--check", "-x"},
+      {"--check", "--check"},
   };
   ProductTree tree;
   for (const auto& args : cases) {
+    const bool check = args[0] == "--check";
+    const std::string name = check ? args[1] : args[0];
+    const std::string verb = check ? "CHECK" : "RUN";
     const RunResult run = tree.Run(args);
-    EXPECT_EQ(run.exit_code, 1) << args[0];
-    EXPECT_EQ(run.std_out, "") << args[0];
+    EXPECT_EQ(run.exit_code, 1) << name;
+    EXPECT_EQ(run.std_out, "") << name;
     EXPECT_EQ(run.Lines(),
-              (Lines{"INFO [main]RUN Plinth START.[main.cpp(*)]",
-                     "INFO [main]" + args[0] + " Init.[main.cpp(*)]",
-                     "ERROR [main]plugin name \"" + args[0] +
+              (Lines{"INFO [main]" + verb + " Plinth START.[main.cpp(*)]",
+                     "INFO [main]" + name + (check ? " Check." : " Init.") + "[main.cpp(*)]",
+                     "ERROR [main]plugin name \"" + name +
                          "\" refused: it begins with \"-\" (the options --help, -h and --version "
                          "are given alone).[main.cpp(*)]",
-                     "ERROR [main]RUN Plinth FAILED. input param error![main.cpp(*)]"}))
-        << args[0];
+                     "ERROR [main]" + verb + " Plinth FAILED. input param error![main.cpp(*)]"}))
+        << name;
   }
   EXPECT_FALSE(tree.Exists(tree.data_dir()));
+}
+
+// --check needs the plug-in to check: without one it is a usage error,
+// answered like an option, before any lock, file or log line; with an empty
+// one it fails as a run with an empty name does.
+TEST(Cli, CheckNeedsAPlugin) {
+  ProductTree tree;
+  const RunResult alone = tree.Run({"--check"});
+  EXPECT_EQ(alone.exit_code, 1);
+  EXPECT_EQ(alone.std_out, "");
+  EXPECT_EQ(alone.std_err,
+            "Plinth: --check needs the plug-in to check: Plinth --check <plug-in>\n");
+  EXPECT_TRUE(alone.log.empty()) << alone.Dump();
+  EXPECT_EQ(DirectorySnapshot(tree.tmp_dir()), tree.tmp_dir() + "\n");
+
+  const RunResult empty = tree.Run({"--check", ""});
+  EXPECT_EQ(empty.exit_code, 1);
+  EXPECT_EQ(empty.Lines(),
+            (Lines{"INFO [main]CHECK Plinth START.[main.cpp(*)]", "INFO [main] Check.[main.cpp(*)]",
+                   "ERROR [main]CHECK Plinth FAILED. input param error![main.cpp(*)]"}));
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "e2e/Harness.h"
 #include "e2e/TestUtil.h"
@@ -155,6 +157,51 @@ TEST(LogConfig, TheLogFileLosesEveryPermissionBeyond0640) {
     EXPECT_EQ(st.st_mode & 07777, c.mode);
   }
   ::umask(umask);
+}
+
+// The example configuration that writes the log as JSON, as installed: every
+// line of its file is one JSON object, whose level and message are those of
+// the same run's text log. A message holds the text line's escapes (\t, \n,
+// \r) as text, and a quote and a backslash as they are.
+TEST(LogConfig, JsonExampleWritesOneObjectALine) {
+  ProductTree tree;
+  tree.WriteSQLiteConfig(
+      {{"key", kKey},
+       {"kdf_iter", "1000"},
+       {"user_version", "7&#9;tab&#10;lf&#13;cr &quot;quoted&quot; back\\slash"}});
+  const RunResult text = tree.Run({"platform"});
+  ASSERT_EQ(text.exit_code, 0) << text.Dump();
+  tree.Remove(tree.data_dir());
+
+  std::string properties = tree.Read(PLINTH_JSON_LOG_TEMPLATE);
+  const std::string placeholder = "@PLINTH_LOG_FILE@";
+  for (std::size_t at; (at = properties.find(placeholder)) != std::string::npos;) {
+    properties.replace(at, placeholder.size(), tree.Path("plinth.jsonl"));
+  }
+  tree.Write(tree.bin_dir() + kPropertiesPath, properties);
+  RunOptions options;
+  options.keep_log = true;
+  const RunResult json = tree.Run({"platform"}, options);
+  ASSERT_EQ(json.exit_code, 0) << json.std_err;
+
+  std::vector<LogLine> parsed;
+  std::istringstream in(tree.Read("plinth.jsonl"));
+  for (std::string line; std::getline(in, line);) {
+    const nlohmann::json object = nlohmann::json::parse(line, nullptr, false);
+    ASSERT_TRUE(object.is_object()) << line;
+    ASSERT_TRUE(object.contains("timestamp") && object.contains("level") &&
+                object.contains("logger") && object.contains("message"))
+        << line;
+    EXPECT_EQ(object["logger"], "PLINTH") << line;
+    parsed.push_back({object["level"].get<std::string>(), object["message"].get<std::string>()});
+  }
+  EXPECT_EQ(parsed, text.log);
+  const std::string setting =
+      "[plinth::CInitDBManager::ReadSQLiteConfig]PRAGMA user_version = 7\\ttab\\nlf\\rcr "
+      "\"quoted\" back\\slash[InitDBManager.cpp(*)]";
+  EXPECT_TRUE(std::any_of(parsed.begin(), parsed.end(), [&](const LogLine& line) {
+    return WithoutLineNumber(line.message) == setting;
+  }));
 }
 
 class LogConfig : public ::testing::TestWithParam<LogConfigCase> {};
