@@ -16,6 +16,8 @@ packages=(
   cmake g++ make pkg-config
   libboost-filesystem-dev libboost-system-dev
   liblog4cxx-dev libpugixml-dev
+  # OpenSSL's libcrypto: the key derivation and a new file's salt
+  libssl-dev
   libgtest-dev
   # for the tests: locale sources for a code-page test, and a SQLite that
   # does not encrypt

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Business/FileKeys.h"
 #include "Business/PluginDBConfig.h"
 #include "External/QuillBase.h"
 
@@ -36,7 +37,8 @@ class CInitDBManager : public Quill::Base::CNoncopyable {
   // success `plugin_config_` holds the plug-in's own record again.
   bool RunDBInit();
 
-  // Closes every connection and clears the configuration. Always true.
+  // Closes every connection, clears the configuration and forgets the files'
+  // keys. Always true.
   bool UninitManager();
 
  private:
@@ -69,9 +71,9 @@ class CInitDBManager : public Quill::Base::CNoncopyable {
 
   // Reads SQLiteConfig.xml beside the executable into `sqlite_config_`, and
   // sets `need_encrypt_` when it configures a key; every setting is logged,
-  // a key's value masked. False when the file cannot be read or does not
-  // parse, or holds a setting that is refused (SettingRefusal): nothing is
-  // stored then.
+  // a key's value masked, and plans the keying of the files (`file_keys_`).
+  // False when the file cannot be read or does not parse, or holds a setting
+  // that is refused (SettingRefusal): nothing is stored then.
   bool ReadSQLiteConfig();
 
   // Makes sure the tool settings' data directory exists, creating its last
@@ -112,6 +114,8 @@ class CInitDBManager : public Quill::Base::CNoncopyable {
   bool need_encrypt_ = false;
   std::map<std::string, PluginDBConfig> special_plugins_;
   std::map<std::string, sqlite3*> other_conns_;
+  // The key of each file the run keys, derived once.
+  CFileKeys file_keys_;
 };
 
 }  // namespace plinth
