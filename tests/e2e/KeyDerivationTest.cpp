@@ -134,7 +134,7 @@ RunResult CountedRun(const ProductTree& tree, const std::string& plugin, int* de
     setenv("ASAN_OPTIONS", (asan + ":verify_asan_link_order=0").c_str(), 1);
   }
 #endif
-  const RunResult run = tree.Run(
+  RunResult run = tree.Run(
       {plugin}, {std::string("LD_PRELOAD=") + KDF_COUNTER, "PLINTH_KDF_COUNT_FILE=" + counts});
   const std::string lines = tree.Exists(counts) ? tree.Read(counts) : "";
   *derivations = static_cast<int>(std::count(lines.begin(), lines.end(), '\n'));
