@@ -24,6 +24,7 @@ import subprocess
 import sys
 import tempfile
 import time
+from xml.etree import ElementTree
 
 KEY = "bench-7f3a9c21e4b8"
 PRODUCT = "BenchProduct"
@@ -149,6 +150,8 @@ class Plugin:
         self.own_ext = own_ext
         self.rows = rows
         self.scripts = scripts
+        # Its scripts are generated here, so their rows are known.
+        self.generated = True
         self.other = {}  # identify -> script paths relative to the system directory
         self.init_bytes = 0
 
@@ -171,6 +174,7 @@ class Tree:
         if not keyed:
             settings = [(n, v) for n, v in settings if n != "key"]
         self.settings = settings
+        self.key = next((v for n, v in settings if n == "key"), KEY)
         self.bin = os.path.join(root, "bin")
         self.system = os.path.join(root, "product", "system")
         self.data_p = os.path.join(root, "data-p")
@@ -300,7 +304,7 @@ class Tree:
         lines = [".open " + path]
         if self.keyed:
             lines.append("PRAGMA cipher_version;")
-            lines.append("PRAGMA key = '%s';" % KEY.replace("'", "''"))
+            lines.append("PRAGMA key = '%s';" % self.key.replace("'", "''"))
         if apply_pragmas:
             first = {}
             for name, value in self.settings:
@@ -317,7 +321,7 @@ class Tree:
     def attach(self, path, schema):
         sql = "ATTACH DATABASE '%s' AS %s" % (path.replace("'", "''"), schema)
         if self.keyed:
-            sql += " KEY '%s'" % KEY.replace("'", "''")
+            sql += " KEY '%s'" % self.key.replace("'", "''")
         return sql + ";"
 
     def prepare(self, data_dir, plugin, apply_pragmas):
@@ -473,22 +477,43 @@ def check_same_tables(tree, names):
         plugin = tree.plugins.get(name)
         if plugin is None:
             continue
-        # SQLCipher 4 answers the key pragma with a row "ok": it goes to
-        # /dev/null, so that only the database's contents are compared.
-        sql = ".output /dev/null\nPRAGMA key = '%s';\n.output\n" % KEY if tree.keyed else ""
-        sql += "SELECT type, name FROM sqlite_master ORDER BY name;\n"
-        if plugin.scripts:
-            sql += "SELECT count(*), sum(quantity) FROM item;\nSELECT * FROM setting;\n"
-        if name == SPECIAL:
-            sql += "SELECT code FROM event_type ORDER BY code;\n"
-        results = [subprocess.run(["sqlcipher", "-batch", "-init", "/dev/null",
-                                   os.path.join(data_dir, plugin.file)], input=sql,
-                                  capture_output=True, text=True)
-                   for data_dir in (tree.data_p, tree.data_s)]
-        seen = [r.stdout + r.stderr for r in results]
-        if seen[0] != seen[1] or any(r.returncode != 0 for r in results):
+        if plugin.generated:
+            sql = "SELECT type, name FROM sqlite_master ORDER BY name;\n"
+            if plugin.scripts:
+                sql += "SELECT count(*), sum(quantity) FROM item;\nSELECT * FROM setting;\n"
+            if name == SPECIAL:
+                sql += "SELECT code FROM event_type ORDER BY code;\n"
+        else:
+            sql = row_counts_sql(tree, os.path.join(tree.data_p, plugin.file))
+        seen = [shell_query(tree, os.path.join(data_dir, plugin.file), sql)
+                for data_dir in (tree.data_p, tree.data_s)]
+        if seen[0] != seen[1] or any(ok is False for _, ok in seen):
             sys.exit(f"bench: Plinth and the shell built {plugin.file} differently:\n"
-                     f"Plinth:\n{seen[0]}\nshell:\n{seen[1]}")
+                     f"Plinth:\n{seen[0][0]}\nshell:\n{seen[1][0]}")
+
+
+def shell_query(tree, path, sql):
+    """What the sqlcipher shell prints for `sql` on the file at `path`, keyed
+    as the tree's files are, and whether it succeeded."""
+    # SQLCipher 4 answers the key pragma with a row "ok": it goes to
+    # /dev/null, so that only the database's contents are compared.
+    keying = (".output /dev/null\nPRAGMA key = '%s';\n.output\n" % tree.key.replace("'", "''")
+              if tree.keyed else "")
+    result = subprocess.run(["sqlcipher", "-batch", "-init", "/dev/null", path],
+                            input=keying + sql, capture_output=True, text=True)
+    return result.stdout + result.stderr, result.returncode == 0
+
+
+def row_counts_sql(tree, path):
+    """SQL that lists the schema of the file at `path` and counts the rows of
+    each of its tables: the comparison of a product whose data is not known
+    here (random and time values differ between the two sides)."""
+    tables, _ = shell_query(tree, path, "SELECT name FROM sqlite_master WHERE type = 'table' "
+                                        "ORDER BY name;\n")
+    sql = "SELECT type, name FROM sqlite_master ORDER BY name;\n"
+    for table in tables.split():
+        sql += "SELECT '%s', count(*) FROM \"%s\";\n" % (table, table.replace('"', '""'))
+    return sql
 
 
 # ---------------------------------------------------------------------------
@@ -508,6 +533,50 @@ def product_tree(root, install_dir, plugins, rows, keyed=True):
             plugin.other[SPECIAL] = [f"META_INFO/{name}/runtime_script/db_init/SQLite/"
                                      "event_types.sql"]
         tree.add(plugin)
+    return tree
+
+
+REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+SAMPLE = os.path.join(REPO, "sample")
+
+
+def read_settings(path):
+    """The (PRAGMA, VALUE) pairs of a SQLiteConfig.xml, in file order."""
+    root = ElementTree.parse(path).getroot()
+    return [(c.get("PRAGMA", ""), c.get("VALUE", "")) for c in root.findall("Config")]
+
+
+def plugin_from_db_config(name, path):
+    """The Plugin that the DBConfig.xml at `path` describes (its first
+    product type's)."""
+    sqlite = ElementTree.parse(path).getroot().find("./*/SQLite")
+    plugin = Plugin(name, sqlite.findtext("Schema").strip(),
+                    sqlite.findtext("SQLiteFileName").strip(),
+                    load_public=sqlite.findtext("LoadPublicFuncDLL", "0").strip() == "1",
+                    own_ext=(sqlite.findtext("SQLiteFuncDLL/Name") or "").strip())
+    plugin.generated = False
+    for other in sqlite.findall("DBInitForOtherPlugins/Plugin"):
+        plugin.other[other.findtext("Identify").strip()] = [
+            path.text.strip() for path in other.findall("SQLScript/Path")]
+    return plugin
+
+
+def sample_tree(root, install_dir):
+    """The sample product of sample/ (the platform, event.s, audit and
+    inventory, each with its scripts), staged as scripts/run-sample.sh does."""
+    settings = read_settings(os.path.join(SAMPLE, "bin", "META_INFO", "SQLiteConf",
+                                          "SQLiteConfig.xml"))
+    tree = Tree(root, install_dir, settings=settings)
+    shutil.copytree(os.path.join(SAMPLE, "product"), os.path.join(root, "product"),
+                    dirs_exist_ok=True)
+    shutil.copytree(os.path.join(SAMPLE, "bin", "META_INFO"), os.path.join(tree.bin, "META_INFO"),
+                    dirs_exist_ok=True)
+    meta = os.path.join(tree.system, "META_INFO")
+    for entry in sorted(os.listdir(meta)):
+        config = os.path.join(meta, entry, "runtime_script", "DBConfig.xml")
+        if os.path.exists(config):
+            name = "platform" if entry == "SYS" else entry
+            tree.plugins[name] = plugin_from_db_config(name, config)
     return tree
 
 
@@ -723,6 +792,100 @@ def part_big(args, log):
                 ""]
 
 
+def files_keyed(tree, name):
+    """How many database files the run of `name` keys: the floor of its key
+    derivations, one a file."""
+    if name == "platform":
+        return 2 + len([n for n in tree.plugins if n == SPECIAL])
+    plugin = tree.plugins[name]
+    opens_special = SPECIAL in plugin.other and name not in (SPECIAL, "deviceaccess.d")
+    return 3 + (1 if opens_special else 0)
+
+
+def measure_derive_case(tree, names, fresh, runs, warmup, counter):
+    """Runs `names` one after another, Plinth and the shell in turn (A B A B),
+    `runs` times after `warmup` pairs that are not counted; then once more
+    each with the derivation counter. Each run starts from an empty data
+    directory when `fresh`, else from one the platform's run has built.
+    Returns the series and the derivations of each side."""
+    inputs = tree.write_shell_inputs()
+    sides = ((tree.data_p, lambda name: (tree.plinth_command(tree.plugins[name]), None,
+                                         tree.plinth_env(), "Plinth " + name)),
+             (tree.data_s, lambda name: (SHELL, inputs[name], None, "sqlcipher " + name)))
+    snapshots = {}
+    if not fresh:
+        for data_dir, command in sides:
+            tree.wipe(data_dir)
+            run_process(*command("platform"))
+            snapshots[data_dir] = data_dir + ".platform"
+            shutil.rmtree(snapshots[data_dir], ignore_errors=True)
+            shutil.copytree(data_dir, snapshots[data_dir])
+
+    def reset(data_dir):
+        tree.wipe(data_dir)
+        if data_dir in snapshots:
+            shutil.rmtree(data_dir)
+            shutil.copytree(snapshots[data_dir], data_dir)
+
+    series = Series()
+    for i in range(runs + warmup):
+        pair = []
+        for data_dir, command in sides:
+            reset(data_dir)
+            pair.append(combine([run_process(*command(name)) for name in names]))
+        if i >= warmup:
+            series.add(*pair)
+    derivations = []
+    for data_dir, command in sides:
+        reset(data_dir)
+        derivations.append(sum(count_kdf(argv, counter, env=env, stdin_path=stdin)
+                               for argv, stdin, env, _ in map(command, names)))
+    check_same_tables(tree, names)
+    for snapshot in snapshots.values():
+        shutil.rmtree(snapshot)
+    return series, derivations
+
+
+def part_derive(args, log):
+    log(f"== key derivations and time against the shell: a plug-in, the platform, the sample "
+        f"product, {args.derive_runs} runs")
+    counter = build_counter(args.work)
+    tree = product_tree(os.path.join(args.work, "derive"), args.install, 2, args.rows)
+    sample = sample_tree(os.path.join(args.work, "derive-sample"), args.install)
+    cases = [
+        ("an ordinary plug-in", tree, ["p02"], False),
+        ("an ordinary plug-in with a script for event.s", tree, ["p01"], False),
+        ("the platform", tree, ["platform"], True),
+        ("the platform, then a plug-in with a script for event.s", tree, ["platform", "p01"],
+         True),
+        ("the sample product: platform, audit, inventory (sample/)", sample,
+         ["platform", "audit", "inventory"], True),
+    ]
+    report = [f"### Key derivations and time against the shell ({args.derive_runs} runs; "
+              f"plug-ins of the generated product with {args.rows} rows)", "",
+              "Derivations are PBKDF2 calls with the full work factor, counted by "
+              "tests/support/kdf_counter.c preloaded; the floor is one for each database file "
+              "a run keys. Times are medians, ratios pair by pair.", "",
+              "| run | floor | derivations: Plinth | shell | wall ms: Plinth | shell | "
+              "Plinth / shell | CPU ms: Plinth | shell | Plinth / shell |",
+              "|---|---|---|---|---|---|---|---|---|---|"]
+    for label, case_tree, names, fresh in cases:
+        series, (a, b) = measure_derive_case(case_tree, names, fresh, args.derive_runs,
+                                             args.warmup, counter)
+        floor = sum(files_keyed(case_tree, name) for name in names)
+        walls = [x.wall / y.wall for x, y in zip(series.a, series.b)]
+        report.append(
+            f"| {label} | {floor} | {a} | {b} | {fmt_ms(Series.median(series.a, 'wall'))} | "
+            f"{fmt_ms(Series.median(series.b, 'wall'))} | {statistics.median(walls):.3f} "
+            f"({min(walls):.3f}-{max(walls):.3f}) | {fmt_ms(Series.median(series.a, 'cpu'))} | "
+            f"{fmt_ms(Series.median(series.b, 'cpu'))} | {series.ratio('cpu'):.3f} |")
+        log(f"  {label}: derivations {a} / {b} (floor {floor}), wall ratio "
+            f"{statistics.median(walls):.3f}")
+    shutil.rmtree(tree.root)
+    shutil.rmtree(sample.root)
+    return report + [""]
+
+
 def part_xml(args, log):
     """Plinth alone on configuration files of growing size: an unkeyed
     product, one plug-in without scripts."""
@@ -809,39 +972,42 @@ def part_xml(args, log):
 # ---------------------------------------------------------------------------
 # Where the time goes
 
-# SQLCipher 4 derives a key with OpenSSL's PKCS5_PBKDF2_HMAC (the digest an
-# argument: SHA512 by default); the iteration count is its fifth argument.
+# SQLCipher 4 and Plinth derive a key with OpenSSL's PKCS5_PBKDF2_HMAC (the
+# digest an argument: SHA512 by default).
 KDF = "PKCS5_PBKDF2_HMAC"
-# Fewer iterations than this are not a key derivation of the key: SQLCipher
-# derives the key of the page HMAC from the derived key with 2.
-KDF_MIN_ITERATIONS = 100
+# The counter of the test support: preloaded into a process, it counts the
+# calls of PBKDF2 with more than 100 iterations (SQLCipher derives the key of
+# the page HMAC from a key with 2: that is no key derivation).
+COUNTER_SOURCE = os.path.join(REPO, "tests", "support", "kdf_counter.c")
 # Shared objects that are Plinth's own code or linked in for it; the shell
 # loads none of them.
 PLINTH_OBJECTS = ("Plinth", "libstdc++", "liblog4cxx", "libapr", "libpugixml", "libboost",
                   "libexpat", "libgcc_s", "libm.so", "libuuid", "libcrypt.so")
 
 
-def count_kdf(argv, env=None, stdin_path=None):
-    """Counts SQLCipher's key derivations in one run of `argv`: the calls of
-    PBKDF2 with the full work factor. (SQLCipher derives the key of the page
-    HMAC from the derived key with PBKDF2 of 2 iterations; those calls are not
-    counted.) The iterations are the fifth argument, register r8 on x86-64."""
-    if platform.machine() != "x86_64":
-        sys.exit("bench: counting key derivations reads the x86-64 register r8")
-    script = ("set breakpoint pending on\nset $kdf = 0\n"
-              f"break {KDF} if $r8 > {KDF_MIN_ITERATIONS}\n"
-              "commands\nsilent\nset $kdf = $kdf + 1\ncontinue\nend\n"
-              'run\nprintf "KDF-COUNT %d\\n", $kdf\n')
-    with tempfile.NamedTemporaryFile("w", suffix=".gdb") as f, \
+def build_counter(work):
+    """Compiles the derivation counter into `work` (once); returns its path."""
+    out = os.path.join(work, "kdf_counter.so")
+    if not os.path.exists(out):
+        subprocess.run(["gcc", "-O2", "-shared", "-fPIC", COUNTER_SOURCE, "-o", out, "-ldl"],
+                       check=True)
+    return out
+
+
+def count_kdf(argv, counter, env=None, stdin_path=None):
+    """Counts the key derivations of one run of `argv`, with the counter
+    `counter` preloaded: the calls of PBKDF2 with the full work factor."""
+    with tempfile.TemporaryDirectory() as scratch, \
             (open(stdin_path, "rb") if stdin_path else open(os.devnull, "rb")) as stdin:
-        f.write(script)
-        f.flush()
-        out = subprocess.run(["gdb", "-q", "-batch", "-x", f.name, "--args"] + argv, stdin=stdin,
-                             env=env, capture_output=True, text=True).stdout
-    for line in out.splitlines():
-        if line.startswith("KDF-COUNT"):
-            return int(line.split()[1])
-    sys.exit("bench: gdb did not count the key derivations:\n" + out[-2000:])
+        counts = os.path.join(scratch, "counts")
+        env = dict(env if env is not None else os.environ)
+        env.update(LD_PRELOAD=counter, PLINTH_KDF_COUNT_FILE=counts)
+        subprocess.run(argv, stdin=stdin, env=env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, check=True)
+        if not os.path.exists(counts):
+            return 0
+        with open(counts, encoding="utf-8") as f:
+            return sum(1 for _ in f)
 
 
 FREQUENCY = 5000  # samples a second of CPU time
@@ -922,14 +1088,16 @@ def part_profile(args, log):
     tree.wipe(tree.data_p)
     tree.wipe(tree.data_s)
     counts = []
+    counter = build_counter(args.work)
     for name, label in (("platform", "platform (public.db, platform.db and event.db)"),
                         ("p02", "an ordinary plug-in"),
                         ("p01", "an ordinary plug-in with a script for event.s")):
-        counts.append((label, count_kdf(tree.plinth_command(tree.plugins[name]),
+        counts.append((label, count_kdf(tree.plinth_command(tree.plugins[name]), counter,
                                         env=tree.plinth_env()),
-                       count_kdf(SHELL, stdin_path=inputs[name])))
-    report += ["Key derivations per run (PBKDF2 calls with the full work factor, counted with a "
-               "gdb breakpoint on " + KDF + "):", "", "| run | Plinth | shell |", "|---|---|---|"]
+                       count_kdf(SHELL, counter, stdin_path=inputs[name])))
+    report += ["Key derivations per run (PBKDF2 calls with the full work factor, counted by "
+               "tests/support/kdf_counter.c preloaded):", "", "| run | Plinth | shell |",
+               "|---|---|---|"]
     report += [f"| {label} | {a} | {b} |" for label, a, b in counts] + [""]
     log("  key derivations: " + ", ".join(f"{label}: {a} / {b}" for label, a, b in counts))
 
@@ -976,8 +1144,9 @@ def part_profile(args, log):
 
 # ---------------------------------------------------------------------------
 
-PARTS = {"product": part_product, "startup": part_startup, "rows": part_rows, "big": part_big,
-         "xml": part_xml, "profile": part_profile, "floor": part_floor}
+PARTS = {"product": part_product, "derive": part_derive, "startup": part_startup,
+         "rows": part_rows, "big": part_big, "xml": part_xml, "profile": part_profile,
+         "floor": part_floor}
 
 
 def machine():
@@ -1023,6 +1192,8 @@ def main():
     parser.add_argument("--rows", type=int, default=2000,
                         help="rows of each plug-in's init_data.sql (default 2000)")
     parser.add_argument("--runs", type=int, default=5, help="whole-product runs (default 5)")
+    parser.add_argument("--derive-runs", type=int, default=5,
+                        help="runs of each case of the key derivations (default 5)")
     parser.add_argument("--startup-runs", type=int, default=15,
                         help="runs of the start-up cases (default 15)")
     parser.add_argument("--sweep", default="0,20000,40000,80000",
@@ -1046,8 +1217,8 @@ def main():
     args.sweep = [int(x) for x in args.sweep.split(",") if x]
     args.xml_configs = [int(x) for x in args.xml_configs.split(",") if x]
     args.xml_plugins = [int(x) for x in args.xml_plugins.split(",") if x]
-    parts = [p for p in args.only.split(",") if p] or ["product", "startup", "floor", "rows",
-                                                                  "big"]
+    parts = [p for p in args.only.split(",") if p] or ["product", "derive", "startup", "floor",
+                                                                  "rows", "big"]
     parts += [p for p, flag in (("xml", args.xml), ("profile", args.profile))
               if flag and p not in parts]
     unknown = [p for p in parts if p not in PARTS]

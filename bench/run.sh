@@ -8,7 +8,7 @@
 #                             build-bench/smoke/ (for CI: it checks that the
 #                             benchmark still runs, not how fast)
 #   bench/run.sh --profile    also a perf profile of one plug-in's run and the
-#                             count of key derivations (needs perf and gdb)
+#                             count of key derivations (needs perf)
 #   bench/run.sh --xml        also configuration files of growing size
 #   bench/run.sh --help       every size and count that can be grown
 #
@@ -37,7 +37,7 @@ done
 # The sqlcipher shell is one of install-deps.sh's own packages, at the same
 # SQLCipher version as the library (on Debian 12 from bookworm-backports).
 packages=(time gnuplot-nox python3)
-if [ "$profile" -eq 1 ]; then packages+=(linux-perf gdb); fi
+if [ "$profile" -eq 1 ]; then packages+=(linux-perf); fi
 ./scripts/install-deps.sh "${packages[@]}"
 
 echo "== building Plinth in $build"
@@ -57,7 +57,8 @@ done
 sizes=()
 if [ "$smoke" -eq 1 ]; then
   out=$build/smoke
-  sizes=(--plugins 1 --rows 50 --runs 1 --warmup 0 --startup-runs 1 --sweep 200 --sweep-runs 1
+  sizes=(--plugins 1 --rows 50 --runs 1 --derive-runs 1 --warmup 0 --startup-runs 1
+         --sweep 200 --sweep-runs 1
          --big-mb 1 --xml --xml-configs "50,100" --xml-plugins 20 --xml-mb 0.2 --xml-runs 1)
 fi
 

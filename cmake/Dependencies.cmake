@@ -59,6 +59,12 @@ else()
   endif()
 endif()
 
+# OpenSSL's libcrypto, which SQLCipher itself uses on Debian: Plinth derives
+# each file's key with its PBKDF2, as SQLCipher would, and picks a new file's
+# salt with its random generator.
+find_package(OpenSSL QUIET COMPONENTS Crypto)
+plinth_require(OpenSSL_FOUND "OpenSSL (libcrypto)" "libssl-dev")
+
 # On Linux Boost.Filesystem and pugixml are linked statically (Debian ships
 # both archives): every plug-in of an installation starts Plinth once, and each
 # shared object costs its start-up time to map and relocate.

@@ -1,8 +1,9 @@
 # Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 # The dependencies as headers only (PLINTH_HEADERS_ONLY): every source compiles
 # without the libraries. It serves the cross build for Windows on Debian, which
-# has no Windows builds of SQLCipher, Boost, log4cxx, pugixml and expat; their
-# headers are the same on both platforms and test _WIN32 themselves.
+# has no Windows builds of SQLCipher, OpenSSL, Boost, log4cxx, pugixml and
+# expat; their headers are the same on both platforms and test _WIN32
+# themselves.
 #
 # Only the libraries' own header directories are visible, through a private
 # include root in the build tree, so that no other header of the build machine
@@ -39,10 +40,30 @@ plinth_link_headers(liblog4cxx-dev log4cxx)
 plinth_link_headers(libpugixml-dev pugixml.hpp pugiconfig.hpp)
 plinth_link_headers(libexpat1-dev expat.h expat_external.h)
 
+# OpenSSL's headers lie in two directories: the common ones, and those its
+# build configures below the machine's architecture (configuration.h,
+# opensslconf.h). Both are linked into one openssl directory of the root.
+function(plinth_link_openssl_headers)
+  file(GLOB common ${PLINTH_HOST_INCLUDE_DIR}/openssl/*.h)
+  file(GLOB configured LIST_DIRECTORIES true ${PLINTH_HOST_INCLUDE_DIR}/*/openssl)
+  if(NOT common OR NOT configured)
+    message(FATAL_ERROR "OpenSSL's headers not found below ${PLINTH_HOST_INCLUDE_DIR}. On Debian "
+                        "install them with: apt-get install libssl-dev")
+  endif()
+  list(GET configured 0 configured)
+  file(GLOB configured ${configured}/*.h)
+  file(MAKE_DIRECTORY ${PLINTH_HEADER_ROOT}/openssl)
+  foreach(header IN LISTS common configured)
+    cmake_path(GET header FILENAME name)
+    file(CREATE_LINK ${header} ${PLINTH_HEADER_ROOT}/openssl/${name} SYMBOLIC)
+  endforeach()
+endfunction()
+plinth_link_openssl_headers()
+
 # The targets the build links, with the include root (as system headers: their
 # own warnings are not ours) and no library.
-foreach(target PkgConfig::SQLCIPHER Boost::filesystem Boost::system log4cxx pugixml::pugixml
-               EXPAT::EXPAT)
+foreach(target PkgConfig::SQLCIPHER OpenSSL::Crypto Boost::filesystem Boost::system log4cxx
+               pugixml::pugixml EXPAT::EXPAT)
   add_library(${target} INTERFACE IMPORTED)
   set_target_properties(${target} PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${PLINTH_HEADER_ROOT})
 endforeach()

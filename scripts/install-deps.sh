@@ -16,6 +16,8 @@ packages=(
   cmake g++ make pkg-config
   libboost-filesystem-dev libboost-system-dev
   liblog4cxx-dev libpugixml-dev libexpat1-dev
+  # OpenSSL's libcrypto: the key derivation and a new file's salt
+  libssl-dev
   libgtest-dev
   # for the tests: a JSON parser for the log written as JSON
   nlohmann-json3-dev

@@ -21,19 +21,53 @@ void LogUnbuiltStatement(const LogSite& at, const char* kind) {
                 kind);
 }
 
-// Executes the key or setting `statement` on `conn`; a failure is logged with
-// the statement's loggable text.
-bool ExecuteSetting(const LogSite& at, sqlite3* conn, const SqlStatement& statement) {
+// Executes the key or setting statement `sql` on `conn`; a failure is logged
+// with its `loggable` text.
+bool ExecuteSetting(const LogSite& at, sqlite3* conn, const char* sql,
+                    const std::string& loggable) {
   SqliteError error;
-  if (Execute(conn, statement.sql.c_str(), &error)) return true;
+  if (Execute(conn, sql, &error)) return true;
   PLINTH_LOG_AT(at, 5, "[%s]sqlite config set fail,sql:%s,errorcode:%d,errinfo:%s[%s(%d)]",
-                statement.loggable.c_str(), error.code, error.text.c_str());
+                loggable.c_str(), error.code, error.text.c_str());
   return false;
 }
 
-// Applies the key to `conn`, opened on `path`, once it is sure the library
-// encrypts.
-bool ApplyKey(const LogSite& at, sqlite3* conn, const std::string& path, const std::string& key) {
+bool ExecuteSetting(const LogSite& at, sqlite3* conn, const SqlStatement& statement) {
+  return ExecuteSetting(at, conn, statement.sql.c_str(), statement.loggable);
+}
+
+// The derived key of the file at `path` (of `origin`) in its raw-key form;
+// null when the settings carry no key or the file takes the passphrase.
+const CSecretText* RawKeyOf(const LogSite& at, const ConnectionSettings& settings,
+                            const std::string& path, FileOrigin origin) {
+  if (!settings.key || settings.keys == nullptr) return nullptr;
+  return settings.keys->RawKey(at, path, *settings.key, origin);
+}
+
+// Keys `conn` with the derived key `raw`.
+bool ApplyRawKey(const LogSite& at, sqlite3* conn, const CSecretText& raw) {
+  const std::optional<SecretStatement> statement = RawKeyStatement(raw);
+  if (!statement) {
+    LogUnbuiltStatement(at, "key");
+    return false;
+  }
+  return ExecuteSetting(at, conn, statement->sql.c_str(), statement->loggable);
+}
+
+// Keys `conn` with the passphrase `key`.
+bool ApplyPassphrase(const LogSite& at, sqlite3* conn, const std::string& key) {
+  const std::optional<SqlStatement> statement = KeyStatement(key);
+  if (!statement) {
+    LogUnbuiltStatement(at, "key");
+    return false;
+  }
+  return ExecuteSetting(at, conn, *statement);
+}
+
+// Applies the key of `settings` to `conn`, opened on `path` (of `origin`),
+// once it is sure the library encrypts.
+bool ApplyKey(const LogSite& at, sqlite3* conn, const std::string& path,
+              const ConnectionSettings& settings, FileOrigin origin) {
   if (!LibraryEncrypts(conn)) {
     PLINTH_LOG_AT(at, 5,
                   "[%s]the SQLite library does not encrypt (no answer to PRAGMA cipher_version), "
@@ -41,12 +75,8 @@ bool ApplyKey(const LogSite& at, sqlite3* conn, const std::string& path, const s
                   path.c_str());
     return false;
   }
-  const std::optional<SqlStatement> statement = KeyStatement(key);
-  if (!statement) {
-    LogUnbuiltStatement(at, "key");
-    return false;
-  }
-  return ExecuteSetting(at, conn, *statement);
+  const CSecretText* raw = RawKeyOf(at, settings, path, origin);
+  return raw != nullptr ? ApplyRawKey(at, conn, *raw) : ApplyPassphrase(at, conn, *settings.key);
 }
 
 // Applies every setting of `pragmas` but "key", in name order; the first
@@ -111,6 +141,20 @@ bool WriteKeyedHeader(const LogSite& at, sqlite3* conn, const std::string& path)
 std::string OwnExtensionPath(const std::string& sys_path, const PluginDBConfig& record) {
   return record.sqlite_func_dll_name.empty() ? std::string()
                                              : InDir(sys_path, record.sqlite_func_dll_name);
+}
+
+// Executes the attach statement `sql` (null when it could not be built) of
+// the file at `path` as `schema` on `conn`; a failure is logged.
+bool ExecuteAttach(const LogSite& at, sqlite3* conn, const char* sql, const std::string& path,
+                   const std::string& schema) {
+  if (sql == nullptr) {
+    LogUnbuiltStatement(at, "attach");
+    return false;
+  }
+  SqliteError error;
+  if (Execute(conn, sql, &error)) return true;
+  LogAttachFailure(at, path, schema, error);
+  return false;
 }
 
 // Loads the extension library at `path` into a plug-in's connection.
@@ -198,22 +242,22 @@ bool OpenConfigured(const LogSite& at, const std::string& path, const Connection
     PLINTH_LOG_AT(at, 5, "[%s]sqlite3_open fail,errinfo:%s[%s(%d)]", error.text.c_str());
     return false;
   }
-  if (settings.key && !ApplyKey(at, conn, path, *settings.key)) return false;
+  const FileOrigin origin =
+      pragmas == Pragmas::kApply ? FileOrigin::kCreated : FileOrigin::kExisting;
+  if (settings.key && !ApplyKey(at, conn, path, settings, origin)) return false;
   if (pragmas == Pragmas::kApply && !ApplyPragmas(at, conn, *settings.pragmas)) return false;
   return !settings.key || WriteKeyedHeader(at, conn, path);
 }
 
 bool Attach(const LogSite& at, sqlite3* conn, const std::string& path, const std::string& schema,
             const ConnectionSettings& settings) {
-  const std::optional<std::string> sql = AttachStatement(path, schema, settings.key);
-  if (!sql) {
-    LogUnbuiltStatement(at, "attach");
-    return false;
+  const CSecretText* raw = RawKeyOf(at, settings, path, FileOrigin::kExisting);
+  if (raw != nullptr) {
+    const std::optional<CSecretText> sql = RawKeyAttachStatement(path, schema, *raw);
+    return ExecuteAttach(at, conn, sql ? sql->c_str() : nullptr, path, schema);
   }
-  SqliteError error;
-  if (Execute(conn, sql->c_str(), &error)) return true;
-  LogAttachFailure(at, path, schema, error);
-  return false;
+  const std::optional<std::string> sql = AttachStatement(path, schema, settings.key);
+  return ExecuteAttach(at, conn, sql ? sql->c_str() : nullptr, path, schema);
 }
 
 bool PrepareConnection(const LogSite& at, const BuildContext& build, const std::string& path,
@@ -258,14 +302,7 @@ bool AttachReadOnly(const LogSite& at, sqlite3* conn, const std::string& path,
                     const std::string& schema, const ConnectionSettings& settings) {
   const std::optional<std::string> sql =
       AttachStatement(ImmutableFileUri(path), schema, settings.key);
-  if (!sql) {
-    LogUnbuiltStatement(at, "attach");
-    return false;
-  }
-  SqliteError error;
-  if (Execute(conn, sql->c_str(), &error)) return true;
-  LogAttachFailure(at, path, schema, error);
-  return false;
+  return ExecuteAttach(at, conn, sql ? sql->c_str() : nullptr, path, schema);
 }
 
 }  // namespace plinth

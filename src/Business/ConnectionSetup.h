@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "Business/FileKeys.h"
 #include "Business/PluginDBConfig.h"
 #include "Common/Log.h"
 
@@ -28,10 +29,14 @@ struct ConnectionSettings {
   // "key" left out. Borrowed: the manager's SQLite settings, which outlive
   // every connection set-up of a run.
   const std::map<std::string, std::string>* pragmas = nullptr;
+  // Where the run keeps each file's derived key, when the files are keyed.
+  // Borrowed: the manager's, which outlives every connection set-up of a run.
+  CFileKeys* keys = nullptr;
 };
 
 // Whether a connection gets the ordinary settings: a database file the run
-// creates does, a special plug-in's existing file gets its key only.
+// creates (it was just removed) does, a special plug-in's existing file gets
+// its key only.
 enum class Pragmas { kApply, kSkip };
 
 // What an operation of the build reads once and hands to the set-up: the data
@@ -56,13 +61,16 @@ bool ApplyProcessCipherSettings(const LogSite& at,
 // Opens the database file at `path` (creating it when missing) into `conn`,
 // applies the key when the settings have one (after making sure the library
 // encrypts), the ordinary settings with Pragmas::kApply (each logged
-// before it runs), and writes the header of a keyed file.
+// before it runs), and writes the header of a keyed file. The key is the
+// file's derived key (CFileKeys::RawKey; a new one for a file the run
+// creates, with Pragmas::kApply), else the passphrase.
 bool OpenConfigured(const LogSite& at, const std::string& path, const ConnectionSettings& settings,
                     Pragmas pragmas, sqlite3*& conn);
 
 // Attaches the database file at `path` to `conn` as `schema` (SQL as written:
 // pass QuotedName() for a configured name), with the settings' key when they
-// have one. SQLite creates a missing file. A failure is logged with one more
+// have one: the file's derived key (CFileKeys::RawKey), else the passphrase.
+// SQLite creates a missing file. A failure is logged with one more
 // line that names the file and the schema, and when the file is not a
 // database to SQLCipher, one more with the likely causes.
 bool Attach(const LogSite& at, sqlite3* conn, const std::string& path, const std::string& schema,

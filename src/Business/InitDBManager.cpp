@@ -32,12 +32,16 @@ constexpr char kInMemoryDatabase[] = ":memory:";
 
 // The inputs of the connection set-up: the directories of the tool settings
 // `setup`, and the connection settings, which borrow `sqlite_config`: the key
-// when `need_encrypt`, and the ordinary settings.
+// and the run's file keys `keys` when `need_encrypt`, and the ordinary
+// settings.
 BuildContext MakeBuildContext(const CToolSetup& setup,
                               const std::map<std::string, std::string>& sqlite_config,
-                              bool need_encrypt) {
+                              bool need_encrypt, CFileKeys* keys) {
   ConnectionSettings settings;
-  if (need_encrypt) settings.key = KeyValue(sqlite_config);
+  if (need_encrypt) {
+    settings.key = KeyValue(sqlite_config);
+    settings.keys = keys;
+  }
   settings.pragmas = &sqlite_config;
   return {setup.GetDBDataDir(), setup.GetSysPath(), std::move(settings)};
 }
@@ -155,6 +159,7 @@ bool CInitDBManager::UninitManager() {
   sqlite_config_.clear();
   need_encrypt_ = false;
   special_plugins_.clear();
+  file_keys_.Forget();
   inited_ = false;
   return true;
 }
@@ -288,6 +293,7 @@ bool CInitDBManager::ReadSQLiteConfig() {
                LoggableValue(setting.name, setting.value).c_str());
     AddSetting(setting, sqlite_config_);
   }
+  file_keys_.Plan(settings, KeyValue(sqlite_config_));
   return true;
 }
 
@@ -389,7 +395,7 @@ bool CInitDBManager::CreateDataDir() {
 
 bool CInitDBManager::CreatePublicSQLiteDBFile() {
   const BuildContext build =
-      MakeBuildContext(*CToolSetup::GetInstance(), sqlite_config_, need_encrypt_);
+      MakeBuildContext(*CToolSetup::GetInstance(), sqlite_config_, need_encrypt_, &file_keys_);
   const std::string path = InDir(build.data_dir, "public.db");
   PLINTH_LOG(3, "[%s]db file full_path:%s[%s(%d)]", path.c_str());
   if (!RemoveDatabaseFiles(PLINTH_HERE, path, "public.db")) return false;
@@ -406,7 +412,7 @@ bool CInitDBManager::CreateSQLiteDBFile() {
     return false;
   }
   const CToolSetup& setup = *CToolSetup::GetInstance();
-  const BuildContext build = MakeBuildContext(setup, sqlite_config_, need_encrypt_);
+  const BuildContext build = MakeBuildContext(setup, sqlite_config_, need_encrypt_, &file_keys_);
   const std::string path = InDir(build.data_dir, plugin_config_.sqlite_file_name);
   PLINTH_LOG(3, "[%s]db file full_path:%s[%s(%d)]", path.c_str());
   if (!RemoveDatabaseFiles(PLINTH_HERE, path, plugin_config_.sqlite_file_name)) return false;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Business/FileKeys.h"
 #include "Business/PluginDBConfig.h"
 #include "External/QuillBase.h"
 
@@ -46,7 +47,8 @@ class CInitDBManager : public Quill::Base::CNoncopyable {
   // RunDBInit would meet it.
   bool CheckDBInit();
 
-  // Closes every connection and clears the configuration. Always true.
+  // Closes every connection, clears the configuration and forgets the files'
+  // keys. Always true.
   bool UninitManager();
 
   // After UninitManager, when the run keyed its files: checks that every
@@ -87,9 +89,9 @@ class CInitDBManager : public Quill::Base::CNoncopyable {
 
   // Reads SQLiteConfig.xml beside the executable into `sqlite_config_`, and
   // sets `need_encrypt_` when it configures a key; every setting is logged,
-  // a key's value masked. False when the file cannot be read or does not
-  // parse, or holds a setting that is refused (SettingRefusal): nothing is
-  // stored then.
+  // a key's value masked, and plans the keying of the files (`file_keys_`).
+  // False when the file cannot be read or does not parse, or holds a setting
+  // that is refused (SettingRefusal): nothing is stored then.
   bool ReadSQLiteConfig();
 
   // Makes sure that no extension library the build loads is something other
@@ -179,6 +181,8 @@ class CInitDBManager : public Quill::Base::CNoncopyable {
   // The database files of the keyed connections closed so far, each once;
   // kept by UninitManager for VerifyEncryption.
   std::vector<std::string> keyed_files_;
+  // The key of each file the run keys, derived once.
+  CFileKeys file_keys_;
 };
 
 }  // namespace plinth

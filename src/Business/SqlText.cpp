@@ -71,6 +71,26 @@ std::optional<std::string> Built(std::string text) {
   return text;
 }
 
+// `format` with each "%s" replaced by the next of `parts`, its quote
+// doubled, in a buffer wiped after use; nullopt when longer than INT_MAX.
+std::optional<CSecretText> SecretFormatted(const char* format, std::initializer_list<Part> parts) {
+  if (!Fits(format, parts)) return std::nullopt;
+  std::size_t size = std::strlen(format) - 2 * parts.size();
+  for (const Part& part : parts) size += QuotedSize(part);
+  CSecretText text(size);
+  auto part = parts.begin();
+  for (const char* p = format; *p != '\0'; ++p) {
+    if (p[0] == '%' && p[1] == 's' && part != parts.end()) {
+      text.Append(part->text, part->quote);
+      ++part;
+      ++p;
+    } else {
+      text.Append(std::string_view(p, 1));
+    }
+  }
+  return text;
+}
+
 // How the masking of keys reads a script's text: as SQLite's tokenizer does
 // (SqlScan), but for control characters and non-ASCII bytes, which it takes
 // for blanks. A byte-order mark or a no-break space glued to ATTACH, PRAGMA or
@@ -433,6 +453,12 @@ std::optional<SqlStatement> KeyStatement(std::string_view key) {
   return SqlStatement{std::move(*sql), str_fmt(PLINTH_KEY_SQL, kMasked)};
 }
 
+std::optional<SecretStatement> RawKeyStatement(const CSecretText& raw) {
+  std::optional<CSecretText> sql = SecretFormatted(PLINTH_KEY_SQL, {{raw.view(), '\''}});
+  if (!sql) return std::nullopt;
+  return SecretStatement{std::move(*sql), str_fmt(PLINTH_KEY_SQL, kMasked)};
+}
+
 std::optional<SqlStatement> SettingStatement(std::string_view name, std::string_view value) {
   if (!Fits(PLINTH_SETTING_SQL, {{name, '"'}, {value, '"'}})) return std::nullopt;
   const std::string quoted_name = DoubleQuotes(name, '"');
@@ -456,6 +482,11 @@ std::optional<std::string> AttachStatement(std::string_view path, std::string_vi
   }
   return Built(str_fmt(PLINTH_ATTACH_KEY_SQL, DoubleQuotes(path, '\'').c_str(),
                        std::string(schema).c_str(), DoubleQuotes(*key, '\'').c_str()));
+}
+
+std::optional<CSecretText> RawKeyAttachStatement(std::string_view path, std::string_view schema,
+                                                 const CSecretText& raw) {
+  return SecretFormatted(PLINTH_ATTACH_KEY_SQL, {{path, '\''}, {schema, '\0'}, {raw.view(), '\''}});
 }
 
 }  // namespace plinth

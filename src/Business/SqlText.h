@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "Common/SecretText.h"
+
 namespace plinth {
 
 // True for the settings that carry an encryption key: key, rekey, hexkey and
@@ -34,6 +36,17 @@ struct SqlStatement {
 // PRAGMA key = '<key>';
 std::optional<SqlStatement> KeyStatement(std::string_view key);
 
+// A statement that carries a derived key, in a buffer wiped after use, and
+// the form of it that may appear in a log.
+struct SecretStatement {
+  CSecretText sql;
+  std::string loggable;
+};
+
+// PRAGMA key = '<raw>'; with `raw`, a key in SQLCipher's raw-key form
+// (x'<hex>'), quoted; the loggable form is KeyStatement's.
+std::optional<SecretStatement> RawKeyStatement(const CSecretText& raw);
+
 // PRAGMA "<name>" = "<value>";
 std::optional<SqlStatement> SettingStatement(std::string_view name, std::string_view value);
 
@@ -42,6 +55,11 @@ std::optional<SqlStatement> SettingStatement(std::string_view name, std::string_
 // configured name.
 std::optional<std::string> AttachStatement(std::string_view path, std::string_view schema,
                                            std::optional<std::string_view> key);
+
+// ATTACH DATABASE '<path>' AS <schema> KEY '<raw>'; with `raw`, a key in
+// SQLCipher's raw-key form, quoted, in a buffer wiped after use.
+std::optional<CSecretText> RawKeyAttachStatement(std::string_view path, std::string_view schema,
+                                                 const CSecretText& raw);
 
 // "<name>", with every double quote doubled.
 std::string QuotedName(const std::string& name);

@@ -20,8 +20,6 @@
 namespace plinth_e2e {
 namespace {
 
-using Settings = std::vector<std::pair<std::string, std::string>>;
-
 const std::string kCreate = "[plinth::CInitDBManager::CreateSQLiteDBFile]";
 const std::string kAt = "[InitDBManager.cpp(*)]";
 
@@ -54,32 +52,6 @@ void WriteProduct(const ProductTree& tree, const Settings& settings) {
 constexpr char kTableNames[] =
     "SELECT group_concat(name, ',') FROM "
     "(SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name);";
-
-// The environment of the test process.
-std::vector<std::string> Environment() {
-  std::vector<std::string> envp;
-  for (char** e = environ; *e != nullptr; ++e) envp.emplace_back(*e);
-  return envp;
-}
-
-// Runs the sqlcipher shell on the file `path` with the key `key` and the
-// statements `PRAGMA <name> = <value>;` of `settings` (their output
-// discarded), then `sql`: what it printed, or "error: <its last line on
-// standard error>".
-std::string Shell(const std::string& path, const std::string& key, const Settings& settings,
-                  const std::string& sql) {
-  std::vector<std::string> argv = {"sqlcipher",         "-batch", "-cmd",
-                                   ".output /dev/null", "-cmd",   "PRAGMA key = '" + key + "';"};
-  for (const auto& [name, value] : settings) {
-    argv.insert(argv.end(), {"-cmd", "PRAGMA " + name + " = " + value + ";"});
-  }
-  argv.insert(argv.end(), {"-cmd", ".output stdout", path, sql});
-  const plinth_test::ProcessResult shell = plinth_test::RunProcess(argv, Environment(), {});
-  if (shell.exit_code == 0) return shell.std_out;
-  std::string err = shell.std_err;
-  while (!err.empty() && err.back() == '\n') err.pop_back();
-  return "error: " + err.substr(err.rfind('\n') + 1);
-}
 
 // The settings of a row, besides the key.
 struct CipherCase {

@@ -5,6 +5,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/Process.h"
+
+extern char** environ;
+
 namespace plinth_e2e {
 
 ::testing::AssertionResult InOrder(const RunResult& run, const Lines& expected) {
@@ -39,6 +43,30 @@ Lines WithPlaceholder(const Lines& lines, const std::string& value) {
     return ::testing::AssertionFailure() << text << " in the log: " << run.log[at].message;
   }
   return ::testing::AssertionSuccess();
+}
+
+std::vector<std::string> Environment() {
+  std::vector<std::string> envp;
+  for (char** e = environ; *e != nullptr; ++e) envp.emplace_back(*e);
+  return envp;
+}
+
+std::string Shell(const std::string& path, const std::string& key, const Settings& settings,
+                  const std::string& sql) {
+  std::string literal;
+  for (const char c : key) literal += c == '\'' ? std::string("''") : std::string(1, c);
+  std::vector<std::string> argv = {"sqlcipher", "-batch",
+                                   "-cmd",      ".output /dev/null",
+                                   "-cmd",      "PRAGMA key = '" + literal + "';"};
+  for (const auto& [name, value] : settings) {
+    argv.insert(argv.end(), {"-cmd", "PRAGMA " + name + " = " + value + ";"});
+  }
+  argv.insert(argv.end(), {"-cmd", ".output stdout", path, sql});
+  const plinth_test::ProcessResult shell = plinth_test::RunProcess(argv, Environment(), {});
+  if (shell.exit_code == 0) return shell.std_out;
+  std::string err = shell.std_err;
+  while (!err.empty() && err.back() == '\n') err.pop_back();
+  return "error: " + err.substr(err.rfind('\n') + 1);
 }
 
 std::string DirectorySnapshot(const std::string& dir) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "e2e/Harness.h"
@@ -13,6 +14,8 @@
 namespace plinth_e2e {
 
 using Lines = std::vector<std::string>;
+// Settings of SQLiteConfig.xml: (PRAGMA, VALUE) pairs.
+using Settings = std::vector<std::pair<std::string, std::string>>;
 
 // Success when `expected` appear among the run's Lines() in this order, others
 // coming between.
@@ -23,6 +26,16 @@ Lines WithPlaceholder(const Lines& lines, const std::string& value);
 
 // Success when no line of the log and nothing on standard error holds `text`.
 ::testing::AssertionResult NowhereInOutput(const RunResult& run, const std::string& text);
+
+// The environment of the test process, as "NAME=value" entries.
+std::vector<std::string> Environment();
+
+// Runs the sqlcipher shell on the file `path` with the key `key` (as SQLCipher
+// is given it: its quotes are doubled in the literal) and the statements
+// `PRAGMA <name> = <value>;` of `settings` (their output discarded), then
+// `sql`: what it printed, or "error: <its last line on standard error>".
+std::string Shell(const std::string& path, const std::string& key, const Settings& settings,
+                  const std::string& sql);
 
 // The names and contents of the files below `dir`, as one text; empty when
 // `dir` does not exist. Compare two to see that a run touched nothing there.

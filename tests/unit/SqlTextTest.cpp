@@ -41,6 +41,15 @@ TEST(SqlText, StatementsQuoteTheirValues) {
             "ATTACH DATABASE '/d/o''k/x.db' AS \"x\";");
   EXPECT_EQ(AttachStatement("/d/p.db", "public", "it's"),
             "ATTACH DATABASE '/d/p.db' AS public KEY 'it''s';");
+
+  // A derived key in SQLCipher's raw-key form, as a text SQLCipher receives.
+  CSecretText raw(6);
+  ASSERT_TRUE(raw.Append("x'ab'"));
+  const SecretStatement raw_key = RawKeyStatement(raw).value();
+  EXPECT_EQ(raw_key.sql.view(), "PRAGMA key = 'x''ab''';");
+  EXPECT_EQ(raw_key.loggable, "PRAGMA key = '***';");
+  EXPECT_EQ(RawKeyAttachStatement("/d/o'k.db", "public", raw).value().view(),
+            "ATTACH DATABASE '/d/o''k.db' AS public KEY 'x''ab''';");
 }
 
 // What SQLite makes of the texts: each is one statement that keeps its values.
@@ -79,6 +88,11 @@ TEST(SqlText, ScriptStatementsThatSetAKeyAreMasked) {
       {"EXPLAIN QUERY PLAN PRAGMA key = 'secret';", "EXPLAIN QUERY PLAN PRAGMA key = ***"},
       {"ATTACH DATABASE 'k.db' AS k KEY 'secret';", "ATTACH DATABASE 'k.db' AS k KEY ***"},
       {"attach 'a KEY b.db' as x\nkey 'secret' || 'secret'", "attach 'a KEY b.db' as x\nkey ***"},
+      // A key in SQLCipher's raw-key form.
+      {"PRAGMA key = 'x''0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef''';",
+       "PRAGMA key = ***"},
+      {"ATTACH 'k.db' AS k KEY \"x'0123456789abcdef0123456789abcdef0123456789abcdef'\";",
+       "ATTACH 'k.db' AS k KEY ***"},
   };
   for (const Case& c : masked) {
     EXPECT_EQ(LoggableScriptStatement(c.statement), c.loggable) << c.statement;
@@ -206,6 +220,14 @@ TEST(SqlText, ScriptErrorsShowNothingOfTheKeysValue) {
       {"ATTACH 'f.db' AS f KEY a;", "no such column: a", "no such column: ***"},
       {"ATTACH 'f.db' AS f KEY 'k3y';", "cannot open k3y.db: k3y", "cannot open ***.db: ***"},
       {"ATTACH 'f.db' AS f KEY x'6b33';", "bad key x'6b33', 6b33", "bad key ***, ***"},
+      // A key in SQLCipher's raw-key form, and its hexadecimal digits alone.
+      {"ATTACH 'f.db' AS f KEY 'x''0123456789abcdef0123456789abcdef''';",
+       "bad key x'0123456789abcdef0123456789abcdef', 0123456789abcdef0123456789abcdef",
+       "bad key ***, ***"},
+      {"PRAGMA key = 'x''0123456789abcdef0123456789abcdef''';",
+       "near \"0123456789abcdef0123456789abcdef\": syntax error; "
+       "x'0123456789abcdef0123456789abcdef'",
+       "near \"***\": syntax error; ***"},
       // The run-on text carries the key: SQLite's quoted token is masked.
       {"SELECT 1\nATTACH 'f.db' AS f KEY secret", "near \"ATTACH\": syntax error",
        "near \"***\": syntax error"},
@@ -270,6 +292,7 @@ TEST(SqlText, TextLongerThanIntMaxIsNotBuilt) {
   EXPECT_FALSE(SettingStatement(huge.view(), "1"));
   EXPECT_FALSE(AttachStatement(huge.view(), "s", std::nullopt));
   EXPECT_FALSE(AttachStatement("/d/p.db", "public", huge.view()));
+  EXPECT_FALSE(RawKeyAttachStatement(huge.view(), "public", CSecretText(0)));
   // Every part counts, and so does their sum.
   EXPECT_FALSE(AttachStatement("/d/p.db", huge.view(), std::nullopt));
   const std::string_view half = huge.view().substr(0, INT_MAX / 2);
