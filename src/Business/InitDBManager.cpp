@@ -32,7 +32,8 @@ constexpr char kInMemoryDatabase[] = ":memory:";
 
 // The inputs of the connection set-up: the directories of the tool settings
 // `setup`, and the connection settings, which borrow `sqlite_config`: the key
-// and the run's file keys `keys` when `need_encrypt`, and the ordinary
+// and the run's file keys `keys` when `need_encrypt` (null: SQLCipher derives
+// the key from the passphrase itself, as a check lets it), and the ordinary
 // settings.
 BuildContext MakeBuildContext(const CToolSetup& setup,
                               const std::map<std::string, std::string>& sqlite_config,
@@ -484,7 +485,7 @@ bool CInitDBManager::CheckDBInit() {
 bool CInitDBManager::CheckConnections() {
   const std::string function = PLINTH_FUNCTION;
   const BuildContext build =
-      MakeBuildContext(*CToolSetup::GetInstance(), sqlite_config_, need_encrypt_);
+      MakeBuildContext(*CToolSetup::GetInstance(), sqlite_config_, need_encrypt_, nullptr);
   const bool platform = plugin_config_.plugin_name == kPlatformPlugin;
   if (platform && !CheckInMemory(PLINTH_HERE, build, Pragmas::kApply, [&](sqlite3* conn) {
         return LoadSharedExtension(function, conn, build.sys_path);
@@ -508,7 +509,7 @@ bool CInitDBManager::CheckConnections() {
 bool CInitDBManager::CheckSharedDatabases() {
   if (plugin_config_.plugin_name == kPlatformPlugin) return true;
   const BuildContext build =
-      MakeBuildContext(*CToolSetup::GetInstance(), sqlite_config_, need_encrypt_);
+      MakeBuildContext(*CToolSetup::GetInstance(), sqlite_config_, need_encrypt_, nullptr);
   bool exists = false;
   if (!ExistsOrFail(PLINTH_HERE, build.data_dir, Links::kFollow, &exists)) return false;
   if (!exists) {
