@@ -79,19 +79,29 @@ bool ApplyKey(const LogSite& at, sqlite3* conn, const std::string& path,
   return raw != nullptr ? ApplyRawKey(at, conn, *raw) : ApplyPassphrase(at, conn, *settings.key);
 }
 
-// Applies every setting of `pragmas` but "key", in name order; the first
-// failure ends it.
+// Logs and applies the setting `name` = `value` to `conn`.
+bool ApplyPragma(const LogSite& at, sqlite3* conn, const std::string& name,
+                 const std::string& value) {
+  const std::optional<SqlStatement> statement = SettingStatement(name, value);
+  if (!statement) {
+    LogUnbuiltStatement(at, "setting");
+    return false;
+  }
+  PLINTH_LOG_AT(at, 3, "[%s]conf_sql:%s.[%s(%d)]", statement->loggable.c_str());
+  return ExecuteSetting(at, conn, *statement);
+}
+
+// Applies every setting of `pragmas` but "key": first those that shape the
+// file's format (CipherDefaultName), then the others, each group in name
+// order; the first failure ends it. SQLCipher takes a format setting only
+// before the file is first read, which a setting such as journal_mode does.
 bool ApplyPragmas(const LogSite& at, sqlite3* conn,
                   const std::map<std::string, std::string>& pragmas) {
-  for (const auto& [name, value] : pragmas) {
-    if (name == "key") continue;
-    const std::optional<SqlStatement> statement = SettingStatement(name, value);
-    if (!statement) {
-      LogUnbuiltStatement(at, "setting");
-      return false;
+  for (const bool format : {true, false}) {
+    for (const auto& [name, value] : pragmas) {
+      if (name == "key" || CipherDefaultName(name).empty() == format) continue;
+      if (!ApplyPragma(at, conn, name, value)) return false;
     }
-    PLINTH_LOG_AT(at, 3, "[%s]conf_sql:%s.[%s(%d)]", statement->loggable.c_str());
-    if (!ExecuteSetting(at, conn, *statement)) return false;
   }
   return true;
 }

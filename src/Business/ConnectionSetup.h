@@ -25,8 +25,9 @@ namespace plinth {
 struct ConnectionSettings {
   // The key of the files; absent when they are not keyed.
   std::optional<std::string> key;
-  // The ordinary settings, setting name to value, applied in name order with
-  // "key" left out. Borrowed: the manager's SQLite settings, which outlive
+  // The ordinary settings, setting name to value, applied with "key" left
+  // out: those that shape a file's format first, then the others, each
+  // group in name order. Borrowed: the manager's SQLite settings, which outlive
   // every connection set-up of a run.
   const std::map<std::string, std::string>* pragmas = nullptr;
   // Where the run keeps each file's derived key, when the files are keyed.

@@ -66,6 +66,8 @@ const CipherCase kCipherCases[] = {
     {"KdfIter", {{"kdf_iter", "1000"}}},
     {"PageSize", {{"cipher_page_size", "8192"}}},
     {"NameInUpperCase", {{"KDF_ITER", "1000"}}},
+    // journal_mode reads the file before kdf_iter comes in name order.
+    {"AfterASettingThatReadsTheFile", {{"kdf_iter", "1000"}, {"journal_mode", "WAL"}}},
     {"Combination",
      {{"cipher_compatibility", "3"},
       {"cipher_page_size", "8192"},
