@@ -145,6 +145,25 @@ TEST(PortInstanceTest, LockLeftByADeadProcessDoesNotCount) {
 }
 
 // Sets the umask for the lifetime of the object.
+// A file descriptor, closed when it goes out of scope.
+class ScopedFd {
+ public:
+  explicit ScopedFd(int fd) : fd_(fd) {}
+  ~ScopedFd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  ScopedFd(const ScopedFd&) = delete;
+  ScopedFd& operator=(const ScopedFd&) = delete;
+  int get() const { return fd_; }
+  void Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_;
+};
+
 class ScopedUmask {
  public:
   explicit ScopedUmask(mode_t mask) : old_(::umask(mask)) {}
@@ -192,22 +211,21 @@ TEST(PortInstanceTest, AWiderLockFileOfOursIsReplacedEvenWhileLocked) {
   const std::string lock = tmp.Sub(kInstance + ".lock"s);
   WriteFile(lock, "");
   ASSERT_EQ(0, ::chmod(lock.c_str(), 0644));
-  const int other = ::open(lock.c_str(), O_RDONLY | O_CLOEXEC);
-  ASSERT_GE(other, 0);
-  ASSERT_EQ(0, ::flock(other, LOCK_EX | LOCK_NB));
+  ScopedFd other(::open(lock.c_str(), O_RDONLY | O_CLOEXEC));
+  ASSERT_GE(other.get(), 0);
+  ASSERT_EQ(0, ::flock(other.get(), LOCK_EX | LOCK_NB));
   struct stat old_file, new_file;
-  ASSERT_EQ(0, ::fstat(other, &old_file));
+  ASSERT_EQ(0, ::fstat(other.get(), &old_file));
 
   EXPECT_EQ(InstanceGuard::kTaken, Take());
   ASSERT_EQ(0, ::lstat(lock.c_str(), &new_file));
   EXPECT_NE(old_file.st_ino, new_file.st_ino);
   EXPECT_EQ(0600u, new_file.st_mode & 07777);
-  ::close(other);
+  other.Close();
   // The new file is the one locked.
-  const int again = ::open(lock.c_str(), O_RDONLY | O_CLOEXEC);
-  ASSERT_GE(again, 0);
-  EXPECT_NE(0, ::flock(again, LOCK_EX | LOCK_NB));
-  ::close(again);
+  const ScopedFd again(::open(lock.c_str(), O_RDONLY | O_CLOEXEC));
+  ASSERT_GE(again.get(), 0);
+  EXPECT_NE(0, ::flock(again.get(), LOCK_EX | LOCK_NB));
 }
 
 TEST(PortInstanceTest, WhatCannotBeTrustedOrOpenedAtTheLocksPlace) {
