@@ -162,7 +162,12 @@ std::string SpecialAppenderFileProblem(log4cxx::helpers::Properties& properties)
     LOG4CXX_ENCODE_CHAR(file, value);
     if (file.empty() || !port::ExistsAsNonRegularFile(file)) continue;
     LOG4CXX_ENCODE_CHAR(name, key.substr(prefix.size(), dot - prefix.size()));
-    return "its appender " + name + " writes to \"" + file + "\", which is not a regular file";
+    std::string reason = "its appender ";
+    reason.append(name)
+        .append(" writes to \"")
+        .append(file)
+        .append("\", which is not a regular file");
+    return reason;
   }
   return std::string();
 }
@@ -358,7 +363,9 @@ void CLog::InitLog(const std::string& path) {
     LOG4CXX_ENCODE_CHAR(file, appender->getFile());
     const std::string problem = port::RestrictLogFileAccess(file);
     if (!problem.empty()) {
-      WriteToStandardError(EscapeLogText("log file " + file + " keeps its mode: " + problem));
+      std::string line = "log file ";
+      line.append(file).append(" keeps its mode: ").append(problem);
+      WriteToStandardError(EscapeLogText(line));
     }
   }
   g_console_route = ConsoleStreams(route);

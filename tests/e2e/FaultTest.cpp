@@ -417,7 +417,8 @@ TEST(Fault, ALogOnAFullDiskEndsTheRunSayingWhy) {
   {
     std::ofstream filler(tree.Path("log/filler"), std::ios::binary);
     const std::string block(4096, 'f');
-    while (filler.write(block.data(), block.size()) && filler.flush()) {
+    const auto size = static_cast<std::streamsize>(block.size());
+    while (filler.write(block.data(), size) && filler.flush()) {
     }
   }
   tree.Write(tree.bin_dir() + "/META_INFO/plinth.log4cxx.properties",
