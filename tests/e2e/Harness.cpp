@@ -102,9 +102,18 @@ RunResult ProductTree::Run(const std::vector<std::string>& args, const RunOption
   argv.push_back(options.working_directory >= 0 ? options.program : bin_dir() + "/Plinth");
   argv.insert(argv.end(), args.begin(), args.end());
 
+  // The test's environment, less what the run sets itself: TMPDIR and the
+  // names of `extra_env`, which replace the inherited values.
+  std::vector<std::string> replaced = {"TMPDIR="};
+  for (const std::string& entry : options.extra_env) {
+    replaced.push_back(entry.substr(0, entry.find('=') + 1));
+  }
   std::vector<std::string> envp;
   for (char** e = environ; *e != nullptr; ++e) {
-    if (std::strncmp(*e, "TMPDIR=", 7) != 0) envp.push_back(*e);
+    const auto named = [e](const std::string& prefix) {
+      return std::strncmp(*e, prefix.c_str(), prefix.size()) == 0;
+    };
+    if (std::none_of(replaced.begin(), replaced.end(), named)) envp.push_back(*e);
   }
   envp.push_back("TMPDIR=" + tmp_dir());
   envp.insert(envp.end(), options.extra_env.begin(), options.extra_env.end());

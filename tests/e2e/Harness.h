@@ -47,7 +47,8 @@ struct RunResult : plinth_test::ProcessResult {
 
 // How ProductTree::Run starts the binary, besides the defaults.
 struct RunOptions {
-  // "NAME=value" entries added to the environment.
+  // "NAME=value" entries added to the environment, in place of the inherited
+  // value of that name.
   std::vector<std::string> extra_env;
   // Standard error is a pipe whose reader has closed it before the start:
   // every write there fails (EPIPE, or death by SIGPIPE). std_err stays empty.

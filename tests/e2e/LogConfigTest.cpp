@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <nlohmann/json.hpp>
@@ -181,6 +182,13 @@ TEST(LogConfig, JsonExampleWritesOneObjectALine) {
   tree.Write(tree.bin_dir() + kPropertiesPath, properties);
   RunOptions options;
   options.keep_log = true;
+  // Debian 12's log4cxx 1.0 frees the rolling policy of a RollingFileAppender,
+  // which the example uses as the default configuration does, with a size
+  // other than that it allocated it with, at the process's exit: harmless to
+  // glibc's allocator, fatal to AddressSanitizer's check of it.
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  options.extra_env = {"ASAN_OPTIONS=" + std::string(asan != nullptr ? asan : "") +
+                       ":new_delete_type_mismatch=0"};
   const RunResult json = tree.Run({"platform"}, options);
   ASSERT_EQ(json.exit_code, 0) << json.std_err;
 
