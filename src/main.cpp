@@ -13,8 +13,8 @@
 #include "Common/Log.h"
 #include "Common/NameCheck.h"
 #include "ExecuteInit.h"
-#include "External/QuillBase.h"
-#include "Port/Port.h"
+#include "Port.h"
+#include "QuillBase.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "Common/FileBak.h"
-#include "External/QuillBase.h"
+#include "QuillBase.h"
 
 namespace plinth {
 namespace {

@@ -20,7 +20,7 @@
 #include "Common/NameCheck.h"
 #include "Common/TextFile.h"
 #include "Config/ToolSetup.h"
-#include "External/XmlProto.h"
+#include "XmlProto.h"
 
 namespace plinth {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "Business/FileKeys.h"
 #include "Business/PluginDBConfig.h"
-#include "External/QuillBase.h"
+#include "QuillBase.h"
 
 struct sqlite3;
 

@@ -5,7 +5,7 @@
 
 #include "Business/ProductLayout.h"
 #include "Common/NameCheck.h"
-#include "External/QuillBase.h"
+#include "QuillBase.h"
 
 namespace plinth {
 namespace {

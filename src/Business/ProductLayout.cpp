@@ -1,7 +1,7 @@
 // Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 #include "Business/ProductLayout.h"
 
-#include "Port/Port.h"
+#include "Port.h"
 
 namespace plinth {
 

@@ -16,7 +16,7 @@
 #include "Common/SqlScan.h"
 #include "Common/SqlSplitter.h"
 #include "Common/TextFile.h"
-#include "External/QuillBase.h"
+#include "QuillBase.h"
 
 namespace plinth {
 namespace {

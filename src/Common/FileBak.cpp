@@ -6,8 +6,8 @@
 #include <exception>
 
 #include "Common/Log.h"
-#include "External/SafeFunc.h"
-#include "Port/Port.h"
+#include "Port.h"
+#include "SafeFunc.h"
 
 namespace plinth {
 namespace {

@@ -19,7 +19,7 @@
 
 #include <string>
 
-#include "External/QuillBase.h"
+#include "QuillBase.h"
 
 namespace plinth {
 

@@ -4,8 +4,8 @@
 #include <algorithm>
 
 #include "Common/AsciiCase.h"
-#include "External/QuillBase.h"
-#include "Port/Port.h"
+#include "Port.h"
+#include "QuillBase.h"
 
 namespace plinth {
 namespace {

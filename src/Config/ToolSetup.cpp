@@ -4,8 +4,8 @@
 #include "Common/LazyInstance.h"
 #include "Common/Log.h"
 #include "Common/TextFile.h"
-#include "External/XmlProto.h"
-#include "Port/Port.h"
+#include "Port.h"
+#include "XmlProto.h"
 
 namespace plinth {
 

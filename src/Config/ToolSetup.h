@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "External/QuillBase.h"
+#include "QuillBase.h"
 
 namespace plinth {
 

@@ -22,10 +22,10 @@
 #include "Business/SqliteSettings.h"
 #include "Common/FileBak.h"
 #include "ConfigProduct.h"
-#include "External/QuillBase.h"
-#include "External/XmlProto.h"
 #include "FuzzSupport.h"
+#include "QuillBase.h"
 #include "SqlProbe.h"
+#include "XmlProto.h"
 
 namespace {
 

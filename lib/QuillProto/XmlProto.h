@@ -8,8 +8,8 @@
 // a count, which counts them all. Names compare byte for byte; a path that is
 // not absolute, has an empty step or an index other than a positive decimal
 // number selects nothing. The first step names the root element.
-#ifndef PLINTH_EXTERNAL_XMLPROTO_H_
-#define PLINTH_EXTERNAL_XMLPROTO_H_
+#ifndef PLINTH_LIB_QUILLPROTO_XMLPROTO_H_
+#define PLINTH_LIB_QUILLPROTO_XMLPROTO_H_
 
 #include <memory>
 #include <string>
@@ -74,4 +74,4 @@ class CXmlProto {
 
 }  // namespace proto
 
-#endif  // PLINTH_EXTERNAL_XMLPROTO_H_
+#endif  // PLINTH_LIB_QUILLPROTO_XMLPROTO_H_

@@ -1,8 +1,8 @@
 // Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Crash reports, one implementation per platform (CrashPosix.cpp and
 // CrashWin32.cpp, chosen by CMake).
-#ifndef PLINTH_PORT_CRASH_H_
-#define PLINTH_PORT_CRASH_H_
+#ifndef PLINTH_LIB_PORT_CRASH_H_
+#define PLINTH_LIB_PORT_CRASH_H_
 
 #include <string>
 
@@ -25,4 +25,4 @@ void SetCrashReportFull(bool full);
 
 }  // namespace port
 
-#endif  // PLINTH_PORT_CRASH_H_
+#endif  // PLINTH_LIB_PORT_CRASH_H_

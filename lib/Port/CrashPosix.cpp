@@ -18,8 +18,8 @@
 #include <utility>
 #include <vector>
 
-#include "Port/Crash.h"
-#include "Port/Port.h"
+#include "Crash.h"
+#include "Port.h"
 
 namespace port {
 

@@ -1,7 +1,7 @@
 // Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // What the tool uses of the product's safe-functions library.
-#ifndef PLINTH_EXTERNAL_SAFEFUNC_H_
-#define PLINTH_EXTERNAL_SAFEFUNC_H_
+#ifndef PLINTH_LIB_SAFEFUNC_SAFEFUNC_H_
+#define PLINTH_LIB_SAFEFUNC_SAFEFUNC_H_
 
 #include <cstddef>
 
@@ -18,4 +18,4 @@ extern int __orl_safec_errno_t;
 void __orl_safec_error_handle(const char* file, int line, const char* function, const char* call,
                               int code);
 
-#endif  // PLINTH_EXTERNAL_SAFEFUNC_H_
+#endif  // PLINTH_LIB_SAFEFUNC_SAFEFUNC_H_

@@ -1,6 +1,6 @@
 // Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
-#include "External/QuillBase.h"
-#include "Port/Port.h"
+#include "Port.h"
+#include "QuillBase.h"
 
 namespace Quill {
 namespace Base {

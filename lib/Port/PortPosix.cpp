@@ -19,7 +19,7 @@
 #include <utility>
 #include <vector>
 
-#include "Port/Port.h"
+#include "Port.h"
 
 namespace port {
 

@@ -3,8 +3,8 @@
 // PortPosix.cpp and PortWin32.cpp, chosen by CMake; nothing outside those two
 // files needs to know which platform it runs on. Crash reports are declared in
 // Crash.h.
-#ifndef PLINTH_PORT_PORT_H_
-#define PLINTH_PORT_PORT_H_
+#ifndef PLINTH_LIB_PORT_PORT_H_
+#define PLINTH_LIB_PORT_PORT_H_
 
 #include <cstdio>
 #include <string>
@@ -99,4 +99,4 @@ std::string Utf8ToLocal(const std::string& text);
 
 }  // namespace port
 
-#endif  // PLINTH_PORT_PORT_H_
+#endif  // PLINTH_LIB_PORT_PORT_H_

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "Port/Port.h"
+#include "Port.h"
 
 namespace port {
 

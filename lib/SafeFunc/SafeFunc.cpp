@@ -1,10 +1,10 @@
 // Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
-#include "External/SafeFunc.h"
+#include "SafeFunc.h"
 
 #include <cerrno>
 #include <cstring>
 
-#include "External/QuillBase.h"
+#include "QuillBase.h"
 
 int __orl_safec_errno_t = 0;
 

@@ -2,9 +2,9 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "External/QuillBase.h"
-#include "Port/Port.h"
-#include "QuillBase/Format.h"
+#include "Format.h"
+#include "Port.h"
+#include "QuillBase.h"
 
 namespace Quill {
 namespace Base {

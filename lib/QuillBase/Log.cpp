@@ -27,9 +27,9 @@
 #include <string>
 #include <vector>
 
-#include "External/QuillBase.h"
-#include "Port/Port.h"
-#include "QuillBase/Format.h"
+#include "Format.h"
+#include "Port.h"
+#include "QuillBase.h"
 
 namespace Quill {
 namespace Base {

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "Port/Crash.h"
+#include "Crash.h"
 
 namespace port {
 

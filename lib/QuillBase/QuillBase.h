@@ -2,8 +2,8 @@
 // What the tool uses of the product's base services library: logging, string
 // formatting, code-page conversion, the executable's directory, crash reports
 // and the non-copyable base class.
-#ifndef PLINTH_EXTERNAL_QUILLBASE_H_
-#define PLINTH_EXTERNAL_QUILLBASE_H_
+#ifndef PLINTH_LIB_QUILLBASE_QUILLBASE_H_
+#define PLINTH_LIB_QUILLBASE_QUILLBASE_H_
 
 #include <string>
 
@@ -130,4 +130,4 @@ void SetDumpPath(const char* dir);
 }  // namespace Base
 }  // namespace Quill
 
-#endif  // PLINTH_EXTERNAL_QUILLBASE_H_
+#endif  // PLINTH_LIB_QUILLBASE_QUILLBASE_H_

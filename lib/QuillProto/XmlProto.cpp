@@ -3,7 +3,7 @@
 // one step at a time and comparing names byte for byte, never through XPath: a
 // step can be a product type read from a file, and any character in it must
 // simply fail to match rather than change the meaning of the query.
-#include "External/XmlProto.h"
+#include "XmlProto.h"
 
 #include <expat.h>
 
