@@ -13,30 +13,33 @@
 #include "Common/Log.h"
 #include "Common/NameCheck.h"
 #include "ExecuteInit.h"
-#include "Port.h"
 #include "QuillBase.h"
 
 namespace {
+
+using Quill::Base::ProcessUtil::InstanceGuard;
+namespace FileUtil = Quill::Base::FileUtil;
+namespace ProcessUtil = Quill::Base::ProcessUtil;
 
 constexpr char kInstanceName[] = "{A6953687-CDEA-5AB4-8767-5Yid5aeL5YyW5bel5YW3}";
 
 // Takes the single-instance guard for the run of `function`. A guard that
 // cannot be had, or one not to be trusted, is reported in one line (on
 // standard error, as logging is not set up yet).
-port::InstanceGuard TakeInstanceGuard(const std::string& function) {
+InstanceGuard TakeInstanceGuard(const std::string& function) {
   std::string guard, problem;
-  const port::InstanceGuard answer = port::TakeInstanceGuard(kInstanceName, &guard, &problem);
-  if (answer == port::InstanceGuard::kNotTaken) {
+  const InstanceGuard answer = ProcessUtil::TakeInstanceGuard(kInstanceName, &guard, &problem);
+  if (answer == InstanceGuard::kNotTaken) {
     PLINTH_LOG_AS(function, 4, "[%s]%s cannot be taken: %s. go on as the first instance.[%s(%d)]",
                   guard.c_str(), problem.c_str());
-  } else if (answer == port::InstanceGuard::kUntrusted) {
+  } else if (answer == InstanceGuard::kUntrusted) {
     PLINTH_LOG_AS(function, 5, "[%s]%s is not trusted: %s. exit![%s(%d)]", guard.c_str(),
                   problem.c_str());
   }
   return answer;
 }
 
-bool EnableDebugPrivilege() { return port::EnableDebugPrivilege(); }
+bool EnableDebugPrivilege() { return ProcessUtil::EnableDebugPrivilege(); }
 
 // The start-up routine. False, before any file is read, when the executable's
 // directory cannot be determined: every file of the tool is found from it.
@@ -49,7 +52,7 @@ bool InitEnvironment() {
   const std::string exe_dir = StringUtil::Local2UTF8(FileUtil::GetCurExeDir());
   if (exe_dir.empty()) return false;
   CSingleton<details::CLog>::Instance()->InitLog(
-      exe_dir + port::NativePath("META_INFO/plinth.log4cxx.properties"));
+      exe_dir + FileUtil::NativePath("META_INFO/plinth.log4cxx.properties"));
   // A directory fixed at build time, or beside the executable.
   const std::string fixed_dump_dir = PLINTH_DUMP_DIR;
   DumpUtil::SetDumpPath(fixed_dump_dir.empty() ? exe_dir.c_str() : fixed_dump_dir.c_str());
@@ -102,12 +105,12 @@ int EndSuccessfully(const std::string& function, plinth::Request request) {
 // Builds the databases of `plugin`, logging as `function`: the single-instance
 // guard, the environment, the name, the sequence. Returns the exit code.
 int RunPlugin(const std::string& function, const std::optional<std::string>& plugin) {
-  const port::InstanceGuard guard = TakeInstanceGuard(function);
-  if (guard == port::InstanceGuard::kRunning) {
+  const InstanceGuard guard = TakeInstanceGuard(function);
+  if (guard == InstanceGuard::kRunning) {
     PLINTH_LOG_AS(function, 4, "[%s]Already exists Plinth.exe. exit![%s(%d)]");
     return 0;
   }
-  if (guard == port::InstanceGuard::kUntrusted) return 1;
+  if (guard == InstanceGuard::kUntrusted) return 1;
   if (!InitEnvironment()) {
     PLINTH_LOG_AS(
         function, 5,
@@ -191,8 +194,8 @@ int main(int argc, char* argv[]) {
     }
     // Before anything is read: the key never reaches a core file, and a
     // standard error whose reader is gone cannot end the run.
-    port::DisableCoreDumps();
-    port::IgnoreBrokenPipes();
+    ProcessUtil::DisableCoreDumps();
+    ProcessUtil::IgnoreBrokenPipes();
     const std::optional<std::string> plugin = plinth::PluginArgument(request, argc, argv);
     return request == plinth::Request::kCheck ? CheckPlugin(PLINTH_FUNCTION, plugin)
                                               : RunPlugin(PLINTH_FUNCTION, plugin);

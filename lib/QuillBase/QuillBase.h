@@ -1,10 +1,13 @@
 // Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // What the tool uses of the product's base services library: logging, string
-// formatting, code-page conversion, the executable's directory, crash reports
-// and the non-copyable base class.
+// formatting, code-page conversion, file names and paths, the process's
+// start-up services, crash reports and the non-copyable base class. The tool
+// reaches the platform through this header alone; the library is built on the
+// platform layer (Port.h), which nothing above it includes.
 #ifndef PLINTH_LIB_QUILLBASE_QUILLBASE_H_
 #define PLINTH_LIB_QUILLBASE_QUILLBASE_H_
 
+#include <cstdio>
 #include <string>
 
 #if defined(__GNUC__) || defined(__clang__)
@@ -112,7 +115,65 @@ void InitCurExeDirUtf8(const std::string& dir);
 // ... and returns it (empty before InitCurExeDirUtf8).
 std::string GetCurExeDirUtf8();
 
+// The platform's path separator ("/" or "\") and shared-library suffix
+// (".so" or ".dll").
+extern const char* const kPathSeparator;
+extern const char* const kSharedLibrarySuffix;
+
+// `path` with every "/" replaced by the platform's separator: path literals
+// are written with "/" and passed through it.
+std::string NativePath(const std::string& path);
+
+// The C runtime's fopen_s, for reading, on every platform: opens `path`
+// (local code page) with `mode` "rb" or "r" into `*file`. Returns 0, or the
+// error number with `*file` null. Only a regular file opens: a directory gives
+// EISDIR on POSIX, anything else that is not a regular file EINVAL, and the
+// open never blocks (a FIFO). Any other mode is refused with EINVAL.
+int fopen_s(std::FILE** file, const char* path, const char* mode);
+
+// True when `a` and `b` both exist and are one file, whatever their names (a
+// hard link; on Windows an 8.3 short name and its long name). False when
+// either does not exist or cannot be examined.
+bool SameFile(const std::string& a, const std::string& b);
+
+// Why the platform would take the plain file name `name` for another file's;
+// empty when it would not. On Windows a trailing dot or blank (dropped:
+// "public.db." is "public.db") or a ":" (a stream, a drive); never on POSIX.
+std::string FileNameProblem(const std::string& name);
+
 }  // namespace FileUtil
+
+namespace ProcessUtil {
+
+// The answer of the single-instance guard.
+enum class InstanceGuard {
+  kTaken,      // this process holds the guard now, until it ends
+  kRunning,    // another live process holds it
+  kNotTaken,   // the guard cannot be had; the caller goes on as the first instance
+  kUntrusted,  // what stands in the guard's place is not to be trusted
+};
+
+// Takes the single-instance guard named `name`: on POSIX a lock file in the
+// temporary directory, on Windows a named mutex. Fills `*where` with the guard
+// as a log line names it ("lock file /tmp/<name>.lock", "mutex <name>"), and
+// for kNotTaken and kUntrusted `*problem` with why in a few words ("it is a
+// symbolic link"), else empties it. The guard lives as long as the process.
+InstanceGuard TakeInstanceGuard(const char* name, std::string* where, std::string* problem);
+
+// Enables the process's debug privilege; true on success. False on POSIX,
+// which has no such privilege.
+bool EnableDebugPrivilege();
+
+// From here on the process writes no core file and other processes of its
+// user cannot read its memory (the crash reports still work). Nothing on
+// Windows.
+void DisableCoreDumps();
+
+// From here on a write to a pipe whose reader is gone fails (EPIPE) instead
+// of ending the process. Nothing on Windows.
+void IgnoreBrokenPipes();
+
+}  // namespace ProcessUtil
 
 namespace DumpUtil {
 

@@ -1,14 +1,14 @@
 // Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 #include "Business/ProductLayout.h"
 
-#include "Port.h"
+#include "QuillBase.h"
 
 namespace plinth {
 
-using port::NativePath;
+using Quill::Base::FileUtil::NativePath;
 
 std::string InDir(const std::string& dir, const std::string& name) {
-  return dir + port::kPathSeparator + name;
+  return dir + Quill::Base::FileUtil::kPathSeparator + name;
 }
 
 std::string PluginDirName(const std::string& plugin_name) {
@@ -30,7 +30,8 @@ std::string ProductVersionScriptPath(const std::string& sys_path) {
 }
 
 std::string SharedExtensionPath(const std::string& sys_path) {
-  return InDir(sys_path, std::string("public.func.sqlite") + port::kSharedLibrarySuffix);
+  return InDir(sys_path,
+               std::string("public.func.sqlite") + Quill::Base::FileUtil::kSharedLibrarySuffix);
 }
 
 std::string SQLiteConfigPath(const std::string& exe_dir) {

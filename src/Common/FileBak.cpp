@@ -6,7 +6,7 @@
 #include <exception>
 
 #include "Common/Log.h"
-#include "Port.h"
+#include "QuillBase.h"
 #include "SafeFunc.h"
 
 namespace plinth {
@@ -102,7 +102,7 @@ long OpenWithBackup(CInputFile& file, const std::string& file_path_name,
 int CInputFile::Open(const std::string& path) {
   Close();
   read_error_ = 0;
-  return port::fopen_s(&file_, path.c_str(), "rb");
+  return Quill::Base::FileUtil::fopen_s(&file_, path.c_str(), "rb");
 }
 
 void CInputFile::Close() {

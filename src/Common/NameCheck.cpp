@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "Common/AsciiCase.h"
-#include "Port.h"
 #include "QuillBase.h"
 
 namespace plinth {
@@ -58,8 +57,9 @@ std::string LineBreakingCharacterProblem(const std::string& text) {
 
 bool SameDatabaseFile(const std::string& a, const std::string& b, const std::string& data_dir) {
   if (EqualsIgnoringAsciiCase(a, b)) return true;
-  return !data_dir.empty() &&
-         port::SameFile(data_dir + port::kPathSeparator + a, data_dir + port::kPathSeparator + b);
+  using Quill::Base::FileUtil::kPathSeparator;
+  return !data_dir.empty() && Quill::Base::FileUtil::SameFile(data_dir + kPathSeparator + a,
+                                                              data_dir + kPathSeparator + b);
 }
 
 bool IsCompanionFile(const std::string& name, const std::string& database,
@@ -84,7 +84,7 @@ std::string DatabaseFileNameProblem(const std::string& file_name, const std::str
                                     const std::string& data_dir) {
   std::string problem = PathComponentProblem(file_name);
   if (!problem.empty()) return problem;
-  problem = port::FileNameProblem(file_name);
+  problem = Quill::Base::FileUtil::FileNameProblem(file_name);
   if (!problem.empty()) return problem;
   problem = SharedDatabaseProblem(file_name, "public.db", "the shared database", data_dir);
   if (!problem.empty()) return problem;

@@ -28,7 +28,7 @@ std::string PluginNameProblem(const std::string& name);
 // "..", not one of the shared databases ("public.db", and "platform.db" for
 // any plug-in but "platform") and not a companion file ("-wal", "-shm",
 // "-journal") of either, nor a name the platform takes for another file's
-// (port::FileNameProblem: on Windows a trailing dot or blank, a ":"). Letter
+// (FileUtil::FileNameProblem: on Windows a trailing dot or blank, a ":"). Letter
 // case is not told apart. With `data_dir` (the data directory) given, two
 // names that both exist there are also compared as files (SameDatabaseFile).
 std::string DatabaseFileNameProblem(const std::string& file_name, const std::string& plugin_name,
@@ -55,7 +55,7 @@ std::string PlatformDatabaseProblem(const std::string& own_file, const std::stri
 
 // True when the two database file names name the same file: equal but for
 // ASCII letter case, or, with `data_dir` given, both existing there as one
-// file (port::SameFile; on Windows an 8.3 short name and its long name).
+// file (FileUtil::SameFile; on Windows an 8.3 short name and its long name).
 bool SameDatabaseFile(const std::string& a, const std::string& b,
                       const std::string& data_dir = std::string());
 

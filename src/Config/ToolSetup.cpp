@@ -4,7 +4,6 @@
 #include "Common/LazyInstance.h"
 #include "Common/Log.h"
 #include "Common/TextFile.h"
-#include "Port.h"
 #include "XmlProto.h"
 
 namespace plinth {
@@ -15,7 +14,8 @@ bool CToolSetup::InitSetup() {
   s_special_plugins_ = {"event.s"};
   const std::string function = PLINTH_FUNCTION;
   const std::string settings = Quill::Base::StringUtil::UTF82Local(
-      Quill::Base::FileUtil::GetCurExeDirUtf8() + port::NativePath("META_INFO/InitSetup.xml"));
+      Quill::Base::FileUtil::GetCurExeDirUtf8() +
+      Quill::Base::FileUtil::NativePath("META_INFO/InitSetup.xml"));
   return ReadSettingsFile(settings, function) && ReadProductDescription(function);
 }
 
@@ -40,8 +40,8 @@ bool CToolSetup::ReadSettingsFile(const std::string& path, const std::string& fu
 }
 
 bool CToolSetup::ReadProductDescription(const std::string& function) {
-  const std::string path =
-      Quill::Base::StringUtil::UTF82Local(s_sys_path_ + port::NativePath("/../Product.xml"));
+  const std::string path = Quill::Base::StringUtil::UTF82Local(
+      s_sys_path_ + Quill::Base::FileUtil::NativePath("/../Product.xml"));
   proto::CXmlProto xml;
   if (ReadXmlFile(PLINTH_SITE(function), path, xml) == XmlFileRead::kUnreadable) return false;
   s_product_type = xml.GetNodeText("/ProductDescription/Product", "");
