@@ -17,6 +17,7 @@
 
 namespace {
 
+using plinth::LogLevel;
 using Quill::Base::ProcessUtil::InstanceGuard;
 namespace FileUtil = Quill::Base::FileUtil;
 namespace ProcessUtil = Quill::Base::ProcessUtil;
@@ -30,11 +31,12 @@ InstanceGuard TakeInstanceGuard(const std::string& function) {
   std::string guard, problem;
   const InstanceGuard answer = ProcessUtil::TakeInstanceGuard(kInstanceName, &guard, &problem);
   if (answer == InstanceGuard::kNotTaken) {
-    PLINTH_LOG_AS(function, 4, "[%s]%s cannot be taken: %s. go on as the first instance.[%s(%d)]",
-                  guard.c_str(), problem.c_str());
-  } else if (answer == InstanceGuard::kUntrusted) {
-    PLINTH_LOG_AS(function, 5, "[%s]%s is not trusted: %s. exit![%s(%d)]", guard.c_str(),
+    PLINTH_LOG_AS(function, LogLevel::kWarn,
+                  "[%s]%s cannot be taken: %s. go on as the first instance.[%s(%d)]", guard.c_str(),
                   problem.c_str());
+  } else if (answer == InstanceGuard::kUntrusted) {
+    PLINTH_LOG_AS(function, LogLevel::kError, "[%s]%s is not trusted: %s. exit![%s(%d)]",
+                  guard.c_str(), problem.c_str());
   }
   return answer;
 }
@@ -67,15 +69,15 @@ bool InitEnvironment() {
 bool AcceptPluginName(const std::string& function, plinth::Request request,
                       const std::optional<std::string>& plugin) {
   if (plugin && request == plinth::Request::kCheck) {
-    PLINTH_LOG_AS(function, 3, "[%s]%s Check.[%s(%d)]", plugin->c_str());
+    PLINTH_LOG_AS(function, LogLevel::kInfo, "[%s]%s Check.[%s(%d)]", plugin->c_str());
   } else if (plugin) {
-    PLINTH_LOG_AS(function, 3, "[%s]%s Init.[%s(%d)]", plugin->c_str());
+    PLINTH_LOG_AS(function, LogLevel::kInfo, "[%s]%s Init.[%s(%d)]", plugin->c_str());
   }
   const std::string name = plugin.value_or(std::string());
   const std::string problem = plinth::PluginNameProblem(name);
   if (!problem.empty()) {
-    PLINTH_LOG_AS(function, 5, "[%s]plugin name \"%s\" refused: %s.[%s(%d)]", name.c_str(),
-                  problem.c_str());
+    PLINTH_LOG_AS(function, LogLevel::kError, "[%s]plugin name \"%s\" refused: %s.[%s(%d)]",
+                  name.c_str(), problem.c_str());
   }
   return plugin && !name.empty() && problem.empty();
 }
@@ -88,16 +90,18 @@ int EndSuccessfully(const std::string& function, plinth::Request request) {
   const bool check = request == plinth::Request::kCheck;
   if (!Quill::Base::details::LogLinesLost()) {
     if (check) {
-      PLINTH_LOG_AS(function, 3, "[%s]CHECK Plinth SUCCESS.[%s(%d)]");
+      PLINTH_LOG_AS(function, LogLevel::kInfo, "[%s]CHECK Plinth SUCCESS.[%s(%d)]");
     } else {
-      PLINTH_LOG_AS(function, 3, "[%s]RUN Plinth SUCCESS.[%s(%d)]");
+      PLINTH_LOG_AS(function, LogLevel::kInfo, "[%s]RUN Plinth SUCCESS.[%s(%d)]");
     }
     if (!Quill::Base::details::LogLinesLost()) return 0;
   }
   if (check) {
-    PLINTH_LOG_AS(function, 5, "[%s]CHECK Plinth FAILED. log lines were lost![%s(%d)]");
+    PLINTH_LOG_AS(function, LogLevel::kError,
+                  "[%s]CHECK Plinth FAILED. log lines were lost![%s(%d)]");
   } else {
-    PLINTH_LOG_AS(function, 5, "[%s]RUN Plinth FAILED. log lines were lost![%s(%d)]");
+    PLINTH_LOG_AS(function, LogLevel::kError,
+                  "[%s]RUN Plinth FAILED. log lines were lost![%s(%d)]");
   }
   return 1;
 }
@@ -107,19 +111,19 @@ int EndSuccessfully(const std::string& function, plinth::Request request) {
 int RunPlugin(const std::string& function, const std::optional<std::string>& plugin) {
   const InstanceGuard guard = TakeInstanceGuard(function);
   if (guard == InstanceGuard::kRunning) {
-    PLINTH_LOG_AS(function, 4, "[%s]Already exists Plinth.exe. exit![%s(%d)]");
+    PLINTH_LOG_AS(function, LogLevel::kWarn, "[%s]Already exists Plinth.exe. exit![%s(%d)]");
     return 0;
   }
   if (guard == InstanceGuard::kUntrusted) return 1;
   if (!InitEnvironment()) {
     PLINTH_LOG_AS(
-        function, 5,
+        function, LogLevel::kError,
         "[%s]RUN Plinth FAILED. the executable's directory cannot be determined![%s(%d)]");
     return 1;
   }
-  PLINTH_LOG_AS(function, 3, "[%s]RUN Plinth START.[%s(%d)]");
+  PLINTH_LOG_AS(function, LogLevel::kInfo, "[%s]RUN Plinth START.[%s(%d)]");
   if (!AcceptPluginName(function, plinth::Request::kRun, plugin)) {
-    PLINTH_LOG_AS(function, 5, "[%s]RUN Plinth FAILED. input param error![%s(%d)]");
+    PLINTH_LOG_AS(function, LogLevel::kError, "[%s]RUN Plinth FAILED. input param error![%s(%d)]");
     return 1;
   }
   std::int32_t err_code = 0;
@@ -127,8 +131,8 @@ int RunPlugin(const std::string& function, const std::optional<std::string>& plu
     return EndSuccessfully(function, plinth::Request::kRun);
   }
   if (err_code == 0) err_code = 5;
-  PLINTH_LOG_AS(function, 5, "[%s]%s plugin Init FAILED.err_code:%d.[%s(%d)]", plugin->c_str(),
-                static_cast<int>(err_code));
+  PLINTH_LOG_AS(function, LogLevel::kError, "[%s]%s plugin Init FAILED.err_code:%d.[%s(%d)]",
+                plugin->c_str(), static_cast<int>(err_code));
   return 1;
 }
 
@@ -138,13 +142,14 @@ int RunPlugin(const std::string& function, const std::optional<std::string>& plu
 int CheckPlugin(const std::string& function, const std::optional<std::string>& plugin) {
   if (!InitEnvironment()) {
     PLINTH_LOG_AS(
-        function, 5,
+        function, LogLevel::kError,
         "[%s]CHECK Plinth FAILED. the executable's directory cannot be determined![%s(%d)]");
     return 1;
   }
-  PLINTH_LOG_AS(function, 3, "[%s]CHECK Plinth START.[%s(%d)]");
+  PLINTH_LOG_AS(function, LogLevel::kInfo, "[%s]CHECK Plinth START.[%s(%d)]");
   if (!AcceptPluginName(function, plinth::Request::kCheck, plugin)) {
-    PLINTH_LOG_AS(function, 5, "[%s]CHECK Plinth FAILED. input param error![%s(%d)]");
+    PLINTH_LOG_AS(function, LogLevel::kError,
+                  "[%s]CHECK Plinth FAILED. input param error![%s(%d)]");
     return 1;
   }
   std::int32_t err_code = 0;
@@ -152,8 +157,9 @@ int CheckPlugin(const std::string& function, const std::optional<std::string>& p
     return EndSuccessfully(function, plinth::Request::kCheck);
   }
   if (err_code == 0) err_code = 5;
-  PLINTH_LOG_AS(function, 5, "[%s]CHECK Plinth FAILED. %s plugin err_code:%d.[%s(%d)]",
-                plugin->c_str(), static_cast<int>(err_code));
+  PLINTH_LOG_AS(function, LogLevel::kError,
+                "[%s]CHECK Plinth FAILED. %s plugin err_code:%d.[%s(%d)]", plugin->c_str(),
+                static_cast<int>(err_code));
   return 1;
 }
 
@@ -166,9 +172,11 @@ int ExitOnException(plinth::Request request, const char* signature, const char* 
   try {
     const std::string function = plinth::QualifiedFunctionName(signature);
     if (check) {
-      PLINTH_LOG_AS(function, 5, "[%s]CHECK Plinth FAILED. uncaught exception: %s![%s(%d)]", what);
+      PLINTH_LOG_AS(function, LogLevel::kError,
+                    "[%s]CHECK Plinth FAILED. uncaught exception: %s![%s(%d)]", what);
     } else {
-      PLINTH_LOG_AS(function, 5, "[%s]RUN Plinth FAILED. uncaught exception: %s![%s(%d)]", what);
+      PLINTH_LOG_AS(function, LogLevel::kError,
+                    "[%s]RUN Plinth FAILED. uncaught exception: %s![%s(%d)]", what);
     }
   } catch (const std::exception& e) {
     std::fprintf(stderr,

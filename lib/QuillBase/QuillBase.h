@@ -20,6 +20,11 @@
 namespace Quill {
 namespace Base {
 
+// The levels of the tool's log lines, by the numbers VexaFormatLog takes: 3
+// progress, 4 a notice (an optional file missing, a plug-in skipped, a second
+// instance), 5 and 6 failures. 1 (TRACE) and 2 (DEBUG) are not used.
+enum class LogLevel : int { kInfo = 3, kWarn = 4, kError = 5, kFatal = 6 };
+
 namespace details {
 
 // Writes one log line at `level` (1 TRACE, 2 DEBUG, 3 INFO, 4 WARN, 5 ERROR,

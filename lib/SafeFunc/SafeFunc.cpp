@@ -17,6 +17,7 @@ int ORL_Memset_s(void* dest, std::size_t dest_size, int value, std::size_t count
 
 void __orl_safec_error_handle(const char* file, int line, const char* function, const char* call,
                               int code) {
-  Quill::Base::details::VexaFormatLog(5, "PLINTH", "[%s]%s fail, errno_t:%d.[%s(%d)]", function,
-                                      call, code, file, line);
+  Quill::Base::details::VexaFormatLog(static_cast<int>(Quill::Base::LogLevel::kError), "PLINTH",
+                                      "[%s]%s fail, errno_t:%d.[%s(%d)]", function, call, code,
+                                      file, line);
 }

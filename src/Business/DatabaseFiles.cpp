@@ -14,13 +14,15 @@ enum class DatabasePart { kFile, kShm, kWal };
 void LogRemovalNotice(const LogSite& at, DatabasePart part, const std::string& file_name) {
   switch (part) {
     case DatabasePart::kFile:
-      PLINTH_LOG_AT(at, 3, "[%s]%s aleady exists remove.[%s(%d)]", file_name.c_str());
+      PLINTH_LOG_AT(at, LogLevel::kInfo, "[%s]%s aleady exists remove.[%s(%d)]", file_name.c_str());
       break;
     case DatabasePart::kShm:
-      PLINTH_LOG_AT(at, 3, "[%s]%s dir_shm aleady exists remove.[%s(%d)]", file_name.c_str());
+      PLINTH_LOG_AT(at, LogLevel::kInfo, "[%s]%s dir_shm aleady exists remove.[%s(%d)]",
+                    file_name.c_str());
       break;
     case DatabasePart::kWal:
-      PLINTH_LOG_AT(at, 3, "[%s]%s dir_wal aleady exists remove.[%s(%d)]", file_name.c_str());
+      PLINTH_LOG_AT(at, LogLevel::kInfo, "[%s]%s dir_wal aleady exists remove.[%s(%d)]",
+                    file_name.c_str());
       break;
   }
 }
@@ -35,8 +37,8 @@ bool ExistsOrFail(const LogSite& at, const std::string& path, Links links, bool*
   *exists = boost::filesystem::exists(status);
   // Absence is an answer; status_error means the question has none.
   if (status.type() != boost::filesystem::status_error) return true;
-  PLINTH_LOG_AT(at, 5, "[%s]cannot tell whether %s exists,errinfo:%s[%s(%d)]", path.c_str(),
-                ec.message().c_str());
+  PLINTH_LOG_AT(at, LogLevel::kError, "[%s]cannot tell whether %s exists,errinfo:%s[%s(%d)]",
+                path.c_str(), ec.message().c_str());
   return false;
 }
 
@@ -52,7 +54,8 @@ bool CheckExtensionLibrary(const LogSite& at, const std::string& path) {
       type == boost::filesystem::status_error) {
     return true;
   }
-  PLINTH_LOG_AT(at, 5, "[%s]extension library %s is not a regular file[%s(%d)]", path.c_str());
+  PLINTH_LOG_AT(at, LogLevel::kError, "[%s]extension library %s is not a regular file[%s(%d)]",
+                path.c_str());
   return false;
 }
 
@@ -68,8 +71,8 @@ bool RemoveDatabaseFiles(const LogSite& at, const std::string& path, const std::
     boost::system::error_code ec;
     boost::filesystem::remove(file, ec);
     if (ec) {
-      PLINTH_LOG_AT(at, 6, "[%s]remove %s fail,errinfo:%s[%s(%d)]", file_name.c_str(),
-                    ec.message().c_str());
+      PLINTH_LOG_AT(at, LogLevel::kFatal, "[%s]remove %s fail,errinfo:%s[%s(%d)]",
+                    file_name.c_str(), ec.message().c_str());
       return false;
     }
   }

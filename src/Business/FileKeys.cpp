@@ -56,7 +56,7 @@ std::string SaltBytes(const FileSalt& file, unsigned char* salt) {
 }
 
 void SayPassphrase(const LogSite& at, const std::string& path, const std::string& why) {
-  PLINTH_LOG_AT(at, 3,
+  PLINTH_LOG_AT(at, LogLevel::kInfo,
                 "[%s]%s is keyed with the passphrase (a key derivation at every open and "
                 "attach): %s[%s(%d)]",
                 path.c_str(), why.c_str());
@@ -75,7 +75,7 @@ const CSecretText* CFileKeys::RawKey(const LogSite& at, const std::string& path,
                                      const std::string& passphrase, FileOrigin origin) {
   if (!refusal_.empty()) {
     if (!refusal_said_) {
-      PLINTH_LOG_AT(at, 3,
+      PLINTH_LOG_AT(at, LogLevel::kInfo,
                     "[%s]the database files are keyed with the passphrase (a key derivation at "
                     "every open and attach): %s[%s(%d)]",
                     refusal_.c_str());

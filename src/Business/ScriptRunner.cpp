@@ -37,21 +37,23 @@ constexpr std::size_t kPreviewReach = 4 * (kPreviewChars + 1);
 void LogScriptFailure(const LogSite& at, Script script, const SqliteError& e) {
   switch (script) {
     case Script::kPublicData:
-      PLINTH_LOG_AT(at, 5, "[%s]create_public_data.sql exec fail,errorcode:%d,errinfo:%s[%s(%d)]",
-                    e.code, e.text.c_str());
+      PLINTH_LOG_AT(at, LogLevel::kError,
+                    "[%s]create_public_data.sql exec fail,errorcode:%d,errinfo:%s[%s(%d)]", e.code,
+                    e.text.c_str());
       break;
     case Script::kProductVersion:
-      PLINTH_LOG_AT(at, 5, "[%s]ProductVersionToDB exec fail,errorcode:%d,errinfo:%s[%s(%d)]",
-                    e.code, e.text.c_str());
+      PLINTH_LOG_AT(at, LogLevel::kError,
+                    "[%s]ProductVersionToDB exec fail,errorcode:%d,errinfo:%s[%s(%d)]", e.code,
+                    e.text.c_str());
       break;
     case Script::kCreateTables:
     case Script::kForOtherPlugin:
-      PLINTH_LOG_AT(at, 5, "[%s]create_table fail,errorcode:%d,errinfo:%s[%s(%d)]", e.code,
-                    e.text.c_str());
+      PLINTH_LOG_AT(at, LogLevel::kError, "[%s]create_table fail,errorcode:%d,errinfo:%s[%s(%d)]",
+                    e.code, e.text.c_str());
       break;
     case Script::kInitData:
-      PLINTH_LOG_AT(at, 5, "[%s]init_data fail,errorcode:%d,errinfo:%s[%s(%d)]", e.code,
-                    e.text.c_str());
+      PLINTH_LOG_AT(at, LogLevel::kError, "[%s]init_data fail,errorcode:%d,errinfo:%s[%s(%d)]",
+                    e.code, e.text.c_str());
       break;
   }
 }
@@ -81,7 +83,7 @@ void LogFailure(const LogSite& at, Script script, const std::string& path, const
   const std::string shown =
       Preview(LoggableScriptStatement(statement.substr(0, kPreviewReach)), kPreviewChars);
   const std::size_t line = line_feeds_before + LineOf(sql, begin);
-  PLINTH_LOG_AT(at, 5, "[%s]%s failed at line %lu: %s[%s(%d)]", path.c_str(),
+  PLINTH_LOG_AT(at, LogLevel::kError, "[%s]%s failed at line %lu: %s[%s(%d)]", path.c_str(),
                 static_cast<unsigned long>(line), shown.c_str());
 }
 
@@ -89,8 +91,8 @@ void LogFailure(const LogSite& at, Script script, const std::string& path, const
 // read is not the whole script.
 bool ReadWhole(const LogSite& at, const std::string& path, const CInputFile& file) {
   if (file.ReadError() == 0) return true;
-  PLINTH_LOG_AT(at, 5, "[%s]sql file %s cannot be read to its end: %s[%s(%d)]", path.c_str(),
-                std::strerror(file.ReadError()));
+  PLINTH_LOG_AT(at, LogLevel::kError, "[%s]sql file %s cannot be read to its end: %s[%s(%d)]",
+                path.c_str(), std::strerror(file.ReadError()));
   return false;
 }
 
@@ -102,8 +104,9 @@ bool HoldsNoNul(const LogSite& at, const std::string& path, const CInputFile& fi
   for (std::size_t offset = 0; file.Read(block, kBlockBytes) > 0; offset += block.size()) {
     const std::size_t nul = block.find('\0');
     if (nul != std::string::npos) {
-      PLINTH_LOG_AT(at, 5, "[%s]sql file %s holds a NUL byte at offset %lu, not run[%s(%d)]",
-                    path.c_str(), static_cast<unsigned long>(offset + nul));
+      PLINTH_LOG_AT(at, LogLevel::kError,
+                    "[%s]sql file %s holds a NUL byte at offset %lu, not run[%s(%d)]", path.c_str(),
+                    static_cast<unsigned long>(offset + nul));
       return false;
     }
   }
@@ -132,7 +135,7 @@ class CScriptProgress {
   void Tick() {
     const Clock::time_point now = Clock::now();
     if (!timer_.Due(now)) return;
-    PLINTH_LOG_AT(at_, 3,
+    PLINTH_LOG_AT(at_, LogLevel::kInfo,
                   "[%s]%s still running: %llu of %ld bytes read, %llu statements completed, %lld "
                   "s so far[%s(%d)]",
                   path_.c_str(), static_cast<unsigned long long>(read_), size_,
@@ -257,9 +260,9 @@ bool UseIfPresent(const LogSite& at, Script script, const std::string& path, con
   if (!ExistsOrFail(at, local, Links::kFollow, &exists)) return false;
   if (exists) return use(script, local);
   if (script == Script::kCreateTables) {
-    PLINTH_LOG_AT(at, 4, "[%s]Not exists create_tables.sql[%s(%d)]");
+    PLINTH_LOG_AT(at, LogLevel::kWarn, "[%s]Not exists create_tables.sql[%s(%d)]");
   } else {
-    PLINTH_LOG_AT(at, 4, "[%s]Not exists init_data.sql[%s(%d)]");
+    PLINTH_LOG_AT(at, LogLevel::kWarn, "[%s]Not exists init_data.sql[%s(%d)]");
   }
   return true;
 }
@@ -278,14 +281,15 @@ bool UseScriptsFor(const LogSite& at, const std::string& name,
                    const ScriptUse& use) {
   const auto listed = scripts.find(name);
   if (listed == scripts.end()) {
-    PLINTH_LOG_AT(at, 5, "[%s]Not support sql file for plugin %s[%s(%d)]", name.c_str());
+    PLINTH_LOG_AT(at, LogLevel::kError, "[%s]Not support sql file for plugin %s[%s(%d)]",
+                  name.c_str());
     return false;
   }
   for (const std::string& script : listed->second) {
     bool exists = false;
     if (!ExistsOrFail(at, script, Links::kFollow, &exists)) return false;
     if (!exists) {
-      PLINTH_LOG_AT(at, 5, "[%s]Not exists sql file!%s[%s(%d)]", script.c_str());
+      PLINTH_LOG_AT(at, LogLevel::kError, "[%s]Not exists sql file!%s[%s(%d)]", script.c_str());
       return false;
     }
     if (!use(Script::kForOtherPlugin, script)) return false;
@@ -323,7 +327,7 @@ bool RunScriptsForOtherPlugins(const LogSite& at, const std::map<std::string, sq
                                const std::map<std::string, std::vector<std::string>>& scripts) {
   for (const auto& [name, conn] : conns) {
     if (conn == nullptr) {
-      PLINTH_LOG_AT(at, 5, "[%s]%s other_conn is nullptr[%s(%d)]", name.c_str());
+      PLINTH_LOG_AT(at, LogLevel::kError, "[%s]%s other_conn is nullptr[%s(%d)]", name.c_str());
       return false;
     }
     const auto run = [&at, conn = conn](Script script, const std::string& path) {

@@ -32,8 +32,9 @@ bool ReadContent(std::string& text, const CInputFile& file, long size, const std
     buffer.resize(length);
   } catch (const std::exception&) {  // bad_alloc or length_error
     if (logging == Logging::kOn) {
-      PLINTH_LOG_AS(function, 5, "[%s]no memory to read file. file path:%s, size:%ld.[%s(%d)]",
-                    path.c_str(), size);
+      PLINTH_LOG_AS(function, LogLevel::kError,
+                    "[%s]no memory to read file. file path:%s, size:%ld.[%s(%d)]", path.c_str(),
+                    size);
     }
     return false;
   }
@@ -58,8 +59,9 @@ long OpenWithBackup(CInputFile& file, const std::string& file_path_name,
   const int err = file.Open(file_path_name);
   if (err != 0) {
     if (logging == Logging::kOn) {
-      PLINTH_LOG_AS(function, 5, "[%s]open file fail. file path:%s, errno_t:%d.[%s(%d)]",
-                    file_path_name.c_str(), err);
+      PLINTH_LOG_AS(function, LogLevel::kError,
+                    "[%s]open file fail. file path:%s, errno_t:%d.[%s(%d)]", file_path_name.c_str(),
+                    err);
     }
   } else {
     const long size = file.Measure();
@@ -73,7 +75,7 @@ long OpenWithBackup(CInputFile& file, const std::string& file_path_name,
     std::string file_path, file_name, file_type;
     if (!CFileBak::ParseFilePath(file_path_name, file_path, file_name, file_type)) {
       if (logging == Logging::kOff) return 0;
-      PLINTH_LOG_AS(function, 5,
+      PLINTH_LOG_AS(function, LogLevel::kError,
                     "[%s]Parse File Path Fail. file_path_name:%s, file_path:%s, "
                     "file_name:%s, file_type:%s.[%s(%d)]",
                     file_path_name.c_str(), file_path.c_str(), file_name.c_str(),
@@ -85,8 +87,9 @@ long OpenWithBackup(CInputFile& file, const std::string& file_path_name,
   const int backup_err = file.Open(backup);
   if (backup_err != 0) {
     if (logging == Logging::kOn) {
-      PLINTH_LOG_AS(function, 5, "[%s]Open File Fail. file path:%s, errno_t:%d.[%s(%d)]",
-                    backup.c_str(), backup_err);
+      PLINTH_LOG_AS(function, LogLevel::kError,
+                    "[%s]Open File Fail. file path:%s, errno_t:%d.[%s(%d)]", backup.c_str(),
+                    backup_err);
     }
     return 0;
   }

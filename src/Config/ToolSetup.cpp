@@ -25,15 +25,16 @@ bool CToolSetup::ReadSettingsFile(const std::string& path, const std::string& fu
   proto::CXmlProto xml;
   if (ReadXmlFile(PLINTH_SITE(function), path, xml) == XmlFileRead::kUnreadable) return false;
   s_db_data_dir_ = xml.GetNodeText("/Configs/SQLiteDataPath", "");
-  PLINTH_LOG_AS(function, 3, "[%s]s_db_data_dir_: %s[%s(%d)]", s_db_data_dir_.c_str());
+  PLINTH_LOG_AS(function, LogLevel::kInfo, "[%s]s_db_data_dir_: %s[%s(%d)]",
+                s_db_data_dir_.c_str());
   if (s_db_data_dir_.empty()) {
-    PLINTH_LOG_AS(function, 6, "[%s]data path empty.[%s(%d)]");
+    PLINTH_LOG_AS(function, LogLevel::kFatal, "[%s]data path empty.[%s(%d)]");
     return false;
   }
   s_sys_path_ = xml.GetNodeText("/Configs/SYSPath", "");
-  PLINTH_LOG_AS(function, 3, "[%s]s_sys_path_: %s[%s(%d)]", s_sys_path_.c_str());
+  PLINTH_LOG_AS(function, LogLevel::kInfo, "[%s]s_sys_path_: %s[%s(%d)]", s_sys_path_.c_str());
   if (s_sys_path_.empty()) {
-    PLINTH_LOG_AS(function, 6, "[%s]SYS path empty.[%s(%d)]");
+    PLINTH_LOG_AS(function, LogLevel::kFatal, "[%s]SYS path empty.[%s(%d)]");
     return false;
   }
   return true;
@@ -45,9 +46,10 @@ bool CToolSetup::ReadProductDescription(const std::string& function) {
   proto::CXmlProto xml;
   if (ReadXmlFile(PLINTH_SITE(function), path, xml) == XmlFileRead::kUnreadable) return false;
   s_product_type = xml.GetNodeText("/ProductDescription/Product", "");
-  PLINTH_LOG_AS(function, 3, "[%s]s_product_type: %s[%s(%d)]", s_product_type.c_str());
+  PLINTH_LOG_AS(function, LogLevel::kInfo, "[%s]s_product_type: %s[%s(%d)]",
+                s_product_type.c_str());
   if (s_product_type.empty()) {
-    PLINTH_LOG_AS(function, 6, "[%s]Product type empty.[%s(%d)]");
+    PLINTH_LOG_AS(function, LogLevel::kFatal, "[%s]Product type empty.[%s(%d)]");
     return false;
   }
   return true;
