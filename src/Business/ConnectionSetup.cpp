@@ -27,9 +27,8 @@ bool ExecuteSetting(const LogSite& at, sqlite3* conn, const char* sql,
                     const std::string& loggable) {
   SqliteError error;
   if (Execute(conn, sql, &error)) return true;
-  PLINTH_LOG_AT(at, LogLevel::kError,
-                "[%s]sqlite config set fail,sql:%s,errorcode:%d,errinfo:%s[%s(%d)]",
-                loggable.c_str(), error.code, error.text.c_str());
+  PLINTH_LOG_AT(at, LogLevel::kError, "[%s]sqlite config set fail,sql:%s,%s[%s(%d)]",
+                loggable.c_str(), error.Describe().c_str());
   return false;
 }
 
@@ -125,8 +124,8 @@ void LogNotADatabaseHint(const LogSite& at, const std::string& path, const Sqlit
 // with `error`, and when the file is not a database to SQLCipher, why.
 void LogAttachFailure(const LogSite& at, const std::string& path, const std::string& schema,
                       const SqliteError& error) {
-  PLINTH_LOG_AT(at, LogLevel::kError, "[%s]attach database fail,errorcode:%d,errinfo:%s[%s(%d)]",
-                error.code, error.text.c_str());
+  PLINTH_LOG_AT(at, LogLevel::kError, "[%s]attach database fail,%s[%s(%d)]",
+                error.Describe().c_str());
   PLINTH_LOG_AT(at, LogLevel::kError, "[%s]attaching %s as %s failed[%s(%d)]", path.c_str(),
                 schema.c_str());
   LogNotADatabaseHint(at, path, error);
@@ -142,8 +141,8 @@ void LogAttachFailure(const LogSite& at, const std::string& path, const std::str
 bool WriteKeyedHeader(const LogSite& at, sqlite3* conn, const std::string& path) {
   SqliteError error;
   if (Execute(conn, "BEGIN IMMEDIATE; COMMIT;", &error)) return true;
-  PLINTH_LOG_AT(at, LogLevel::kError, "[%s]write header of %s fail,errorcode:%d,errinfo:%s[%s(%d)]",
-                path.c_str(), error.code, error.text.c_str());
+  PLINTH_LOG_AT(at, LogLevel::kError, "[%s]write header of %s fail,%s[%s(%d)]", path.c_str(),
+                error.Describe().c_str());
   LogNotADatabaseHint(at, path, error);
   return false;
 }
@@ -173,9 +172,8 @@ bool ExecuteAttach(const LogSite& at, sqlite3* conn, const char* sql, const std:
 bool LoadPluginExtension(const LogSite& at, sqlite3* conn, const std::string& path) {
   SqliteError error;
   if (LoadExtension(conn, path, &error)) return true;
-  PLINTH_LOG_AT(at, LogLevel::kError,
-                "[%s]sqlite3_load_extension fail,errorcode:%d,errinfo:%s[%s(%d)]", error.code,
-                error.text.c_str());
+  PLINTH_LOG_AT(at, LogLevel::kError, "[%s]sqlite3_load_extension fail,%s[%s(%d)]",
+                error.Describe().c_str());
   return false;
 }
 
@@ -186,9 +184,8 @@ bool LoadPluginExtensions(const LogSite& at, sqlite3* conn, const std::string& s
                           const PluginDBConfig& record) {
   SqliteError error;
   if (!EnableExtensionLoading(conn, &error)) {
-    PLINTH_LOG_AT(at, LogLevel::kError,
-                  "[%s]sqlite3_enable_load_extension fail,errorcode:%d,errinfo:%s[%s(%d)]",
-                  error.code, error.text.c_str());
+    PLINTH_LOG_AT(at, LogLevel::kError, "[%s]sqlite3_enable_load_extension fail,%s[%s(%d)]",
+                  error.Describe().c_str());
     return false;
   }
   if (record.load_public_func_dll &&
@@ -226,8 +223,8 @@ bool ApplyProcessCipherSettings(const LogSite& at,
   sqlite3* conn = nullptr;
   SqliteError error;
   if (!OpenDatabase(":memory:", &conn, &error)) {
-    PLINTH_LOG_AT(at, LogLevel::kError, "[%s]sqlite3_open fail,errinfo:%s[%s(%d)]",
-                  error.text.c_str());
+    PLINTH_LOG_AT(at, LogLevel::kError, "[%s]sqlite3_open fail,%s[%s(%d)]",
+                  error.DescribeText().c_str());
     CloseConnection(conn);
     return false;
   }
@@ -254,8 +251,8 @@ bool OpenConfigured(const LogSite& at, const std::string& path, const Connection
                     Pragmas pragmas, sqlite3*& conn) {
   SqliteError error;
   if (!OpenDatabase(path, &conn, &error)) {
-    PLINTH_LOG_AT(at, LogLevel::kError, "[%s]sqlite3_open fail,errinfo:%s[%s(%d)]",
-                  error.text.c_str());
+    PLINTH_LOG_AT(at, LogLevel::kError, "[%s]sqlite3_open fail,%s[%s(%d)]",
+                  error.DescribeText().c_str());
     return false;
   }
   const FileOrigin origin =

@@ -5,6 +5,8 @@
 #include <boost/system/error_code.hpp>
 #include <utility>
 
+#include "Common/ErrorText.h"
+
 namespace plinth {
 namespace {
 
@@ -37,8 +39,8 @@ bool ExistsOrFail(const LogSite& at, const std::string& path, Links links, bool*
   *exists = boost::filesystem::exists(status);
   // Absence is an answer; status_error means the question has none.
   if (status.type() != boost::filesystem::status_error) return true;
-  PLINTH_LOG_AT(at, LogLevel::kError, "[%s]cannot tell whether %s exists,errinfo:%s[%s(%d)]",
-                path.c_str(), ec.message().c_str());
+  PLINTH_LOG_AT(at, LogLevel::kError, "[%s]cannot tell whether %s exists,%s[%s(%d)]", path.c_str(),
+                FileSystemError(ec).c_str());
   return false;
 }
 
@@ -71,8 +73,8 @@ bool RemoveDatabaseFiles(const LogSite& at, const std::string& path, const std::
     boost::system::error_code ec;
     boost::filesystem::remove(file, ec);
     if (ec) {
-      PLINTH_LOG_AT(at, LogLevel::kFatal, "[%s]remove %s fail,errinfo:%s[%s(%d)]",
-                    file_name.c_str(), ec.message().c_str());
+      PLINTH_LOG_AT(at, LogLevel::kFatal, "[%s]remove %s fail,%s[%s(%d)]", file_name.c_str(),
+                    FileSystemError(ec).c_str());
       return false;
     }
   }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "Common/ErrorText.h"
 #include "Common/FileBak.h"
 #include "QuillBase.h"
 
@@ -31,11 +32,11 @@ FileSalt SaltOfFile(const std::string& path, int page_size) {
   CInputFile file;
   const int error = file.Open(Quill::Base::StringUtil::UTF82Local(path));
   if (error == ENOENT) return {true, "", ""};
-  if (error != 0) return Refused(std::string("it cannot be opened: ") + std::strerror(error));
+  if (error != 0) return Refused(std::string("it cannot be opened: ") + ErrnoMessage(error));
   std::string head;
   const std::size_t read = file.Read(head, static_cast<std::size_t>(page_size));
   if (file.ReadError() != 0) {
-    return Refused(std::string("it cannot be read: ") + std::strerror(file.ReadError()));
+    return Refused(std::string("it cannot be read: ") + ErrnoMessage(file.ReadError()));
   }
   if (read == 0) return {true, "", ""};
   if (read < static_cast<std::size_t>(page_size))

@@ -15,6 +15,7 @@
 #include "Business/SqlText.h"
 #include "Business/SqliteConnection.h"
 #include "Business/SqliteSettings.h"
+#include "Common/ErrorText.h"
 #include "Common/LazyInstance.h"
 #include "Common/Log.h"
 #include "Common/NameCheck.h"
@@ -87,14 +88,13 @@ bool LoadSharedExtension(const std::string& function, sqlite3* conn, const std::
   SqliteError error;
   if (!EnableExtensionLoading(conn, &error)) {
     PLINTH_LOG_AS(function, LogLevel::kError,
-                  "[%s]sqlite3_enable_load_extension key fail,errorcode:%d,errinfo:%s[%s(%d)]",
-                  error.code, error.text.c_str());
+                  "[%s]sqlite3_enable_load_extension key fail,%s[%s(%d)]",
+                  error.Describe().c_str());
     return false;
   }
   if (!LoadExtension(conn, SharedExtensionPath(sys_path), &error)) {
-    PLINTH_LOG_AS(function, LogLevel::kError,
-                  "[%s]sqlite3_load_extension key fail,errorcode:%d,errinfo:%s[%s(%d)]", error.code,
-                  error.text.c_str());
+    PLINTH_LOG_AS(function, LogLevel::kError, "[%s]sqlite3_load_extension key fail,%s[%s(%d)]",
+                  error.Describe().c_str());
     return false;
   }
   return true;
@@ -183,9 +183,8 @@ bool CInitDBManager::VerifyEncryption() {
         encrypted = false;
         break;
       case UnkeyedRead::kFailed:
-        PLINTH_LOG(LogLevel::kError,
-                   "[%s]cannot tell whether %s is encrypted,errorcode:%d,errinfo:%s[%s(%d)]",
-                   file.c_str(), error.code, error.text.c_str());
+        PLINTH_LOG(LogLevel::kError, "[%s]cannot tell whether %s is encrypted,%s[%s(%d)]",
+                   file.c_str(), error.Describe().c_str());
         encrypted = false;
         break;
     }
@@ -393,8 +392,8 @@ bool CInitDBManager::CreateDataDir() {
   boost::system::error_code ec;
   boost::filesystem::create_directory(data_dir, ec);
   if (ec) {
-    PLINTH_LOG(LogLevel::kFatal, "[%s]create_directory fail,errinfo:%s[%s(%d)]",
-               ec.message().c_str());
+    PLINTH_LOG(LogLevel::kFatal, "[%s]create_directory fail,%s[%s(%d)]",
+               FileSystemError(ec).c_str());
     return false;
   }
   return true;
@@ -534,7 +533,7 @@ bool CInitDBManager::CheckSharedDatabases() {
   SqliteError error;
   bool read = OpenInMemoryReadOnly(&conn, &error);
   if (!read) {
-    PLINTH_LOG(LogLevel::kError, "[%s]sqlite3_open fail,errinfo:%s[%s(%d)]", error.text.c_str());
+    PLINTH_LOG(LogLevel::kError, "[%s]sqlite3_open fail,%s[%s(%d)]", error.DescribeText().c_str());
   }
   for (auto file = files.begin(); read && file != files.end(); ++file) {
     read = ReadDatabaseIfPresent(PLINTH_HERE, conn, InDir(build.data_dir, file->first),

@@ -5,13 +5,13 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <functional>
 #include <string_view>
 
 #include "Business/DatabaseFiles.h"
 #include "Business/SqlText.h"
 #include "Business/SqliteConnection.h"
+#include "Common/ErrorText.h"
 #include "Common/ProgressTimer.h"
 #include "Common/SqlScan.h"
 #include "Common/SqlSplitter.h"
@@ -37,23 +37,19 @@ constexpr std::size_t kPreviewReach = 4 * (kPreviewChars + 1);
 void LogScriptFailure(const LogSite& at, Script script, const SqliteError& e) {
   switch (script) {
     case Script::kPublicData:
-      PLINTH_LOG_AT(at, LogLevel::kError,
-                    "[%s]create_public_data.sql exec fail,errorcode:%d,errinfo:%s[%s(%d)]", e.code,
-                    e.text.c_str());
+      PLINTH_LOG_AT(at, LogLevel::kError, "[%s]create_public_data.sql exec fail,%s[%s(%d)]",
+                    e.Describe().c_str());
       break;
     case Script::kProductVersion:
-      PLINTH_LOG_AT(at, LogLevel::kError,
-                    "[%s]ProductVersionToDB exec fail,errorcode:%d,errinfo:%s[%s(%d)]", e.code,
-                    e.text.c_str());
+      PLINTH_LOG_AT(at, LogLevel::kError, "[%s]ProductVersionToDB exec fail,%s[%s(%d)]",
+                    e.Describe().c_str());
       break;
     case Script::kCreateTables:
     case Script::kForOtherPlugin:
-      PLINTH_LOG_AT(at, LogLevel::kError, "[%s]create_table fail,errorcode:%d,errinfo:%s[%s(%d)]",
-                    e.code, e.text.c_str());
+      PLINTH_LOG_AT(at, LogLevel::kError, "[%s]create_table fail,%s[%s(%d)]", e.Describe().c_str());
       break;
     case Script::kInitData:
-      PLINTH_LOG_AT(at, LogLevel::kError, "[%s]init_data fail,errorcode:%d,errinfo:%s[%s(%d)]",
-                    e.code, e.text.c_str());
+      PLINTH_LOG_AT(at, LogLevel::kError, "[%s]init_data fail,%s[%s(%d)]", e.Describe().c_str());
       break;
   }
 }
@@ -92,7 +88,7 @@ void LogFailure(const LogSite& at, Script script, const std::string& path, const
 bool ReadWhole(const LogSite& at, const std::string& path, const CInputFile& file) {
   if (file.ReadError() == 0) return true;
   PLINTH_LOG_AT(at, LogLevel::kError, "[%s]sql file %s cannot be read to its end: %s[%s(%d)]",
-                path.c_str(), std::strerror(file.ReadError()));
+                path.c_str(), ErrnoMessage(file.ReadError()).c_str());
   return false;
 }
 

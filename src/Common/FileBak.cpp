@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "Common/ErrorText.h"
 #include "Common/Log.h"
 #include "QuillBase.h"
 #include "SafeFunc.h"
@@ -59,9 +60,8 @@ long OpenWithBackup(CInputFile& file, const std::string& file_path_name,
   const int err = file.Open(file_path_name);
   if (err != 0) {
     if (logging == Logging::kOn) {
-      PLINTH_LOG_AS(function, LogLevel::kError,
-                    "[%s]open file fail. file path:%s, errno_t:%d.[%s(%d)]", file_path_name.c_str(),
-                    err);
+      PLINTH_LOG_AS(function, LogLevel::kError, "[%s]open file fail. file path:%s, %s.[%s(%d)]",
+                    file_path_name.c_str(), ErrnoNumber(err).c_str());
     }
   } else {
     const long size = file.Measure();
@@ -87,9 +87,8 @@ long OpenWithBackup(CInputFile& file, const std::string& file_path_name,
   const int backup_err = file.Open(backup);
   if (backup_err != 0) {
     if (logging == Logging::kOn) {
-      PLINTH_LOG_AS(function, LogLevel::kError,
-                    "[%s]Open File Fail. file path:%s, errno_t:%d.[%s(%d)]", backup.c_str(),
-                    backup_err);
+      PLINTH_LOG_AS(function, LogLevel::kError, "[%s]Open File Fail. file path:%s, %s.[%s(%d)]",
+                    backup.c_str(), ErrnoNumber(backup_err).c_str());
     }
     return 0;
   }
