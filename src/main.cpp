@@ -9,9 +9,9 @@
 #include <optional>
 #include <string>
 
+#include "Business/NameCheck.h"
 #include "CommandLine.h"
 #include "Common/Log.h"
-#include "Common/NameCheck.h"
 #include "ExecuteInit.h"
 #include "QuillBase.h"
 

@@ -4,10 +4,10 @@
 #include <optional>
 
 #include "Business/DatabaseFiles.h"
-#include "Business/ProductLayout.h"
 #include "Business/SqlText.h"
 #include "Business/SqliteConnection.h"
 #include "Business/SqliteSettings.h"
+#include "Config/ProductLayout.h"
 
 namespace plinth {
 namespace {

@@ -9,8 +9,8 @@
 
 #include "Business/ConnectionSetup.h"
 #include "Business/DatabaseFiles.h"
+#include "Business/NameCheck.h"
 #include "Business/PluginDBConfig.h"
-#include "Business/ProductLayout.h"
 #include "Business/ScriptRunner.h"
 #include "Business/SqlText.h"
 #include "Business/SqliteConnection.h"
@@ -18,8 +18,8 @@
 #include "Common/ErrorText.h"
 #include "Common/LazyInstance.h"
 #include "Common/Log.h"
-#include "Common/NameCheck.h"
 #include "Common/TextFile.h"
+#include "Config/ProductLayout.h"
 #include "Config/ToolSetup.h"
 #include "XmlProto.h"
 

@@ -3,8 +3,8 @@
 
 #include <utility>
 
-#include "Business/ProductLayout.h"
-#include "Common/NameCheck.h"
+#include "Business/NameCheck.h"
+#include "Config/ProductLayout.h"
 #include "QuillBase.h"
 
 namespace plinth {

@@ -1,8 +1,8 @@
 // Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Checks of names that become parts of paths. Each answers why a name is
 // refused, or the empty string when it is fine.
-#ifndef PLINTH_COMMON_NAMECHECK_H_
-#define PLINTH_COMMON_NAMECHECK_H_
+#ifndef PLINTH_BUSINESS_NAMECHECK_H_
+#define PLINTH_BUSINESS_NAMECHECK_H_
 
 #include <string>
 
@@ -67,4 +67,4 @@ bool IsCompanionFile(const std::string& name, const std::string& database,
 
 }  // namespace plinth
 
-#endif  // PLINTH_COMMON_NAMECHECK_H_
+#endif  // PLINTH_BUSINESS_NAMECHECK_H_

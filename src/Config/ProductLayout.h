@@ -2,8 +2,8 @@
 // Where the files of the product lie, below the data directory, the system
 // directory and the executable's directory. Paths are joined by plain
 // concatenation and never normalised; every result is UTF-8, as its pieces.
-#ifndef PLINTH_BUSINESS_PRODUCTLAYOUT_H_
-#define PLINTH_BUSINESS_PRODUCTLAYOUT_H_
+#ifndef PLINTH_CONFIG_PRODUCTLAYOUT_H_
+#define PLINTH_CONFIG_PRODUCTLAYOUT_H_
 
 #include <string>
 
@@ -47,4 +47,4 @@ std::string PublicDataScriptPath(const std::string& exe_dir);
 
 }  // namespace plinth
 
-#endif  // PLINTH_BUSINESS_PRODUCTLAYOUT_H_
+#endif  // PLINTH_CONFIG_PRODUCTLAYOUT_H_

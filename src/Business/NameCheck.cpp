@@ -1,5 +1,5 @@
 // Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
-#include "Common/NameCheck.h"
+#include "Business/NameCheck.h"
 
 #include <algorithm>
 
