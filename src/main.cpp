@@ -12,6 +12,7 @@
 #include "Business/NameCheck.h"
 #include "CommandLine.h"
 #include "Common/Log.h"
+#include "Config/ProductLayout.h"
 #include "ExecuteInit.h"
 #include "QuillBase.h"
 
@@ -53,8 +54,7 @@ bool InitEnvironment() {
   DumpUtil::SetDumpNumber(true, 3);
   const std::string exe_dir = StringUtil::Local2UTF8(FileUtil::GetCurExeDir());
   if (exe_dir.empty()) return false;
-  CSingleton<details::CLog>::Instance()->InitLog(
-      exe_dir + FileUtil::NativePath("META_INFO/plinth.log4cxx.properties"));
+  CSingleton<details::CLog>::Instance()->InitLog(plinth::LogConfigurationPath(exe_dir));
   // A directory fixed at build time, or beside the executable.
   const std::string fixed_dump_dir = PLINTH_DUMP_DIR;
   DumpUtil::SetDumpPath(fixed_dump_dir.empty() ? exe_dir.c_str() : fixed_dump_dir.c_str());

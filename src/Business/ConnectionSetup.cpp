@@ -278,9 +278,9 @@ bool PrepareConnection(const LogSite& at, const BuildContext& build, const std::
   const ConnectionSettings& settings = build.settings;
   return OpenConfigured(at, path, settings, pragmas, conn) &&
          Attach(at, conn, path, QuotedName(record.schema), settings) &&
-         Attach(at, conn, InDir(build.data_dir, "public.db"), "public", settings) &&
+         Attach(at, conn, InDir(build.data_dir, kPublicDatabase), kPublicSchema, settings) &&
          (record.plugin_name == kPlatformPlugin ||
-          Attach(at, conn, InDir(build.data_dir, kPlatformDatabase), "platform", settings)) &&
+          Attach(at, conn, InDir(build.data_dir, kPlatformDatabase), kPlatformSchema, settings)) &&
          LoadPluginExtensions(at, conn, build.sys_path, record);
 }
 

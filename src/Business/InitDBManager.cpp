@@ -5,6 +5,7 @@
 #include <boost/filesystem.hpp>
 #include <boost/system/error_code.hpp>
 #include <functional>
+#include <iterator>
 #include <utility>
 
 #include "Business/ConnectionSetup.h"
@@ -49,14 +50,13 @@ BuildContext MakeBuildContext(const CToolSetup& setup,
 }
 
 // True for the plug-ins that open no connections to special plug-ins'
-// databases: those of the exclusion list.
+// databases, those of the exclusion list: the special plug-ins
+// `special_plugins` and kPluginsWithoutSpecialConnections.
 bool OpensNoSpecialConnections(const std::string& plugin_name,
                                const std::vector<std::string>& special_plugins) {
   std::vector<std::string> excluded = special_plugins;
-  excluded.push_back(kPlatformPlugin);
-  // A plug-in of the product that, like the special plug-ins and the
-  // platform, never opens connections to special plug-ins' databases.
-  excluded.push_back("deviceaccess.d");
+  excluded.insert(excluded.end(), std::begin(kPluginsWithoutSpecialConnections),
+                  std::end(kPluginsWithoutSpecialConnections));
   return std::find(excluded.begin(), excluded.end(), plugin_name) != excluded.end();
 }
 
@@ -402,13 +402,13 @@ bool CInitDBManager::CreateDataDir() {
 bool CInitDBManager::CreatePublicSQLiteDBFile() {
   const BuildContext build =
       MakeBuildContext(*CToolSetup::GetInstance(), sqlite_config_, need_encrypt_, &file_keys_);
-  const std::string path = InDir(build.data_dir, "public.db");
+  const std::string path = InDir(build.data_dir, kPublicDatabase);
   PLINTH_LOG(LogLevel::kInfo, "[%s]db file full_path:%s[%s(%d)]", path.c_str());
-  if (!RemoveDatabaseFiles(PLINTH_HERE, path, "public.db")) return false;
+  if (!RemoveDatabaseFiles(PLINTH_HERE, path, kPublicDatabase)) return false;
   if (!OpenConfigured(PLINTH_HERE, path, build.settings, Pragmas::kApply, public_conn)) {
     return false;
   }
-  if (!Attach(PLINTH_HERE, public_conn, path, "public", build.settings)) return false;
+  if (!Attach(PLINTH_HERE, public_conn, path, kPublicSchema, build.settings)) return false;
   return LoadSharedExtension(PLINTH_FUNCTION, public_conn, build.sys_path);
 }
 
@@ -523,8 +523,8 @@ bool CInitDBManager::CheckSharedDatabases() {
                build.data_dir.c_str());
     return true;
   }
-  std::vector<std::pair<std::string, std::string>> files = {{"public.db", "public"},
-                                                            {kPlatformDatabase, "platform"}};
+  std::vector<std::pair<std::string, std::string>> files = {{kPublicDatabase, kPublicSchema},
+                                                            {kPlatformDatabase, kPlatformSchema}};
   for (const std::string& name : SpecialConnectionNames()) {
     const PluginDBConfig& record = special_plugins_.at(name);
     files.emplace_back(record.sqlite_file_name, QuotedName(record.schema));

@@ -2,16 +2,14 @@
 #include "Business/NameCheck.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "Common/AsciiCase.h"
+#include "Config/ProductLayout.h"
 #include "QuillBase.h"
 
 namespace plinth {
 namespace {
-
-// The files SQLite keeps beside a database: the write-ahead log, its index,
-// and the rollback journal.
-constexpr const char* kCompanionSuffixes[] = {"-wal", "-shm", "-journal"};
 
 std::string PathComponentProblem(const std::string& name) {
   if (name.find_first_of("/\\") != std::string::npos) return "it contains a path separator";
@@ -20,7 +18,7 @@ std::string PathComponentProblem(const std::string& name) {
 }
 
 // Why `file_name` may not stand beside the shared database `shared`
-// ("public.db" or "platform.db"), described as `what`.
+// (kPublicDatabase or kPlatformDatabase), described as `what`.
 std::string SharedDatabaseProblem(const std::string& file_name, const std::string& shared,
                                   const std::string& what, const std::string& data_dir) {
   if (SameDatabaseFile(file_name, shared, data_dir)) return "it names " + what + " " + shared;
@@ -64,9 +62,10 @@ bool SameDatabaseFile(const std::string& a, const std::string& b, const std::str
 
 bool IsCompanionFile(const std::string& name, const std::string& database,
                      const std::string& data_dir) {
-  return std::any_of(
-      std::begin(kCompanionSuffixes), std::end(kCompanionSuffixes),
-      [&](const char* suffix) { return SameDatabaseFile(name, database + suffix, data_dir); });
+  return std::any_of(std::begin(kCompanionFiles), std::end(kCompanionFiles),
+                     [&](const CompanionFile& companion) {
+                       return SameDatabaseFile(name, database + companion.suffix, data_dir);
+                     });
 }
 
 std::string PluginNameProblem(const std::string& name) {
@@ -86,11 +85,12 @@ std::string DatabaseFileNameProblem(const std::string& file_name, const std::str
   if (!problem.empty()) return problem;
   problem = Quill::Base::FileUtil::FileNameProblem(file_name);
   if (!problem.empty()) return problem;
-  problem = SharedDatabaseProblem(file_name, "public.db", "the shared database", data_dir);
+  problem = SharedDatabaseProblem(file_name, kPublicDatabase, "the shared database", data_dir);
   if (!problem.empty()) return problem;
-  problem = SharedDatabaseProblem(file_name, "platform.db", "the platform's database", data_dir);
-  // The platform's own database is platform.db; its companions are not.
-  if (plugin_name == "platform" && SameDatabaseFile(file_name, "platform.db", data_dir)) {
+  problem =
+      SharedDatabaseProblem(file_name, kPlatformDatabase, "the platform's database", data_dir);
+  // The platform's own database is kPlatformDatabase; its companions are not.
+  if (plugin_name == kPlatformPlugin && SameDatabaseFile(file_name, kPlatformDatabase, data_dir)) {
     return std::string();
   }
   return problem;

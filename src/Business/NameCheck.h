@@ -25,9 +25,9 @@ std::string PluginNameProblem(const std::string& name);
 
 // `file_name` is the database file of `plugin_name` in the data directory, and
 // it is removed and created afresh: it must be a plain file name, not "." or
-// "..", not one of the shared databases ("public.db", and "platform.db" for
-// any plug-in but "platform") and not a companion file ("-wal", "-shm",
-// "-journal") of either, nor a name the platform takes for another file's
+// "..", not one of the shared databases (kPublicDatabase, and kPlatformDatabase
+// for any plug-in but the platform) and not a companion file (kCompanionFiles)
+// of either, nor a name the platform takes for another file's
 // (FileUtil::FileNameProblem: on Windows a trailing dot or blank, a ":"). Letter
 // case is not told apart. With `data_dir` (the data directory) given, two
 // names that both exist there are also compared as files (SameDatabaseFile).
@@ -60,7 +60,7 @@ bool SameDatabaseFile(const std::string& a, const std::string& b,
                       const std::string& data_dir = std::string());
 
 // True when `name` is a companion file of the database file `database`: its
-// name followed by "-wal", "-shm" or "-journal" (SameDatabaseFile, with
+// name followed by the suffix of one of kCompanionFiles (SameDatabaseFile, with
 // `data_dir`).
 bool IsCompanionFile(const std::string& name, const std::string& database,
                      const std::string& data_dir = std::string());

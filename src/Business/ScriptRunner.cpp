@@ -16,6 +16,7 @@
 #include "Common/SqlScan.h"
 #include "Common/SqlSplitter.h"
 #include "Common/TextFile.h"
+#include "Config/ProductLayout.h"
 #include "QuillBase.h"
 
 namespace plinth {
@@ -266,8 +267,8 @@ bool UseIfPresent(const LogSite& at, Script script, const std::string& path, con
 // Hands the plug-in's create_tables.sql and then its init_data.sql from
 // `scripts_dir` to `use`, where they exist.
 bool UsePluginScripts(const LogSite& at, const std::string& scripts_dir, const ScriptUse& use) {
-  return UseIfPresent(at, Script::kCreateTables, scripts_dir + "create_tables.sql", use) &&
-         UseIfPresent(at, Script::kInitData, scripts_dir + "init_data.sql", use);
+  return UseIfPresent(at, Script::kCreateTables, scripts_dir + kCreateTablesScript, use) &&
+         UseIfPresent(at, Script::kInitData, scripts_dir + kInitDataScript, use);
 }
 
 // Hands the scripts that `scripts` lists under `name` to `use`, in list

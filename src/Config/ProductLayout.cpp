@@ -25,6 +25,10 @@ std::string PluginScriptsDir(const std::string& sys_path, const std::string& plu
          NativePath("/runtime_script/db_init/SQLite/");
 }
 
+std::string ProductDescriptionPath(const std::string& sys_path) {
+  return sys_path + NativePath("/../Product.xml");
+}
+
 std::string ProductVersionScriptPath(const std::string& sys_path) {
   return sys_path + NativePath("/META_INFO/ProductVersionToDB.sql");
 }
@@ -32,6 +36,14 @@ std::string ProductVersionScriptPath(const std::string& sys_path) {
 std::string SharedExtensionPath(const std::string& sys_path) {
   return InDir(sys_path,
                std::string("public.func.sqlite") + Quill::Base::FileUtil::kSharedLibrarySuffix);
+}
+
+std::string LogConfigurationPath(const std::string& exe_dir) {
+  return exe_dir + NativePath("META_INFO/plinth.log4cxx.properties");
+}
+
+std::string SettingsFilePath(const std::string& exe_dir) {
+  return exe_dir + NativePath("META_INFO/InitSetup.xml");
 }
 
 std::string SQLiteConfigPath(const std::string& exe_dir) {

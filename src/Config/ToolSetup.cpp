@@ -1,9 +1,12 @@
 // Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 #include "Config/ToolSetup.h"
 
+#include <iterator>
+
 #include "Common/LazyInstance.h"
 #include "Common/Log.h"
 #include "Common/TextFile.h"
+#include "Config/ProductLayout.h"
 #include "XmlProto.h"
 
 namespace plinth {
@@ -11,11 +14,10 @@ namespace plinth {
 CToolSetup* CToolSetup::GetInstance() { return LazyInstance<CToolSetup>::Get(); }
 
 bool CToolSetup::InitSetup() {
-  s_special_plugins_ = {"event.s"};
+  s_special_plugins_.assign(std::begin(kSpecialPlugins), std::end(kSpecialPlugins));
   const std::string function = PLINTH_FUNCTION;
   const std::string settings = Quill::Base::StringUtil::UTF82Local(
-      Quill::Base::FileUtil::GetCurExeDirUtf8() +
-      Quill::Base::FileUtil::NativePath("META_INFO/InitSetup.xml"));
+      SettingsFilePath(Quill::Base::FileUtil::GetCurExeDirUtf8()));
   return ReadSettingsFile(settings, function) && ReadProductDescription(function);
 }
 
@@ -41,8 +43,7 @@ bool CToolSetup::ReadSettingsFile(const std::string& path, const std::string& fu
 }
 
 bool CToolSetup::ReadProductDescription(const std::string& function) {
-  const std::string path = Quill::Base::StringUtil::UTF82Local(
-      s_sys_path_ + Quill::Base::FileUtil::NativePath("/../Product.xml"));
+  const std::string path = Quill::Base::StringUtil::UTF82Local(ProductDescriptionPath(s_sys_path_));
   proto::CXmlProto xml;
   if (ReadXmlFile(PLINTH_SITE(function), path, xml) == XmlFileRead::kUnreadable) return false;
   s_product_type = xml.GetNodeText("/ProductDescription/Product", "");

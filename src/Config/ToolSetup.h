@@ -16,7 +16,7 @@ class CToolSetup : public Quill::Base::CNoncopyable {
   // The process-wide instance, created on the first call; never null.
   static CToolSetup* GetInstance();
 
-  // Fixes the special plug-ins to the single "event.s", then reads the data and
+  // Fixes the special plug-ins (kSpecialPlugins), then reads the data and
   // system directories from META_INFO/InitSetup.xml beside the executable and
   // the product type from Product.xml in the system directory's parent.
   // Returns true when all three are non-empty; on false the values read up to
