@@ -17,7 +17,6 @@
 #include "Business/SqliteConnection.h"
 #include "Business/SqliteSettings.h"
 #include "Common/ErrorText.h"
-#include "Common/LazyInstance.h"
 #include "Common/Log.h"
 #include "Common/TextFile.h"
 #include "Config/ProductLayout.h"
@@ -130,7 +129,12 @@ bool ReadDatabaseIfPresent(const LogSite& at, sqlite3* conn, const std::string& 
 
 }  // namespace
 
-CInitDBManager* CInitDBManager::GetInstance() { return LazyInstance<CInitDBManager>::Get(); }
+CInitDBManager* CInitDBManager::GetInstance() {
+  // A function-local static, as CToolSetup's: created once on the first call
+  // (thread-safe since C++11), destroyed at process exit.
+  static CInitDBManager instance;
+  return &instance;
+}
 
 bool CInitDBManager::InitManager(const std::string& plugin_name) {
   if (inited_) return true;

@@ -20,7 +20,8 @@ namespace plinth {
 // value inserted under a key.
 class CInitDBManager : public Quill::Base::CNoncopyable {
  public:
-  // The process-wide instance, created on first use; never null.
+  // The process-wide instance, created on first use and destroyed at process
+  // exit; never null.
   static CInitDBManager* GetInstance();
 
   // Reads the configuration of `plugin_name`, of the special plug-ins and the
@@ -60,8 +61,6 @@ class CInitDBManager : public Quill::Base::CNoncopyable {
   bool VerifyEncryption();
 
  private:
-  template <typename T>
-  friend class LazyInstance;
   friend class CInitDBManagerPeer;  // tests
 
   CInitDBManager() = default;

@@ -3,7 +3,6 @@
 
 #include <iterator>
 
-#include "Common/LazyInstance.h"
 #include "Common/Log.h"
 #include "Common/TextFile.h"
 #include "Config/ProductLayout.h"
@@ -11,7 +10,13 @@
 
 namespace plinth {
 
-CToolSetup* CToolSetup::GetInstance() { return LazyInstance<CToolSetup>::Get(); }
+CToolSetup* CToolSetup::GetInstance() {
+  // A function-local static: C++ creates it once, on the first call, and a
+  // call made meanwhile from another thread waits for it (the guarantee that
+  // a mutex and a double check would give), and destroys it at process exit.
+  static CToolSetup instance;
+  return &instance;
+}
 
 bool CToolSetup::InitSetup() {
   s_special_plugins_.assign(std::begin(kSpecialPlugins), std::end(kSpecialPlugins));

@@ -13,7 +13,8 @@ namespace plinth {
 
 class CToolSetup : public Quill::Base::CNoncopyable {
  public:
-  // The process-wide instance, created on the first call; never null.
+  // The process-wide instance, created on the first call and destroyed at
+  // process exit; never null.
   static CToolSetup* GetInstance();
 
   // Fixes the special plug-ins (kSpecialPlugins), then reads the data and
@@ -29,8 +30,6 @@ class CToolSetup : public Quill::Base::CNoncopyable {
   std::vector<std::string> GetSpecialPlugins() const { return s_special_plugins_; }
 
  private:
-  template <typename T>
-  friend class LazyInstance;
   CToolSetup() = default;
   ~CToolSetup() = default;
 
