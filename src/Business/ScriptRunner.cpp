@@ -96,7 +96,7 @@ bool ReadWhole(const LogSite& at, const std::string& path, const CInputFile& fil
 // Reads `file` (opened from `path`) through for a NUL byte, at which SQLite
 // would stop and report success: a script that holds one is refused before
 // any of it runs (logged). Leaves `file` at its start.
-bool HoldsNoNul(const LogSite& at, const std::string& path, const CInputFile& file) {
+bool HoldsNoNul(const LogSite& at, const std::string& path, CInputFile& file) {
   std::string block;
   for (std::size_t offset = 0; file.Read(block, kBlockBytes) > 0; offset += block.size()) {
     const std::size_t nul = block.find('\0');
@@ -169,7 +169,7 @@ enum class Streamed { kRead, kStopped, kReadFailed };
 // follows them. `progress`, when given, is told of each block and ticked
 // after it. Stops when `add` answers false (kStopped); a failed read is
 // logged (kReadFailed).
-Streamed ReadScriptText(const LogSite& at, const std::string& path, const CInputFile& file,
+Streamed ReadScriptText(const LogSite& at, const std::string& path, CInputFile& file,
                         const std::function<bool(std::string_view)>& add,
                         CScriptProgress* progress) {
   std::string block;
@@ -227,8 +227,7 @@ bool LeftOpen(const CSqlSplitter& splitter) {
 // ";" is complete when SQLite's parser finds it whole. One that does not end
 // complete is logged as RunScript logs its last statement cut short: with
 // SQLite's "incomplete input".
-bool ReadsComplete(const LogSite& at, Script script, const std::string& path,
-                   const CInputFile& file) {
+bool ReadsComplete(const LogSite& at, Script script, const std::string& path, CInputFile& file) {
   CSqlSplitter splitter;
   ScriptPart part;
   const auto add = [&](std::string_view text) {

@@ -25,7 +25,7 @@ enum class Logging { kOn, kOff };
 // Reads `size` bytes of `file` (opened from `path`) into `text`, straight into
 // the string's own storage. False, with a log line unless `logging` is off,
 // when no buffer of that size can be had.
-bool ReadContent(std::string& text, const CInputFile& file, long size, const std::string& path,
+bool ReadContent(std::string& text, CInputFile& file, long size, const std::string& path,
                  const std::string& function, Logging logging) {
   const auto length = static_cast<std::size_t>(size);
   std::string buffer;
@@ -112,20 +112,20 @@ void CInputFile::Close() {
   file_ = nullptr;
 }
 
-long CInputFile::Measure() const {
+long CInputFile::Measure() {
   if (std::fseek(file_, 0, SEEK_END) != 0) return -1;
   const long size = std::ftell(file_);
   if (std::fseek(file_, 0, SEEK_SET) != 0) return -1;
   return size;
 }
 
-std::size_t CInputFile::Read(std::string& block, std::size_t max) const {
+std::size_t CInputFile::Read(std::string& block, std::size_t max) {
   block.resize(max);
   block.resize(ReadInto(block, max));
   return block.size();
 }
 
-std::size_t CInputFile::ReadInto(std::string& text, std::size_t length) const {
+std::size_t CInputFile::ReadInto(std::string& text, std::size_t length) {
   if (length == 0) return 0;
   errno = 0;
   const std::size_t read = std::fread(&text[0], 1, length, file_);
@@ -133,7 +133,7 @@ std::size_t CInputFile::ReadInto(std::string& text, std::size_t length) const {
   return read;
 }
 
-void CInputFile::Rewind() const { std::rewind(file_); }
+void CInputFile::Rewind() { std::rewind(file_); }
 
 bool CFileBak::ReadFile(std::string& text, const std::string& file_path_name,
                         const std::string& backup_path) {
