@@ -97,7 +97,8 @@ endif()
 find_package(EXPAT QUIET)
 plinth_require(EXPAT_FOUND "expat" "libexpat1-dev")
 
-if(BUILD_TESTING)
+# The POSIX test suites; a Windows build's tests need neither.
+if(BUILD_TESTING AND NOT WIN32)
   find_package(GTest QUIET)
   plinth_require(GTest_FOUND "GoogleTest" "libgtest-dev")
   # The end-to-end tests parse the log written with the JSON layout.

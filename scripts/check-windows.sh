@@ -52,7 +52,7 @@ install_missing() {
 # Compiles every source for Windows; links what needs no Linux-only library.
 compile_for_windows() {
   cmake -S . -B "$build" --toolchain cmake/mingw-w64-x86_64.cmake \
-    -DCMAKE_BUILD_TYPE=Release -DPLINTH_HEADERS_ONLY=ON -DBUILD_TESTING=OFF \
+    -DCMAKE_BUILD_TYPE=Release -DPLINTH_HEADERS_ONLY=ON -DBUILD_TESTING=ON \
     -DPLINTH_WERROR=ON >/dev/null
   cmake --build "$build" -j "$jobs"
 }
