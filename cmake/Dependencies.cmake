@@ -104,4 +104,7 @@ if(BUILD_TESTING AND NOT WIN32)
   # The end-to-end tests parse the log written with the JSON layout.
   find_package(nlohmann_json 3 QUIET CONFIG)
   plinth_require(nlohmann_json_FOUND "nlohmann/json" "nlohmann-json3-dev")
+  # The check of the documentation's example log lines.
+  find_package(Python3 QUIET COMPONENTS Interpreter)
+  plinth_require(Python3_Interpreter_FOUND "Python 3" "python3")
 endif()
