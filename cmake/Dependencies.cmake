@@ -97,10 +97,14 @@ endif()
 find_package(EXPAT QUIET)
 plinth_require(EXPAT_FOUND "expat" "libexpat1-dev")
 
-if(BUILD_TESTING)
+# The POSIX test suites; a Windows build's tests need neither.
+if(BUILD_TESTING AND NOT WIN32)
   find_package(GTest QUIET)
   plinth_require(GTest_FOUND "GoogleTest" "libgtest-dev")
   # The end-to-end tests parse the log written with the JSON layout.
   find_package(nlohmann_json 3 QUIET CONFIG)
   plinth_require(nlohmann_json_FOUND "nlohmann/json" "nlohmann-json3-dev")
+  # The check of the documentation's example log lines.
+  find_package(Python3 QUIET COMPONENTS Interpreter)
+  plinth_require(Python3_Interpreter_FOUND "Python 3" "python3")
 endif()

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 # Checks the Windows side of Plinth on this Debian machine:
-#   1. every product source under src/ and external/ compiles for Windows
+#   1. every product source under src/ and lib/ compiles for Windows
 #      (mingw-w64, -Wall -Wextra -Wpedantic -Werror) against the headers of
 #      SQLCipher, Boost, log4cxx, pugixml and expat; the SQLite extension DLLs
 #      link;
-#   2. the Windows platform layer (src/Port/*Win32.cpp) passes its tests,
+#   2. the Windows platform layer (lib/Port/*Win32.cpp) passes its tests,
 #      tests/windows, run under wine in the code pages 1252 and 936.
 # A full Windows build of the tool is not made: Debian has no Windows builds
 # of its libraries. Installs with apt-get what is missing (the toolchain, wine,
@@ -52,12 +52,12 @@ install_missing() {
 # Compiles every source for Windows; links what needs no Linux-only library.
 compile_for_windows() {
   cmake -S . -B "$build" --toolchain cmake/mingw-w64-x86_64.cmake \
-    -DCMAKE_BUILD_TYPE=Release -DPLINTH_HEADERS_ONLY=ON -DBUILD_TESTING=OFF \
+    -DCMAKE_BUILD_TYPE=Release -DPLINTH_HEADERS_ONLY=ON -DBUILD_TESTING=ON \
     -DPLINTH_WERROR=ON >/dev/null
   cmake --build "$build" -j "$jobs"
 }
 
-# Fails unless every product source (all of src/ and external/ but the POSIX
+# Fails unless every product source (all of src/ and lib/ but the POSIX
 # platform files and the tests) was compiled by the Windows build.
 check_every_source_compiled() {
   local compiled missing=() source count=0
@@ -65,7 +65,7 @@ check_every_source_compiled() {
   while IFS= read -r source; do
     count=$((count + 1))
     if ! grep -qF "\"file\": \"$PWD/$source\"" <<<"$compiled"; then missing+=("$source"); fi
-  done < <(find src external -type f \( -name '*.c' -o -name '*.cpp' \) \
+  done < <(find src lib -type f \( -name '*.c' -o -name '*.cpp' \) \
              ! -name '*Posix.cpp' ! -name '*_test.cpp' | sort)
   if [ ${#missing[@]} -ne 0 ]; then
     echo "check-windows: not compiled for Windows: ${missing[*]}" >&2
@@ -143,7 +143,7 @@ run_wine_tests 936 "${chinese[@]}" -- Fopen CodePages ExecutableDir
 phase "platform tests"
 cat <<EOF
 check-windows: passed. Checked:
-  - every product source under src/ and external/ compiles for Windows (mingw-w64,
+  - every product source under src/ and lib/ compiles for Windows (mingw-w64,
     -Wall -Wextra -Wpedantic -Werror) against the SQLCipher, Boost, log4cxx,
     pugixml and expat headers; the SQLite extension DLLs link;
   - the Windows platform layer under wine: single-instance mutex, debug privilege,

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
-# Line and branch coverage of src/ and external/ by the whole test suite:
-# builds with gcov's counters in build-coverage/ (-DPLINTH_COVERAGE=ON), runs
-# every test, and prints gcovr's summary and the figures per file (the
-# test-only extension libraries and tests of external/ left out). Branches
+# Line and branch coverage of src/ and lib/ by the whole test suite: builds
+# with gcov's counters in build-coverage/ (-DPLINTH_COVERAGE=ON), runs every
+# test, and prints gcovr's summary and the figures per file (the test-only
+# extension libraries left out). Branches
 # that only an exception thrown by the C++ library takes are not counted.
 # An HTML report lands in build-coverage/coverage/index.html.
 set -euo pipefail
@@ -22,8 +22,8 @@ ctest --test-dir "$build" -j "$jobs" --output-on-failure --no-tests=error
 
 # gcov runs once; the reports are made from what gcovr collected.
 mkdir -p "$build/coverage"
-gcovr --root . --object-directory "$build" --filter 'src/' --filter 'external/' \
-  --exclude 'external/sqlite_ext/(sqlite_ext_test\.cpp|failing_func\.c|testpoint_func\.c)' \
+gcovr --root . --object-directory "$build" --filter 'src/' --filter 'lib/' \
+  --exclude 'lib/sqlite_ext/(failing_func\.c|testpoint_func\.c)' \
   --exclude-throw-branches --exclude-unreachable-branches --gcov-ignore-parse-errors \
   -j "$jobs" --json "$build/coverage/coverage.json"
 report=(gcovr --root . --add-tracefile "$build/coverage/coverage.json")

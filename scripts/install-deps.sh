@@ -21,6 +21,8 @@ packages=(
   libgtest-dev
   # for the tests: a JSON parser for the log written as JSON
   nlohmann-json3-dev
+  # for the tests: the check of the documentation's example log lines
+  python3
   # for the tests: locale sources for a code-page test, and a SQLite that
   # does not encrypt
   locales libsqlite3-0

@@ -11,6 +11,8 @@
 #include <optional>
 #include <pugixml.hpp>
 
+#include "Common/ErrorText.h"
+
 namespace plinth {
 namespace {
 
@@ -180,7 +182,7 @@ int AnswerRequest(Request request, const char* argv0) {
   if (written) return 0;
   const int error = errno;
   std::fprintf(stderr, "%s: cannot write to standard output: %s\n", ProgramName(argv0).c_str(),
-               error != 0 ? std::strerror(error) : "write failed");
+               error != 0 ? ErrnoMessage(error).c_str() : "write failed");
   return 1;
 }
 

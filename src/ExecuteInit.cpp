@@ -22,16 +22,17 @@ Configured Configure(const std::string& function, std::int32_t& err_code,
   CToolSetup* setup = CToolSetup::GetInstance();
   if (!setup->InitSetup()) {
     err_code = 1;
-    PLINTH_LOG_AS(function, 5, "[%s]Init Setup failed![%s(%d)]");
+    PLINTH_LOG_AS(function, LogLevel::kError, "[%s]Init Setup failed![%s(%d)]");
     return Configured::kFailed;
   }
   const std::vector<std::string> special = setup->GetSpecialPlugins();
   if (std::find(special.begin(), special.end(), plugin_name) != special.end()) {
-    PLINTH_LOG_AS(function, 3, "[%s]%s aleady init with platform![%s(%d)]", plugin_name.c_str());
+    PLINTH_LOG_AS(function, LogLevel::kInfo, "[%s]%s aleady init with platform![%s(%d)]",
+                  plugin_name.c_str());
     return Configured::kBuiltWithPlatform;
   }
   if (!CInitDBManager::GetInstance()->InitManager(plugin_name)) {
-    PLINTH_LOG_AS(function, 5, "[%s]manager init failed![%s(%d)]");
+    PLINTH_LOG_AS(function, LogLevel::kError, "[%s]manager init failed![%s(%d)]");
     return Configured::kFailed;
   }
   return Configured::kManagerReady;
@@ -44,16 +45,16 @@ bool CExecuteInit::ExecInitDB(std::int32_t& err_code, const std::string& plugin_
   if (configured != Configured::kManagerReady) return configured == Configured::kBuiltWithPlatform;
   CInitDBManager* manager = CInitDBManager::GetInstance();
   if (!manager->RunDBInit()) {
-    PLINTH_LOG(5, "[%s]RunDBInit exec failed![%s(%d)]");
+    PLINTH_LOG(LogLevel::kError, "[%s]RunDBInit exec failed![%s(%d)]");
     return false;
   }
   if (!manager->UninitManager()) {
-    PLINTH_LOG(5, "[%s]manager uninit failed![%s(%d)]");
+    PLINTH_LOG(LogLevel::kError, "[%s]manager uninit failed![%s(%d)]");
     return false;
   }
   // The safety net under every way a key could fail to apply.
   if (!manager->VerifyEncryption()) {
-    PLINTH_LOG(5, "[%s]encryption check failed![%s(%d)]");
+    PLINTH_LOG(LogLevel::kError, "[%s]encryption check failed![%s(%d)]");
     return false;
   }
   return true;
@@ -63,7 +64,7 @@ bool CExecuteInit::CheckInitDB(std::int32_t& err_code, const std::string& plugin
   const Configured configured = Configure(PLINTH_FUNCTION, err_code, plugin_name);
   if (configured != Configured::kManagerReady) return configured == Configured::kBuiltWithPlatform;
   if (!CInitDBManager::GetInstance()->CheckDBInit()) {
-    PLINTH_LOG(5, "[%s]CheckDBInit exec failed![%s(%d)]");
+    PLINTH_LOG(LogLevel::kError, "[%s]CheckDBInit exec failed![%s(%d)]");
     return false;
   }
   return true;

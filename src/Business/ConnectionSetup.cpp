@@ -4,10 +4,10 @@
 #include <optional>
 
 #include "Business/DatabaseFiles.h"
-#include "Business/ProductLayout.h"
 #include "Business/SqlText.h"
 #include "Business/SqliteConnection.h"
 #include "Business/SqliteSettings.h"
+#include "Config/ProductLayout.h"
 
 namespace plinth {
 namespace {
@@ -15,7 +15,7 @@ namespace {
 // Logs at `at` that the `kind` statement ("key", "setting", "attach") cannot be
 // built.
 void LogUnbuiltStatement(const LogSite& at, const char* kind) {
-  PLINTH_LOG_AT(at, 5,
+  PLINTH_LOG_AT(at, LogLevel::kError,
                 "[%s]cannot build the %s statement: its text would be longer than INT_MAX "
                 "bytes[%s(%d)]",
                 kind);
@@ -27,8 +27,8 @@ bool ExecuteSetting(const LogSite& at, sqlite3* conn, const char* sql,
                     const std::string& loggable) {
   SqliteError error;
   if (Execute(conn, sql, &error)) return true;
-  PLINTH_LOG_AT(at, 5, "[%s]sqlite config set fail,sql:%s,errorcode:%d,errinfo:%s[%s(%d)]",
-                loggable.c_str(), error.code, error.text.c_str());
+  PLINTH_LOG_AT(at, LogLevel::kError, "[%s]sqlite config set fail,sql:%s,%s[%s(%d)]",
+                loggable.c_str(), error.Describe().c_str());
   return false;
 }
 
@@ -69,7 +69,7 @@ bool ApplyPassphrase(const LogSite& at, sqlite3* conn, const std::string& key) {
 bool ApplyKey(const LogSite& at, sqlite3* conn, const std::string& path,
               const ConnectionSettings& settings, FileOrigin origin) {
   if (!LibraryEncrypts(conn)) {
-    PLINTH_LOG_AT(at, 5,
+    PLINTH_LOG_AT(at, LogLevel::kError,
                   "[%s]the SQLite library does not encrypt (no answer to PRAGMA cipher_version), "
                   "%s is not keyed[%s(%d)]",
                   path.c_str());
@@ -87,7 +87,7 @@ bool ApplyPragma(const LogSite& at, sqlite3* conn, const std::string& name,
     LogUnbuiltStatement(at, "setting");
     return false;
   }
-  PLINTH_LOG_AT(at, 3, "[%s]conf_sql:%s.[%s(%d)]", statement->loggable.c_str());
+  PLINTH_LOG_AT(at, LogLevel::kInfo, "[%s]conf_sql:%s.[%s(%d)]", statement->loggable.c_str());
   return ExecuteSetting(at, conn, *statement);
 }
 
@@ -111,7 +111,7 @@ bool ApplyPragmas(const LogSite& at, sqlite3* conn,
 // for no database: nothing for any other error.
 void LogNotADatabaseHint(const LogSite& at, const std::string& path, const SqliteError& error) {
   if (!IsNotADatabase(error)) return;
-  PLINTH_LOG_AT(at, 5,
+  PLINTH_LOG_AT(at, LogLevel::kError,
                 "[%s]%s cannot be read with the configured key and cipher settings: the key "
                 "may be wrong or missing, the file may have been written with other cipher "
                 "settings, or by another SQLCipher format (e.g. before the upgrade to SQLCipher "
@@ -124,9 +124,10 @@ void LogNotADatabaseHint(const LogSite& at, const std::string& path, const Sqlit
 // with `error`, and when the file is not a database to SQLCipher, why.
 void LogAttachFailure(const LogSite& at, const std::string& path, const std::string& schema,
                       const SqliteError& error) {
-  PLINTH_LOG_AT(at, 5, "[%s]attach database fail,errorcode:%d,errinfo:%s[%s(%d)]", error.code,
-                error.text.c_str());
-  PLINTH_LOG_AT(at, 5, "[%s]attaching %s as %s failed[%s(%d)]", path.c_str(), schema.c_str());
+  PLINTH_LOG_AT(at, LogLevel::kError, "[%s]attach database fail,%s[%s(%d)]",
+                error.Describe().c_str());
+  PLINTH_LOG_AT(at, LogLevel::kError, "[%s]attaching %s as %s failed[%s(%d)]", path.c_str(),
+                schema.c_str());
   LogNotADatabaseHint(at, path, error);
 }
 
@@ -140,8 +141,8 @@ void LogAttachFailure(const LogSite& at, const std::string& path, const std::str
 bool WriteKeyedHeader(const LogSite& at, sqlite3* conn, const std::string& path) {
   SqliteError error;
   if (Execute(conn, "BEGIN IMMEDIATE; COMMIT;", &error)) return true;
-  PLINTH_LOG_AT(at, 5, "[%s]write header of %s fail,errorcode:%d,errinfo:%s[%s(%d)]", path.c_str(),
-                error.code, error.text.c_str());
+  PLINTH_LOG_AT(at, LogLevel::kError, "[%s]write header of %s fail,%s[%s(%d)]", path.c_str(),
+                error.Describe().c_str());
   LogNotADatabaseHint(at, path, error);
   return false;
 }
@@ -171,8 +172,8 @@ bool ExecuteAttach(const LogSite& at, sqlite3* conn, const char* sql, const std:
 bool LoadPluginExtension(const LogSite& at, sqlite3* conn, const std::string& path) {
   SqliteError error;
   if (LoadExtension(conn, path, &error)) return true;
-  PLINTH_LOG_AT(at, 5, "[%s]sqlite3_load_extension fail,errorcode:%d,errinfo:%s[%s(%d)]",
-                error.code, error.text.c_str());
+  PLINTH_LOG_AT(at, LogLevel::kError, "[%s]sqlite3_load_extension fail,%s[%s(%d)]",
+                error.Describe().c_str());
   return false;
 }
 
@@ -183,8 +184,8 @@ bool LoadPluginExtensions(const LogSite& at, sqlite3* conn, const std::string& s
                           const PluginDBConfig& record) {
   SqliteError error;
   if (!EnableExtensionLoading(conn, &error)) {
-    PLINTH_LOG_AT(at, 5, "[%s]sqlite3_enable_load_extension fail,errorcode:%d,errinfo:%s[%s(%d)]",
-                  error.code, error.text.c_str());
+    PLINTH_LOG_AT(at, LogLevel::kError, "[%s]sqlite3_enable_load_extension fail,%s[%s(%d)]",
+                  error.Describe().c_str());
     return false;
   }
   if (record.load_public_func_dll &&
@@ -194,7 +195,7 @@ bool LoadPluginExtensions(const LogSite& at, sqlite3* conn, const std::string& s
   const std::string own = OwnExtensionPath(sys_path, record);
   if (own.empty()) return true;
   if (!ExistsElseAbsent(own)) {
-    PLINTH_LOG_AT(at, 4, "[%s]Not exists func.sqlite.dll![%s(%d)]");
+    PLINTH_LOG_AT(at, LogLevel::kWarn, "[%s]Not exists func.sqlite.dll![%s(%d)]");
     return true;
   }
   return LoadPluginExtension(at, conn, own);
@@ -222,7 +223,8 @@ bool ApplyProcessCipherSettings(const LogSite& at,
   sqlite3* conn = nullptr;
   SqliteError error;
   if (!OpenDatabase(":memory:", &conn, &error)) {
-    PLINTH_LOG_AT(at, 5, "[%s]sqlite3_open fail,errinfo:%s[%s(%d)]", error.text.c_str());
+    PLINTH_LOG_AT(at, LogLevel::kError, "[%s]sqlite3_open fail,%s[%s(%d)]",
+                  error.DescribeText().c_str());
     CloseConnection(conn);
     return false;
   }
@@ -249,7 +251,8 @@ bool OpenConfigured(const LogSite& at, const std::string& path, const Connection
                     Pragmas pragmas, sqlite3*& conn) {
   SqliteError error;
   if (!OpenDatabase(path, &conn, &error)) {
-    PLINTH_LOG_AT(at, 5, "[%s]sqlite3_open fail,errinfo:%s[%s(%d)]", error.text.c_str());
+    PLINTH_LOG_AT(at, LogLevel::kError, "[%s]sqlite3_open fail,%s[%s(%d)]",
+                  error.DescribeText().c_str());
     return false;
   }
   const FileOrigin origin =
@@ -275,9 +278,9 @@ bool PrepareConnection(const LogSite& at, const BuildContext& build, const std::
   const ConnectionSettings& settings = build.settings;
   return OpenConfigured(at, path, settings, pragmas, conn) &&
          Attach(at, conn, path, QuotedName(record.schema), settings) &&
-         Attach(at, conn, InDir(build.data_dir, "public.db"), "public", settings) &&
+         Attach(at, conn, InDir(build.data_dir, kPublicDatabase), kPublicSchema, settings) &&
          (record.plugin_name == kPlatformPlugin ||
-          Attach(at, conn, InDir(build.data_dir, kPlatformDatabase), "platform", settings)) &&
+          Attach(at, conn, InDir(build.data_dir, kPlatformDatabase), kPlatformSchema, settings)) &&
          LoadPluginExtensions(at, conn, build.sys_path, record);
 }
 
@@ -289,7 +292,8 @@ bool OpenSpecialConnections(const LogSite& at, const BuildContext& build,
   if (scripts.empty()) return true;
   for (const auto& [name, record] : special_plugins) {
     if (!OpensSpecialConnection(config, name)) {
-      PLINTH_LOG_AT(at, 4, "[%s]%s not special plugin!continue![%s(%d)]", name.c_str());
+      PLINTH_LOG_AT(at, LogLevel::kWarn, "[%s]%s not special plugin!continue![%s(%d)]",
+                    name.c_str());
       continue;
     }
     sqlite3* conn = nullptr;

@@ -3,26 +3,35 @@
 
 #include <boost/filesystem.hpp>
 #include <boost/system/error_code.hpp>
-#include <utility>
+
+#include "Common/ErrorText.h"
+#include "Config/ProductLayout.h"
 
 namespace plinth {
 namespace {
 
-// The three files of a database: the file itself and its companions.
-enum class DatabasePart { kFile, kShm, kWal };
-
-void LogRemovalNotice(const LogSite& at, DatabasePart part, const std::string& file_name) {
-  switch (part) {
-    case DatabasePart::kFile:
-      PLINTH_LOG_AT(at, 3, "[%s]%s aleady exists remove.[%s(%d)]", file_name.c_str());
-      break;
-    case DatabasePart::kShm:
-      PLINTH_LOG_AT(at, 3, "[%s]%s dir_shm aleady exists remove.[%s(%d)]", file_name.c_str());
-      break;
-    case DatabasePart::kWal:
-      PLINTH_LOG_AT(at, 3, "[%s]%s dir_wal aleady exists remove.[%s(%d)]", file_name.c_str());
-      break;
+// Removes what is at `path` (looked at itself, links not followed), a part of
+// the database named `file_name` in the log: the file itself when `companion`
+// is null, else that companion file. The removal is announced at `at`. False,
+// logged, when its existence cannot be told or the removal fails.
+bool RemoveIfPresent(const LogSite& at, const std::string& path, const std::string& file_name,
+                     const CompanionFile* companion) {
+  bool exists = false;
+  if (!ExistsOrFail(at, path, Links::kDoNotFollow, &exists)) return false;
+  if (!exists) return true;
+  if (companion == nullptr) {
+    PLINTH_LOG_AT(at, LogLevel::kInfo, "[%s]%s aleady exists remove.[%s(%d)]", file_name.c_str());
+  } else {
+    // "dir_shm", "dir_wal": the suffix without its dash.
+    PLINTH_LOG_AT(at, LogLevel::kInfo, "[%s]%s dir_%s aleady exists remove.[%s(%d)]",
+                  file_name.c_str(), companion->suffix + 1);
   }
+  boost::system::error_code ec;
+  boost::filesystem::remove(path, ec);
+  if (!ec) return true;
+  PLINTH_LOG_AT(at, LogLevel::kFatal, "[%s]remove %s fail,%s[%s(%d)]", file_name.c_str(),
+                FileSystemError(ec).c_str());
+  return false;
 }
 
 }  // namespace
@@ -35,8 +44,8 @@ bool ExistsOrFail(const LogSite& at, const std::string& path, Links links, bool*
   *exists = boost::filesystem::exists(status);
   // Absence is an answer; status_error means the question has none.
   if (status.type() != boost::filesystem::status_error) return true;
-  PLINTH_LOG_AT(at, 5, "[%s]cannot tell whether %s exists,errinfo:%s[%s(%d)]", path.c_str(),
-                ec.message().c_str());
+  PLINTH_LOG_AT(at, LogLevel::kError, "[%s]cannot tell whether %s exists,%s[%s(%d)]", path.c_str(),
+                FileSystemError(ec).c_str());
   return false;
 }
 
@@ -52,24 +61,16 @@ bool CheckExtensionLibrary(const LogSite& at, const std::string& path) {
       type == boost::filesystem::status_error) {
     return true;
   }
-  PLINTH_LOG_AT(at, 5, "[%s]extension library %s is not a regular file[%s(%d)]", path.c_str());
+  PLINTH_LOG_AT(at, LogLevel::kError, "[%s]extension library %s is not a regular file[%s(%d)]",
+                path.c_str());
   return false;
 }
 
 bool RemoveDatabaseFiles(const LogSite& at, const std::string& path, const std::string& file_name) {
-  const std::pair<DatabasePart, std::string> parts[] = {{DatabasePart::kFile, path},
-                                                        {DatabasePart::kShm, path + "-shm"},
-                                                        {DatabasePart::kWal, path + "-wal"}};
-  for (const auto& [part, file] : parts) {
-    bool exists = false;
-    if (!ExistsOrFail(at, file, Links::kDoNotFollow, &exists)) return false;
-    if (!exists) continue;
-    LogRemovalNotice(at, part, file_name);
-    boost::system::error_code ec;
-    boost::filesystem::remove(file, ec);
-    if (ec) {
-      PLINTH_LOG_AT(at, 6, "[%s]remove %s fail,errinfo:%s[%s(%d)]", file_name.c_str(),
-                    ec.message().c_str());
+  if (!RemoveIfPresent(at, path, file_name, nullptr)) return false;
+  for (const CompanionFile& companion : kCompanionFiles) {
+    if (companion.removed_before_create &&
+        !RemoveIfPresent(at, path + companion.suffix, file_name, &companion)) {
       return false;
     }
   }

@@ -29,7 +29,8 @@ bool ExistsElseAbsent(const std::string& path);
 bool CheckExtensionLibrary(const LogSite& at, const std::string& path);
 
 // Removes the database file at `path` (named `file_name` in the log) and then
-// its "-shm" and "-wal" companions, each where it exists, announcing each with
+// the companions that kCompanionFiles removes before a database is created
+// afresh (-shm, then -wal), each where it exists, announcing each with
 // its "aleady exists remove." line at `at`. Each path is looked at itself: a
 // symbolic link there, dangling or not, is removed as a link, and what it
 // points to stays. Returns false, logged at `at`, when an existence cannot be

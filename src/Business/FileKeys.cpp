@@ -5,8 +5,9 @@
 #include <cstring>
 #include <utility>
 
+#include "Common/ErrorText.h"
 #include "Common/FileBak.h"
-#include "External/QuillBase.h"
+#include "QuillBase.h"
 
 namespace plinth {
 namespace {
@@ -31,11 +32,11 @@ FileSalt SaltOfFile(const std::string& path, int page_size) {
   CInputFile file;
   const int error = file.Open(Quill::Base::StringUtil::UTF82Local(path));
   if (error == ENOENT) return {true, "", ""};
-  if (error != 0) return Refused(std::string("it cannot be opened: ") + std::strerror(error));
+  if (error != 0) return Refused(std::string("it cannot be opened: ") + ErrnoMessage(error));
   std::string head;
   const std::size_t read = file.Read(head, static_cast<std::size_t>(page_size));
   if (file.ReadError() != 0) {
-    return Refused(std::string("it cannot be read: ") + std::strerror(file.ReadError()));
+    return Refused(std::string("it cannot be read: ") + ErrnoMessage(file.ReadError()));
   }
   if (read == 0) return {true, "", ""};
   if (read < static_cast<std::size_t>(page_size))
@@ -56,7 +57,7 @@ std::string SaltBytes(const FileSalt& file, unsigned char* salt) {
 }
 
 void SayPassphrase(const LogSite& at, const std::string& path, const std::string& why) {
-  PLINTH_LOG_AT(at, 3,
+  PLINTH_LOG_AT(at, LogLevel::kInfo,
                 "[%s]%s is keyed with the passphrase (a key derivation at every open and "
                 "attach): %s[%s(%d)]",
                 path.c_str(), why.c_str());
@@ -75,7 +76,7 @@ const CSecretText* CFileKeys::RawKey(const LogSite& at, const std::string& path,
                                      const std::string& passphrase, FileOrigin origin) {
   if (!refusal_.empty()) {
     if (!refusal_said_) {
-      PLINTH_LOG_AT(at, 3,
+      PLINTH_LOG_AT(at, LogLevel::kInfo,
                     "[%s]the database files are keyed with the passphrase (a key derivation at "
                     "every open and attach): %s[%s(%d)]",
                     refusal_.c_str());

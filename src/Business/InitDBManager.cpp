@@ -5,22 +5,23 @@
 #include <boost/filesystem.hpp>
 #include <boost/system/error_code.hpp>
 #include <functional>
+#include <iterator>
 #include <utility>
 
 #include "Business/ConnectionSetup.h"
 #include "Business/DatabaseFiles.h"
+#include "Business/NameCheck.h"
 #include "Business/PluginDBConfig.h"
-#include "Business/ProductLayout.h"
 #include "Business/ScriptRunner.h"
 #include "Business/SqlText.h"
 #include "Business/SqliteConnection.h"
 #include "Business/SqliteSettings.h"
-#include "Common/LazyInstance.h"
+#include "Common/ErrorText.h"
 #include "Common/Log.h"
-#include "Common/NameCheck.h"
 #include "Common/TextFile.h"
+#include "Config/ProductLayout.h"
 #include "Config/ToolSetup.h"
-#include "External/XmlProto.h"
+#include "XmlProto.h"
 
 namespace plinth {
 namespace {
@@ -48,14 +49,13 @@ BuildContext MakeBuildContext(const CToolSetup& setup,
 }
 
 // True for the plug-ins that open no connections to special plug-ins'
-// databases: those of the exclusion list.
+// databases, those of the exclusion list: the special plug-ins
+// `special_plugins` and kPluginsWithoutSpecialConnections.
 bool OpensNoSpecialConnections(const std::string& plugin_name,
                                const std::vector<std::string>& special_plugins) {
   std::vector<std::string> excluded = special_plugins;
-  excluded.push_back(kPlatformPlugin);
-  // A plug-in of the product that, like the special plug-ins and the
-  // platform, never opens connections to special plug-ins' databases.
-  excluded.push_back("deviceaccess.d");
+  excluded.insert(excluded.end(), std::begin(kPluginsWithoutSpecialConnections),
+                  std::end(kPluginsWithoutSpecialConnections));
   return std::find(excluded.begin(), excluded.end(), plugin_name) != excluded.end();
 }
 
@@ -73,10 +73,11 @@ std::string PlatformDatabaseFileName(const std::string& sys_path, const std::str
 void LogDBConfigError(const std::string& function, const PluginDBConfig& record,
                       const std::string& refusal) {
   if (!refusal.empty()) {
-    PLINTH_LOG_AS(function, 6, "[%s]%s SQLiteFileName \"%s\" refused: %s.[%s(%d)]",
+    PLINTH_LOG_AS(function, LogLevel::kFatal, "[%s]%s SQLiteFileName \"%s\" refused: %s.[%s(%d)]",
                   record.plugin_name.c_str(), record.sqlite_file_name.c_str(), refusal.c_str());
   }
-  PLINTH_LOG_AS(function, 6, "[%s]%s DBConfig.xml error[%s(%d)]", record.plugin_name.c_str());
+  PLINTH_LOG_AS(function, LogLevel::kFatal, "[%s]%s DBConfig.xml error[%s(%d)]",
+                record.plugin_name.c_str());
 }
 
 // Enables extension loading on public.db's connection `conn` and loads the
@@ -85,15 +86,14 @@ void LogDBConfigError(const std::string& function, const PluginDBConfig& record,
 bool LoadSharedExtension(const std::string& function, sqlite3* conn, const std::string& sys_path) {
   SqliteError error;
   if (!EnableExtensionLoading(conn, &error)) {
-    PLINTH_LOG_AS(function, 5,
-                  "[%s]sqlite3_enable_load_extension key fail,errorcode:%d,errinfo:%s[%s(%d)]",
-                  error.code, error.text.c_str());
+    PLINTH_LOG_AS(function, LogLevel::kError,
+                  "[%s]sqlite3_enable_load_extension key fail,%s[%s(%d)]",
+                  error.Describe().c_str());
     return false;
   }
   if (!LoadExtension(conn, SharedExtensionPath(sys_path), &error)) {
-    PLINTH_LOG_AS(function, 5,
-                  "[%s]sqlite3_load_extension key fail,errorcode:%d,errinfo:%s[%s(%d)]", error.code,
-                  error.text.c_str());
+    PLINTH_LOG_AS(function, LogLevel::kError, "[%s]sqlite3_load_extension key fail,%s[%s(%d)]",
+                  error.Describe().c_str());
     return false;
   }
   return true;
@@ -120,29 +120,35 @@ bool ReadDatabaseIfPresent(const LogSite& at, sqlite3* conn, const std::string& 
   bool exists = false;
   if (!ExistsOrFail(at, path, Links::kFollow, &exists)) return false;
   if (!exists) {
-    PLINTH_LOG_AT(at, 3, "[%s]%s does not exist, not read.[%s(%d)]", path.c_str());
+    PLINTH_LOG_AT(at, LogLevel::kInfo, "[%s]%s does not exist, not read.[%s(%d)]", path.c_str());
     return true;
   }
-  PLINTH_LOG_AT(at, 3, "[%s]db file full_path:%s, read-only[%s(%d)]", path.c_str());
+  PLINTH_LOG_AT(at, LogLevel::kInfo, "[%s]db file full_path:%s, read-only[%s(%d)]", path.c_str());
   return AttachReadOnly(at, conn, path, schema, settings);
 }
 
 }  // namespace
 
-CInitDBManager* CInitDBManager::GetInstance() { return LazyInstance<CInitDBManager>::Get(); }
+CInitDBManager* CInitDBManager::GetInstance() {
+  // A function-local static, as CToolSetup's: created once on the first call
+  // (thread-safe since C++11), destroyed at process exit.
+  static CInitDBManager instance;
+  return &instance;
+}
 
 bool CInitDBManager::InitManager(const std::string& plugin_name) {
   if (inited_) return true;
   if (!ReadPluginDBConfig(plugin_name)) {
-    PLINTH_LOG(5, "[%s]ReadPluginDBConfig fail, plugin %s[%s(%d)]", plugin_name.c_str());
+    PLINTH_LOG(LogLevel::kError, "[%s]ReadPluginDBConfig fail, plugin %s[%s(%d)]",
+               plugin_name.c_str());
     return false;
   }
   if (!ReadSpecialPluginDBConfig(CToolSetup::GetInstance()->GetSpecialPlugins())) {
-    PLINTH_LOG(5, "[%s]ReadSpecialPluginDBConfig fail[%s(%d)]");
+    PLINTH_LOG(LogLevel::kError, "[%s]ReadSpecialPluginDBConfig fail[%s(%d)]");
     return false;
   }
   if (!ReadSQLiteConfig()) {
-    PLINTH_LOG(5, "[%s]ReadSQLiteConfig fail[%s(%d)]");
+    PLINTH_LOG(LogLevel::kError, "[%s]ReadSQLiteConfig fail[%s(%d)]");
     return false;
   }
   inited_ = true;
@@ -176,12 +182,13 @@ bool CInitDBManager::VerifyEncryption() {
       case UnkeyedRead::kEmpty:
         break;
       case UnkeyedRead::kPlain:
-        PLINTH_LOG(5, "[%s]%s reads without the key: it is not encrypted[%s(%d)]", file.c_str());
+        PLINTH_LOG(LogLevel::kError, "[%s]%s reads without the key: it is not encrypted[%s(%d)]",
+                   file.c_str());
         encrypted = false;
         break;
       case UnkeyedRead::kFailed:
-        PLINTH_LOG(5, "[%s]cannot tell whether %s is encrypted,errorcode:%d,errinfo:%s[%s(%d)]",
-                   file.c_str(), error.code, error.text.c_str());
+        PLINTH_LOG(LogLevel::kError, "[%s]cannot tell whether %s is encrypted,%s[%s(%d)]",
+                   file.c_str(), error.Describe().c_str());
         encrypted = false;
         break;
     }
@@ -217,7 +224,7 @@ bool CInitDBManager::ReadPluginDBConfig(const std::string& plugin_name) {
   }
   if (plugin_name == kPlatformPlugin) {
     if (plugin_config_.sqlite_file_name != kPlatformDatabase) {
-      PLINTH_LOG(4,
+      PLINTH_LOG(LogLevel::kWarn,
                  "[%s]%s SQLiteFileName \"%s\" is not %s: every other plug-in attaches %s, "
                  "which this run does not build.[%s(%d)]",
                  plugin_name.c_str(), plugin_config_.sqlite_file_name.c_str(), kPlatformDatabase,
@@ -276,21 +283,21 @@ bool CInitDBManager::ReadSQLiteConfig() {
   proto::CXmlProto xml;
   if (ReadXmlFile(PLINTH_HERE, path, xml) != XmlFileRead::kParsed) return false;
   const std::vector<SqliteSetting> settings = ReadSqliteSettings(xml);
-  PLINTH_LOG(3, "[%s]Get %d cnt config in SQLiteConfig.xml[%s(%d)]",
+  PLINTH_LOG(LogLevel::kInfo, "[%s]Get %d cnt config in SQLiteConfig.xml[%s(%d)]",
              static_cast<int>(settings.size()));
   for (const SqliteSetting& setting : settings) {
     const std::string refusal = SettingRefusal(setting.name);
     if (refusal.empty()) continue;
-    PLINTH_LOG(6, "[%s]SQLiteConfig.xml setting \"%s\" refused: %s.[%s(%d)]", setting.name.c_str(),
-               refusal.c_str());
+    PLINTH_LOG(LogLevel::kFatal, "[%s]SQLiteConfig.xml setting \"%s\" refused: %s.[%s(%d)]",
+               setting.name.c_str(), refusal.c_str());
     return false;
   }
   for (const SqliteSetting& setting : settings) {
     if (ConfiguresKey(setting)) {
       need_encrypt_ = true;
-      PLINTH_LOG(3, "[%s]db file need encrypt[%s(%d)]");
+      PLINTH_LOG(LogLevel::kInfo, "[%s]db file need encrypt[%s(%d)]");
     }
-    PLINTH_LOG(3, "[%s]PRAGMA %s = %s[%s(%d)]", setting.name.c_str(),
+    PLINTH_LOG(LogLevel::kInfo, "[%s]PRAGMA %s = %s[%s(%d)]", setting.name.c_str(),
                LoggableValue(setting.name, setting.value).c_str());
     AddSetting(setting, sqlite_config_);
   }
@@ -300,37 +307,38 @@ bool CInitDBManager::ReadSQLiteConfig() {
 
 bool CInitDBManager::RunDBInit() {
   if (!ApplyProcessCipherSettings(PLINTH_HERE, sqlite_config_)) {
-    PLINTH_LOG(5, "[%s]ApplyProcessCipherSettings fail[%s(%d)]");
+    PLINTH_LOG(LogLevel::kError, "[%s]ApplyProcessCipherSettings fail[%s(%d)]");
     return false;
   }
   if (!CheckExtensionLibraries()) {
-    PLINTH_LOG(5, "[%s]CheckExtensionLibraries fail[%s(%d)]");
+    PLINTH_LOG(LogLevel::kError, "[%s]CheckExtensionLibraries fail[%s(%d)]");
     return false;
   }
   if (!CreateDataDir()) {
-    PLINTH_LOG(5, "[%s]CreateDataDir fail[%s(%d)]");
+    PLINTH_LOG(LogLevel::kError, "[%s]CreateDataDir fail[%s(%d)]");
     return false;
   }
   if (!CreateSQLiteDBFile()) {
-    PLINTH_LOG(5, "[%s]CreateSQLiteDBFile fail[%s(%d)]");
+    PLINTH_LOG(LogLevel::kError, "[%s]CreateSQLiteDBFile fail[%s(%d)]");
     return false;
   }
   if (!SQLiteDBInit()) {
-    PLINTH_LOG(5, "[%s]SQLiteDBInit fail[%s(%d)]");
+    PLINTH_LOG(LogLevel::kError, "[%s]SQLiteDBInit fail[%s(%d)]");
     return false;
   }
   if (plugin_config_.plugin_name != kPlatformPlugin) return true;
 
   const PluginDBConfig platform_config = plugin_config_;
   for (const auto& [name, record] : special_plugins_) {
-    PLINTH_LOG(3, "[%s]Init for special %s.[%s(%d)]", name.c_str());
+    PLINTH_LOG(LogLevel::kInfo, "[%s]Init for special %s.[%s(%d)]", name.c_str());
     plugin_config_ = record;
     if (!CreateSQLiteDBFile()) {
-      PLINTH_LOG(5, "[%s]CreateSQLiteDBFile for special %s fail[%s(%d)]", name.c_str());
+      PLINTH_LOG(LogLevel::kError, "[%s]CreateSQLiteDBFile for special %s fail[%s(%d)]",
+                 name.c_str());
       return false;
     }
     if (!SQLiteDBInit()) {
-      PLINTH_LOG(5, "[%s]SQLiteDBInit for special %s fail[%s(%d)]", name.c_str());
+      PLINTH_LOG(LogLevel::kError, "[%s]SQLiteDBInit for special %s fail[%s(%d)]", name.c_str());
       return false;
     }
   }
@@ -382,13 +390,14 @@ bool CInitDBManager::CreateDataDir() {
   bool exists = false;
   if (!ExistsOrFail(PLINTH_HERE, data_dir, Links::kFollow, &exists)) return false;
   if (exists) {
-    PLINTH_LOG(3, "[%s]data_path aleady exists.[%s(%d)]");
+    PLINTH_LOG(LogLevel::kInfo, "[%s]data_path aleady exists.[%s(%d)]");
     return true;
   }
   boost::system::error_code ec;
   boost::filesystem::create_directory(data_dir, ec);
   if (ec) {
-    PLINTH_LOG(6, "[%s]create_directory fail,errinfo:%s[%s(%d)]", ec.message().c_str());
+    PLINTH_LOG(LogLevel::kFatal, "[%s]create_directory fail,%s[%s(%d)]",
+               FileSystemError(ec).c_str());
     return false;
   }
   return true;
@@ -397,25 +406,25 @@ bool CInitDBManager::CreateDataDir() {
 bool CInitDBManager::CreatePublicSQLiteDBFile() {
   const BuildContext build =
       MakeBuildContext(*CToolSetup::GetInstance(), sqlite_config_, need_encrypt_, &file_keys_);
-  const std::string path = InDir(build.data_dir, "public.db");
-  PLINTH_LOG(3, "[%s]db file full_path:%s[%s(%d)]", path.c_str());
-  if (!RemoveDatabaseFiles(PLINTH_HERE, path, "public.db")) return false;
+  const std::string path = InDir(build.data_dir, kPublicDatabase);
+  PLINTH_LOG(LogLevel::kInfo, "[%s]db file full_path:%s[%s(%d)]", path.c_str());
+  if (!RemoveDatabaseFiles(PLINTH_HERE, path, kPublicDatabase)) return false;
   if (!OpenConfigured(PLINTH_HERE, path, build.settings, Pragmas::kApply, public_conn)) {
     return false;
   }
-  if (!Attach(PLINTH_HERE, public_conn, path, "public", build.settings)) return false;
+  if (!Attach(PLINTH_HERE, public_conn, path, kPublicSchema, build.settings)) return false;
   return LoadSharedExtension(PLINTH_FUNCTION, public_conn, build.sys_path);
 }
 
 bool CInitDBManager::CreateSQLiteDBFile() {
   if (plugin_config_.plugin_name == kPlatformPlugin && !CreatePublicSQLiteDBFile()) {
-    PLINTH_LOG(6, "[%s]CreatePublicSQLiteDBFile fail[%s(%d)]");
+    PLINTH_LOG(LogLevel::kFatal, "[%s]CreatePublicSQLiteDBFile fail[%s(%d)]");
     return false;
   }
   const CToolSetup& setup = *CToolSetup::GetInstance();
   const BuildContext build = MakeBuildContext(setup, sqlite_config_, need_encrypt_, &file_keys_);
   const std::string path = InDir(build.data_dir, plugin_config_.sqlite_file_name);
-  PLINTH_LOG(3, "[%s]db file full_path:%s[%s(%d)]", path.c_str());
+  PLINTH_LOG(LogLevel::kInfo, "[%s]db file full_path:%s[%s(%d)]", path.c_str());
   if (!RemoveDatabaseFiles(PLINTH_HERE, path, plugin_config_.sqlite_file_name)) return false;
 
   // In the platform's run the connection of the previous build is done with.
@@ -431,13 +440,13 @@ bool CInitDBManager::CreateSQLiteDBFile() {
 
 bool CInitDBManager::SQLiteDBInit() {
   if (db_conn_ == nullptr) {
-    PLINTH_LOG(5, "[%s]db_conn_ is nullptr[%s(%d)]");
+    PLINTH_LOG(LogLevel::kError, "[%s]db_conn_ is nullptr[%s(%d)]");
     return false;
   }
   const std::string sys_path = CToolSetup::GetInstance()->GetSysPath();
   if (plugin_config_.plugin_name == kPlatformPlugin) {
     if (!SQLitePublicDBInit()) {
-      PLINTH_LOG(6, "[%s]SQLitePublicDBInit fail[%s(%d)]");
+      PLINTH_LOG(LogLevel::kFatal, "[%s]SQLitePublicDBInit fail[%s(%d)]");
       return false;
     }
     const std::string version = UTF82Local(ProductVersionScriptPath(sys_path));
@@ -450,7 +459,7 @@ bool CInitDBManager::SQLiteDBInit() {
 
 bool CInitDBManager::SQLitePublicDBInit() {
   if (public_conn == nullptr) {
-    PLINTH_LOG(5, "[%s]public_conn is nullptr[%s(%d)]");
+    PLINTH_LOG(LogLevel::kError, "[%s]public_conn is nullptr[%s(%d)]");
     return false;
   }
   const std::string path =
@@ -460,23 +469,23 @@ bool CInitDBManager::SQLitePublicDBInit() {
 
 bool CInitDBManager::CheckDBInit() {
   if (!ApplyProcessCipherSettings(PLINTH_HERE, sqlite_config_)) {
-    PLINTH_LOG(5, "[%s]ApplyProcessCipherSettings fail[%s(%d)]");
+    PLINTH_LOG(LogLevel::kError, "[%s]ApplyProcessCipherSettings fail[%s(%d)]");
     return false;
   }
   if (!CheckExtensionLibraries()) {
-    PLINTH_LOG(5, "[%s]CheckExtensionLibraries fail[%s(%d)]");
+    PLINTH_LOG(LogLevel::kError, "[%s]CheckExtensionLibraries fail[%s(%d)]");
     return false;
   }
   if (!CheckConnections()) {
-    PLINTH_LOG(5, "[%s]CheckConnections fail[%s(%d)]");
+    PLINTH_LOG(LogLevel::kError, "[%s]CheckConnections fail[%s(%d)]");
     return false;
   }
   if (!CheckSharedDatabases()) {
-    PLINTH_LOG(5, "[%s]CheckSharedDatabases fail[%s(%d)]");
+    PLINTH_LOG(LogLevel::kError, "[%s]CheckSharedDatabases fail[%s(%d)]");
     return false;
   }
   if (!CheckScripts()) {
-    PLINTH_LOG(5, "[%s]CheckScripts fail[%s(%d)]");
+    PLINTH_LOG(LogLevel::kError, "[%s]CheckScripts fail[%s(%d)]");
     return false;
   }
   return true;
@@ -513,12 +522,13 @@ bool CInitDBManager::CheckSharedDatabases() {
   bool exists = false;
   if (!ExistsOrFail(PLINTH_HERE, build.data_dir, Links::kFollow, &exists)) return false;
   if (!exists) {
-    PLINTH_LOG(3, "[%s]data_path %s does not exist: no database file to read.[%s(%d)]",
+    PLINTH_LOG(LogLevel::kInfo,
+               "[%s]data_path %s does not exist: no database file to read.[%s(%d)]",
                build.data_dir.c_str());
     return true;
   }
-  std::vector<std::pair<std::string, std::string>> files = {{"public.db", "public"},
-                                                            {kPlatformDatabase, "platform"}};
+  std::vector<std::pair<std::string, std::string>> files = {{kPublicDatabase, kPublicSchema},
+                                                            {kPlatformDatabase, kPlatformSchema}};
   for (const std::string& name : SpecialConnectionNames()) {
     const PluginDBConfig& record = special_plugins_.at(name);
     files.emplace_back(record.sqlite_file_name, QuotedName(record.schema));
@@ -527,7 +537,7 @@ bool CInitDBManager::CheckSharedDatabases() {
   SqliteError error;
   bool read = OpenInMemoryReadOnly(&conn, &error);
   if (!read) {
-    PLINTH_LOG(5, "[%s]sqlite3_open fail,errinfo:%s[%s(%d)]", error.text.c_str());
+    PLINTH_LOG(LogLevel::kError, "[%s]sqlite3_open fail,%s[%s(%d)]", error.DescribeText().c_str());
   }
   for (auto file = files.begin(); read && file != files.end(); ++file) {
     read = ReadDatabaseIfPresent(PLINTH_HERE, conn, InDir(build.data_dir, file->first),
@@ -553,7 +563,7 @@ bool CInitDBManager::CheckScripts() {
     return false;
   }
   for (const auto& entry : special_plugins_) {
-    PLINTH_LOG(3, "[%s]Check for special %s.[%s(%d)]", entry.first.c_str());
+    PLINTH_LOG(LogLevel::kInfo, "[%s]Check for special %s.[%s(%d)]", entry.first.c_str());
     if (!CheckPluginScripts(PLINTH_HERE, PluginScriptsDir(sys_path, entry.first))) return false;
   }
   return true;

@@ -10,17 +10,40 @@
 
 #include "Business/FileKeys.h"
 #include "Business/PluginDBConfig.h"
-#include "External/QuillBase.h"
+#include "QuillBase.h"
 
 struct sqlite3;
 
 namespace plinth {
 
-// All maps order their keys byte-wise (as unsigned bytes) and keep the first
-// value inserted under a key.
-class CInitDBManager : public Quill::Base::CNoncopyable {
+// What the database manager holds for a run: the configuration that
+// InitManager reads, the connections that the build opens (the manager's:
+// only UninitManager closes them, or the process's end) and the keying of the
+// files. All maps order their keys byte-wise (as unsigned bytes) and keep the
+// first value inserted under a key.
+struct InitDBManagerState {
+  bool inited_ = false;
+  PluginDBConfig plugin_config_;
+  sqlite3* db_conn_ = nullptr;
+  sqlite3* public_conn = nullptr;
+  std::map<std::string, std::string> sqlite_config_;
+  bool need_encrypt_ = false;
+  std::map<std::string, PluginDBConfig> special_plugins_;
+  std::map<std::string, sqlite3*> other_conns_;
+  // The database files of the keyed connections closed so far, each once;
+  // kept by UninitManager for VerifyEncryption.
+  std::vector<std::string> keyed_files_;
+  // The key of each file the run keys, derived once.
+  CFileKeys file_keys_;
+};
+
+// The database manager. Its state is a base of its own, so that the manager's
+// operations name its members directly and a test can read it whole
+// (state()).
+class CInitDBManager : public Quill::Base::CNoncopyable, private InitDBManagerState {
  public:
-  // The process-wide instance, created on first use; never null.
+  // The process-wide instance, created on first use and destroyed at process
+  // exit; never null.
   static CInitDBManager* GetInstance();
 
   // Reads the configuration of `plugin_name`, of the special plug-ins and the
@@ -59,13 +82,15 @@ class CInitDBManager : public Quill::Base::CNoncopyable {
   // was checked. True when nothing was keyed. Forgets the files.
   bool VerifyEncryption();
 
- private:
-  template <typename T>
-  friend class LazyInstance;
-  friend class CInitDBManagerPeer;  // tests
-
+ protected:
+  // The tool's manager is the process-wide one. A class derived for a test
+  // makes managers of its own, each starting empty, and may open the reading
+  // steps and the state below to its test.
   CInitDBManager() = default;
   ~CInitDBManager() = default;
+
+  // What the manager holds now.
+  const InitDBManagerState& state() const { return *this; }
 
   // The steps of InitManager and RunDBInit. Each logs its failures and returns
   // false at the first one; what it did before stays done and what it filled
@@ -94,6 +119,7 @@ class CInitDBManager : public Quill::Base::CNoncopyable {
   // that is refused (SettingRefusal): nothing is stored then.
   bool ReadSQLiteConfig();
 
+ private:
   // Makes sure that no extension library the build loads is something other
   // than a regular file (CheckExtensionLibrary): the shared library of
   // public.db's connection in the platform's run, and the libraries of
@@ -169,20 +195,6 @@ class CInitDBManager : public Quill::Base::CNoncopyable {
   // Closes `conn` (when not null); when the run keys its files, first notes
   // the files of its databases in `keyed_files_`.
   void CloseNotingKeyedFiles(sqlite3*& conn);
-
-  bool inited_ = false;
-  PluginDBConfig plugin_config_;
-  sqlite3* db_conn_ = nullptr;
-  sqlite3* public_conn = nullptr;
-  std::map<std::string, std::string> sqlite_config_;
-  bool need_encrypt_ = false;
-  std::map<std::string, PluginDBConfig> special_plugins_;
-  std::map<std::string, sqlite3*> other_conns_;
-  // The database files of the keyed connections closed so far, each once;
-  // kept by UninitManager for VerifyEncryption.
-  std::vector<std::string> keyed_files_;
-  // The key of each file the run keys, derived once.
-  CFileKeys file_keys_;
 };
 
 }  // namespace plinth

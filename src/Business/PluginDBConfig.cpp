@@ -3,9 +3,9 @@
 
 #include <utility>
 
-#include "Business/ProductLayout.h"
-#include "Common/NameCheck.h"
-#include "External/QuillBase.h"
+#include "Business/NameCheck.h"
+#include "Config/ProductLayout.h"
+#include "QuillBase.h"
 
 namespace plinth {
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "External/XmlProto.h"
+#include "XmlProto.h"
 
 namespace plinth {
 

@@ -5,18 +5,19 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <functional>
 #include <string_view>
 
 #include "Business/DatabaseFiles.h"
 #include "Business/SqlText.h"
 #include "Business/SqliteConnection.h"
+#include "Common/ErrorText.h"
 #include "Common/ProgressTimer.h"
 #include "Common/SqlScan.h"
 #include "Common/SqlSplitter.h"
 #include "Common/TextFile.h"
-#include "External/QuillBase.h"
+#include "Config/ProductLayout.h"
+#include "QuillBase.h"
 
 namespace plinth {
 namespace {
@@ -37,21 +38,19 @@ constexpr std::size_t kPreviewReach = 4 * (kPreviewChars + 1);
 void LogScriptFailure(const LogSite& at, Script script, const SqliteError& e) {
   switch (script) {
     case Script::kPublicData:
-      PLINTH_LOG_AT(at, 5, "[%s]create_public_data.sql exec fail,errorcode:%d,errinfo:%s[%s(%d)]",
-                    e.code, e.text.c_str());
+      PLINTH_LOG_AT(at, LogLevel::kError, "[%s]create_public_data.sql exec fail,%s[%s(%d)]",
+                    e.Describe().c_str());
       break;
     case Script::kProductVersion:
-      PLINTH_LOG_AT(at, 5, "[%s]ProductVersionToDB exec fail,errorcode:%d,errinfo:%s[%s(%d)]",
-                    e.code, e.text.c_str());
+      PLINTH_LOG_AT(at, LogLevel::kError, "[%s]ProductVersionToDB exec fail,%s[%s(%d)]",
+                    e.Describe().c_str());
       break;
     case Script::kCreateTables:
     case Script::kForOtherPlugin:
-      PLINTH_LOG_AT(at, 5, "[%s]create_table fail,errorcode:%d,errinfo:%s[%s(%d)]", e.code,
-                    e.text.c_str());
+      PLINTH_LOG_AT(at, LogLevel::kError, "[%s]create_table fail,%s[%s(%d)]", e.Describe().c_str());
       break;
     case Script::kInitData:
-      PLINTH_LOG_AT(at, 5, "[%s]init_data fail,errorcode:%d,errinfo:%s[%s(%d)]", e.code,
-                    e.text.c_str());
+      PLINTH_LOG_AT(at, LogLevel::kError, "[%s]init_data fail,%s[%s(%d)]", e.Describe().c_str());
       break;
   }
 }
@@ -81,7 +80,7 @@ void LogFailure(const LogSite& at, Script script, const std::string& path, const
   const std::string shown =
       Preview(LoggableScriptStatement(statement.substr(0, kPreviewReach)), kPreviewChars);
   const std::size_t line = line_feeds_before + LineOf(sql, begin);
-  PLINTH_LOG_AT(at, 5, "[%s]%s failed at line %lu: %s[%s(%d)]", path.c_str(),
+  PLINTH_LOG_AT(at, LogLevel::kError, "[%s]%s failed at line %lu: %s[%s(%d)]", path.c_str(),
                 static_cast<unsigned long>(line), shown.c_str());
 }
 
@@ -89,21 +88,22 @@ void LogFailure(const LogSite& at, Script script, const std::string& path, const
 // read is not the whole script.
 bool ReadWhole(const LogSite& at, const std::string& path, const CInputFile& file) {
   if (file.ReadError() == 0) return true;
-  PLINTH_LOG_AT(at, 5, "[%s]sql file %s cannot be read to its end: %s[%s(%d)]", path.c_str(),
-                std::strerror(file.ReadError()));
+  PLINTH_LOG_AT(at, LogLevel::kError, "[%s]sql file %s cannot be read to its end: %s[%s(%d)]",
+                path.c_str(), ErrnoMessage(file.ReadError()).c_str());
   return false;
 }
 
 // Reads `file` (opened from `path`) through for a NUL byte, at which SQLite
 // would stop and report success: a script that holds one is refused before
 // any of it runs (logged). Leaves `file` at its start.
-bool HoldsNoNul(const LogSite& at, const std::string& path, const CInputFile& file) {
+bool HoldsNoNul(const LogSite& at, const std::string& path, CInputFile& file) {
   std::string block;
   for (std::size_t offset = 0; file.Read(block, kBlockBytes) > 0; offset += block.size()) {
     const std::size_t nul = block.find('\0');
     if (nul != std::string::npos) {
-      PLINTH_LOG_AT(at, 5, "[%s]sql file %s holds a NUL byte at offset %lu, not run[%s(%d)]",
-                    path.c_str(), static_cast<unsigned long>(offset + nul));
+      PLINTH_LOG_AT(at, LogLevel::kError,
+                    "[%s]sql file %s holds a NUL byte at offset %lu, not run[%s(%d)]", path.c_str(),
+                    static_cast<unsigned long>(offset + nul));
       return false;
     }
   }
@@ -132,7 +132,7 @@ class CScriptProgress {
   void Tick() {
     const Clock::time_point now = Clock::now();
     if (!timer_.Due(now)) return;
-    PLINTH_LOG_AT(at_, 3,
+    PLINTH_LOG_AT(at_, LogLevel::kInfo,
                   "[%s]%s still running: %llu of %ld bytes read, %llu statements completed, %lld "
                   "s so far[%s(%d)]",
                   path_.c_str(), static_cast<unsigned long long>(read_), size_,
@@ -169,7 +169,7 @@ enum class Streamed { kRead, kStopped, kReadFailed };
 // follows them. `progress`, when given, is told of each block and ticked
 // after it. Stops when `add` answers false (kStopped); a failed read is
 // logged (kReadFailed).
-Streamed ReadScriptText(const LogSite& at, const std::string& path, const CInputFile& file,
+Streamed ReadScriptText(const LogSite& at, const std::string& path, CInputFile& file,
                         const std::function<bool(std::string_view)>& add,
                         CScriptProgress* progress) {
   std::string block;
@@ -227,8 +227,7 @@ bool LeftOpen(const CSqlSplitter& splitter) {
 // ";" is complete when SQLite's parser finds it whole. One that does not end
 // complete is logged as RunScript logs its last statement cut short: with
 // SQLite's "incomplete input".
-bool ReadsComplete(const LogSite& at, Script script, const std::string& path,
-                   const CInputFile& file) {
+bool ReadsComplete(const LogSite& at, Script script, const std::string& path, CInputFile& file) {
   CSqlSplitter splitter;
   ScriptPart part;
   const auto add = [&](std::string_view text) {
@@ -257,9 +256,9 @@ bool UseIfPresent(const LogSite& at, Script script, const std::string& path, con
   if (!ExistsOrFail(at, local, Links::kFollow, &exists)) return false;
   if (exists) return use(script, local);
   if (script == Script::kCreateTables) {
-    PLINTH_LOG_AT(at, 4, "[%s]Not exists create_tables.sql[%s(%d)]");
+    PLINTH_LOG_AT(at, LogLevel::kWarn, "[%s]Not exists create_tables.sql[%s(%d)]");
   } else {
-    PLINTH_LOG_AT(at, 4, "[%s]Not exists init_data.sql[%s(%d)]");
+    PLINTH_LOG_AT(at, LogLevel::kWarn, "[%s]Not exists init_data.sql[%s(%d)]");
   }
   return true;
 }
@@ -267,8 +266,8 @@ bool UseIfPresent(const LogSite& at, Script script, const std::string& path, con
 // Hands the plug-in's create_tables.sql and then its init_data.sql from
 // `scripts_dir` to `use`, where they exist.
 bool UsePluginScripts(const LogSite& at, const std::string& scripts_dir, const ScriptUse& use) {
-  return UseIfPresent(at, Script::kCreateTables, scripts_dir + "create_tables.sql", use) &&
-         UseIfPresent(at, Script::kInitData, scripts_dir + "init_data.sql", use);
+  return UseIfPresent(at, Script::kCreateTables, scripts_dir + kCreateTablesScript, use) &&
+         UseIfPresent(at, Script::kInitData, scripts_dir + kInitDataScript, use);
 }
 
 // Hands the scripts that `scripts` lists under `name` to `use`, in list
@@ -278,14 +277,15 @@ bool UseScriptsFor(const LogSite& at, const std::string& name,
                    const ScriptUse& use) {
   const auto listed = scripts.find(name);
   if (listed == scripts.end()) {
-    PLINTH_LOG_AT(at, 5, "[%s]Not support sql file for plugin %s[%s(%d)]", name.c_str());
+    PLINTH_LOG_AT(at, LogLevel::kError, "[%s]Not support sql file for plugin %s[%s(%d)]",
+                  name.c_str());
     return false;
   }
   for (const std::string& script : listed->second) {
     bool exists = false;
     if (!ExistsOrFail(at, script, Links::kFollow, &exists)) return false;
     if (!exists) {
-      PLINTH_LOG_AT(at, 5, "[%s]Not exists sql file!%s[%s(%d)]", script.c_str());
+      PLINTH_LOG_AT(at, LogLevel::kError, "[%s]Not exists sql file!%s[%s(%d)]", script.c_str());
       return false;
     }
     if (!use(Script::kForOtherPlugin, script)) return false;
@@ -323,7 +323,7 @@ bool RunScriptsForOtherPlugins(const LogSite& at, const std::map<std::string, sq
                                const std::map<std::string, std::vector<std::string>>& scripts) {
   for (const auto& [name, conn] : conns) {
     if (conn == nullptr) {
-      PLINTH_LOG_AT(at, 5, "[%s]%s other_conn is nullptr[%s(%d)]", name.c_str());
+      PLINTH_LOG_AT(at, LogLevel::kError, "[%s]%s other_conn is nullptr[%s(%d)]", name.c_str());
       return false;
     }
     const auto run = [&at, conn = conn](Script script, const std::string& path) {

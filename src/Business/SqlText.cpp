@@ -9,7 +9,7 @@
 
 #include "Common/AsciiCase.h"
 #include "Common/SqlScan.h"
-#include "External/QuillBase.h"
+#include "QuillBase.h"
 
 namespace plinth {
 namespace {

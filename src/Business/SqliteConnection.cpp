@@ -31,6 +31,12 @@ int RunToEnd(sqlite3_stmt* stmt) {
 
 }  // namespace
 
+std::string SqliteError::Describe() const {
+  return "errorcode:" + std::to_string(code) + "," + DescribeText();
+}
+
+std::string SqliteError::DescribeText() const { return "errinfo:" + text; }
+
 bool IsNotADatabase(const SqliteError& error) { return (error.code & 0xff) == SQLITE_NOTADB; }
 
 bool OpenDatabase(const std::string& path, sqlite3** conn, SqliteError* err) {

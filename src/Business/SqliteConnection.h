@@ -1,7 +1,7 @@
 // Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // The SQLite calls of the database build, each reporting a failure in one way:
 // it returns false and fills a SqliteError, and the caller logs the message
-// of its step with the error's code and text. Nothing here logs.
+// of its step with the error (SqliteError::Describe). Nothing here logs.
 #ifndef PLINTH_BUSINESS_SQLITECONNECTION_H_
 #define PLINTH_BUSINESS_SQLITECONNECTION_H_
 
@@ -22,6 +22,11 @@ namespace plinth {
 struct SqliteError {
   int code = 0;
   std::string text;
+
+  // The error as a failure line gives it: "errorcode:<code>,errinfo:<text>".
+  std::string Describe() const;
+  // Its text alone, as the line of a failed open gives it: "errinfo:<text>".
+  std::string DescribeText() const;
 };
 
 // True for SQLite's "not a database" result (SQLITE_NOTADB): what SQLCipher

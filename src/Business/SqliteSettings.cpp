@@ -6,7 +6,7 @@
 
 #include "Business/SqlText.h"
 #include "Common/AsciiCase.h"
-#include "External/QuillBase.h"
+#include "QuillBase.h"
 
 namespace plinth {
 namespace {

@@ -5,9 +5,10 @@
 #include <cstdio>
 #include <exception>
 
+#include "Common/ErrorText.h"
 #include "Common/Log.h"
-#include "External/SafeFunc.h"
-#include "Port/Port.h"
+#include "QuillBase.h"
+#include "SafeFunc.h"
 
 namespace plinth {
 namespace {
@@ -24,7 +25,7 @@ enum class Logging { kOn, kOff };
 // Reads `size` bytes of `file` (opened from `path`) into `text`, straight into
 // the string's own storage. False, with a log line unless `logging` is off,
 // when no buffer of that size can be had.
-bool ReadContent(std::string& text, const CInputFile& file, long size, const std::string& path,
+bool ReadContent(std::string& text, CInputFile& file, long size, const std::string& path,
                  const std::string& function, Logging logging) {
   const auto length = static_cast<std::size_t>(size);
   std::string buffer;
@@ -32,8 +33,9 @@ bool ReadContent(std::string& text, const CInputFile& file, long size, const std
     buffer.resize(length);
   } catch (const std::exception&) {  // bad_alloc or length_error
     if (logging == Logging::kOn) {
-      PLINTH_LOG_AS(function, 5, "[%s]no memory to read file. file path:%s, size:%ld.[%s(%d)]",
-                    path.c_str(), size);
+      PLINTH_LOG_AS(function, LogLevel::kError,
+                    "[%s]no memory to read file. file path:%s, size:%ld.[%s(%d)]", path.c_str(),
+                    size);
     }
     return false;
   }
@@ -58,8 +60,8 @@ long OpenWithBackup(CInputFile& file, const std::string& file_path_name,
   const int err = file.Open(file_path_name);
   if (err != 0) {
     if (logging == Logging::kOn) {
-      PLINTH_LOG_AS(function, 5, "[%s]open file fail. file path:%s, errno_t:%d.[%s(%d)]",
-                    file_path_name.c_str(), err);
+      PLINTH_LOG_AS(function, LogLevel::kError, "[%s]open file fail. file path:%s, %s.[%s(%d)]",
+                    file_path_name.c_str(), ErrnoNumber(err).c_str());
     }
   } else {
     const long size = file.Measure();
@@ -73,7 +75,7 @@ long OpenWithBackup(CInputFile& file, const std::string& file_path_name,
     std::string file_path, file_name, file_type;
     if (!CFileBak::ParseFilePath(file_path_name, file_path, file_name, file_type)) {
       if (logging == Logging::kOff) return 0;
-      PLINTH_LOG_AS(function, 5,
+      PLINTH_LOG_AS(function, LogLevel::kError,
                     "[%s]Parse File Path Fail. file_path_name:%s, file_path:%s, "
                     "file_name:%s, file_type:%s.[%s(%d)]",
                     file_path_name.c_str(), file_path.c_str(), file_name.c_str(),
@@ -85,8 +87,8 @@ long OpenWithBackup(CInputFile& file, const std::string& file_path_name,
   const int backup_err = file.Open(backup);
   if (backup_err != 0) {
     if (logging == Logging::kOn) {
-      PLINTH_LOG_AS(function, 5, "[%s]Open File Fail. file path:%s, errno_t:%d.[%s(%d)]",
-                    backup.c_str(), backup_err);
+      PLINTH_LOG_AS(function, LogLevel::kError, "[%s]Open File Fail. file path:%s, %s.[%s(%d)]",
+                    backup.c_str(), ErrnoNumber(backup_err).c_str());
     }
     return 0;
   }
@@ -102,7 +104,7 @@ long OpenWithBackup(CInputFile& file, const std::string& file_path_name,
 int CInputFile::Open(const std::string& path) {
   Close();
   read_error_ = 0;
-  return port::fopen_s(&file_, path.c_str(), "rb");
+  return Quill::Base::FileUtil::fopen_s(&file_, path.c_str(), "rb");
 }
 
 void CInputFile::Close() {
@@ -110,20 +112,20 @@ void CInputFile::Close() {
   file_ = nullptr;
 }
 
-long CInputFile::Measure() const {
+long CInputFile::Measure() {
   if (std::fseek(file_, 0, SEEK_END) != 0) return -1;
   const long size = std::ftell(file_);
   if (std::fseek(file_, 0, SEEK_SET) != 0) return -1;
   return size;
 }
 
-std::size_t CInputFile::Read(std::string& block, std::size_t max) const {
+std::size_t CInputFile::Read(std::string& block, std::size_t max) {
   block.resize(max);
   block.resize(ReadInto(block, max));
   return block.size();
 }
 
-std::size_t CInputFile::ReadInto(std::string& text, std::size_t length) const {
+std::size_t CInputFile::ReadInto(std::string& text, std::size_t length) {
   if (length == 0) return 0;
   errno = 0;
   const std::size_t read = std::fread(&text[0], 1, length, file_);
@@ -131,7 +133,7 @@ std::size_t CInputFile::ReadInto(std::string& text, std::size_t length) const {
   return read;
 }
 
-void CInputFile::Rewind() const { std::rewind(file_); }
+void CInputFile::Rewind() { std::rewind(file_); }
 
 bool CFileBak::ReadFile(std::string& text, const std::string& file_path_name,
                         const std::string& backup_path) {

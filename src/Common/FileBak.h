@@ -24,28 +24,28 @@ class CInputFile {
 
   // The size of the file, with the position left at its start; -1 when it
   // cannot be told.
-  long Measure() const;
+  long Measure();
 
   // Reads up to `max` bytes from the position into `block`, replacing what it
   // held. Returns the number read: 0 at the end, or on a read error, which
   // ReadError() then tells.
-  std::size_t Read(std::string& block, std::size_t max) const;
+  std::size_t Read(std::string& block, std::size_t max);
 
   // Reads `length` bytes from the position straight into `text`, which holds
   // that many bytes; returns the number read (fewer at the end or on a read
   // error).
-  std::size_t ReadInto(std::string& text, std::size_t length) const;
+  std::size_t ReadInto(std::string& text, std::size_t length);
 
   // The error number of the read that failed since the file was opened; 0
   // when none did.
   int ReadError() const { return read_error_; }
 
   // Moves the position back to the file's start.
-  void Rewind() const;
+  void Rewind();
 
  private:
   std::FILE* file_ = nullptr;
-  mutable int read_error_ = 0;
+  int read_error_ = 0;
 };
 
 class CFileBak {

@@ -1,9 +1,10 @@
 // Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // The tool's logging call. PLINTH_LOG(level, format, args...) writes one line
-// to the "PLINTH" logger. `format` is written whole, beginning with "[%s]" and
-// ending with "[%s(%d)]": the macro passes the calling function's qualified
-// name ("plinth::CToolSetup::InitSetup", "main") for the first, and the source
-// file's base name and the line for the last.
+// to the "PLINTH" logger at `level`, a LogLevel (LogLevel::kInfo, kWarn,
+// kError, kFatal; a bare number does not compile). `format` is written whole,
+// beginning with "[%s]" and ending with "[%s(%d)]": the macro passes the
+// calling function's qualified name ("plinth::CToolSetup::InitSetup", "main")
+// for the first, and the source file's base name and the line for the last.
 //
 // PLINTH_LOG_AS(function, level, format, args...) does the same with the
 // function name given: a helper in the operation's own source file logs on
@@ -19,11 +20,18 @@
 
 #include <string>
 
-#include "External/QuillBase.h"
+#include "QuillBase.h"
 
 namespace plinth {
 
 inline constexpr char kLogModule[] = "PLINTH";
+
+// The levels of log lines (QuillBase.h).
+using LogLevel = Quill::Base::LogLevel;
+
+// The number VexaFormatLog takes for `level`. Takes a LogLevel alone, so that
+// the logging macros refuse a bare number.
+constexpr int LogLevelNumber(LogLevel level) { return static_cast<int>(level); }
 
 // "bool plinth::CToolSetup::InitSetup()" -> "plinth::CToolSetup::InitSetup".
 // A name without a parameter list comes back unchanged.
@@ -61,9 +69,9 @@ struct LogSite {
 // that the compiler checks.
 #define PLINTH_LOG_AS(function, level, ...) \
   PLINTH_LOG_CALL_(function, level, __VA_ARGS__, ::plinth::SourceBaseName(__FILE__), __LINE__)
-#define PLINTH_LOG_CALL_(function, level, format, ...)                       \
-  ::Quill::Base::details::VexaFormatLog(level, ::plinth::kLogModule, format, \
-                                        std::string(function).c_str(), __VA_ARGS__)
+#define PLINTH_LOG_CALL_(function, level, format, ...)                                         \
+  ::Quill::Base::details::VexaFormatLog(::plinth::LogLevelNumber(level), ::plinth::kLogModule, \
+                                        format, std::string(function).c_str(), __VA_ARGS__)
 #define PLINTH_LOG(level, ...) PLINTH_LOG_AS(PLINTH_FUNCTION, level, __VA_ARGS__)
 
 // The site of this line, logging for `function`; PLINTH_HERE, for the
@@ -74,8 +82,8 @@ struct LogSite {
 
 #define PLINTH_LOG_AT(site, level, ...) \
   PLINTH_LOG_AT_CALL_(site, level, __VA_ARGS__, (site).file, (site).line)
-#define PLINTH_LOG_AT_CALL_(site, level, format, ...)                        \
-  ::Quill::Base::details::VexaFormatLog(level, ::plinth::kLogModule, format, \
-                                        (site).function.c_str(), __VA_ARGS__)
+#define PLINTH_LOG_AT_CALL_(site, level, format, ...)                                          \
+  ::Quill::Base::details::VexaFormatLog(::plinth::LogLevelNumber(level), ::plinth::kLogModule, \
+                                        format, (site).function.c_str(), __VA_ARGS__)
 
 #endif  // PLINTH_COMMON_LOG_H_

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "Common/Log.h"
-#include "External/SafeFunc.h"
+#include "SafeFunc.h"
 
 namespace plinth {
 

@@ -7,7 +7,7 @@ namespace plinth {
 namespace {
 
 bool LogReadFailure(const LogSite& at, const std::string& path) {
-  PLINTH_LOG_AT(at, 6, "[%s]ReadFile fail, path = %s[%s(%d)]", path.c_str());
+  PLINTH_LOG_AT(at, LogLevel::kFatal, "[%s]ReadFile fail, path = %s[%s(%d)]", path.c_str());
   return false;
 }
 
@@ -25,7 +25,7 @@ XmlFileRead ReadXmlFile(const LogSite& at, const std::string& path, proto::CXmlP
   std::string text;
   if (!ReadTextFile(at, path, text)) return XmlFileRead::kUnreadable;
   if (xml.Parse(std::move(text))) return XmlFileRead::kParsed;
-  PLINTH_LOG_AT(at, 6, "[%s]%s is not well-formed XML: %s[%s(%d)]", path.c_str(),
+  PLINTH_LOG_AT(at, LogLevel::kFatal, "[%s]%s is not well-formed XML: %s[%s(%d)]", path.c_str(),
                 xml.GetParseError().c_str());
   return XmlFileRead::kNotWellFormed;
 }

@@ -10,7 +10,7 @@
 
 #include "Common/FileBak.h"
 #include "Common/Log.h"
-#include "External/XmlProto.h"
+#include "XmlProto.h"
 
 namespace plinth {
 

@@ -7,16 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "External/QuillBase.h"
+#include "QuillBase.h"
 
 namespace plinth {
 
 class CToolSetup : public Quill::Base::CNoncopyable {
  public:
-  // The process-wide instance, created on the first call; never null.
+  // The process-wide instance, created on the first call and destroyed at
+  // process exit; never null.
   static CToolSetup* GetInstance();
 
-  // Fixes the special plug-ins to the single "event.s", then reads the data and
+  // Fixes the special plug-ins (kSpecialPlugins), then reads the data and
   // system directories from META_INFO/InitSetup.xml beside the executable and
   // the product type from Product.xml in the system directory's parent.
   // Returns true when all three are non-empty; on false the values read up to
@@ -29,8 +30,6 @@ class CToolSetup : public Quill::Base::CNoncopyable {
   std::vector<std::string> GetSpecialPlugins() const { return s_special_plugins_; }
 
  private:
-  template <typename T>
-  friend class LazyInstance;
   CToolSetup() = default;
   ~CToolSetup() = default;
 

@@ -6,8 +6,8 @@
 
 #include "Business/SqlText.h"
 #include "Config/ToolSetup.h"
-#include "External/QuillBase.h"
 #include "FuzzSupport.h"
+#include "QuillBase.h"
 #include "SqlProbe.h"
 
 namespace plinth_fuzz {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "Business/InitDBManager.h"
-#include "support/ManagerPeer.h"
+#include "support/FreshManager.h"
 
 namespace plinth_fuzz {
 

@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool input_holds_key = input.find(plinth_fuzz::kFixedKey) != std::string::npos;
   plinth_fuzz::WriteWholeFile(product.inv_config, input);
   plinth_fuzz::TakeLogLines();
-  plinth::CInitDBManagerPeer manager;
+  plinth::CFreshManager manager;
   const bool read = manager.ReadPluginDBConfig("inv");
   for (const std::string& line : plinth_fuzz::TakeLogLines()) {
     FUZZ_CHECK(input_holds_key || line.find(plinth_fuzz::kFixedKey) == std::string::npos,
@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (!read) return 0;
 
-  const plinth::PluginDBConfig& record = manager.plugin_config();
+  const plinth::PluginDBConfig& record = manager.state().plugin_config_;
   FUZZ_CHECK(!record.schema.empty() && !record.sqlite_file_name.empty(),
              "a record read without its required values");
   for (const auto& [identify, scripts] : record.other_plugin_scripts) {

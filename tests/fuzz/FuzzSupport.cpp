@@ -9,7 +9,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "External/QuillBase.h"
+#include "QuillBase.h"
 
 namespace plinth_fuzz {
 namespace fs = std::filesystem;

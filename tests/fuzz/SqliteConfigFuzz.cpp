@@ -22,10 +22,10 @@
 #include "Business/SqliteSettings.h"
 #include "Common/FileBak.h"
 #include "ConfigProduct.h"
-#include "External/QuillBase.h"
-#include "External/XmlProto.h"
 #include "FuzzSupport.h"
+#include "QuillBase.h"
 #include "SqlProbe.h"
+#include "XmlProto.h"
 
 namespace {
 
@@ -122,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   plinth_fuzz::WriteWholeFile(product.sqlite_config,
                               std::string(reinterpret_cast<const char*>(data), size));
   plinth_fuzz::TakeLogLines();
-  plinth::CInitDBManagerPeer manager;
+  plinth::CFreshManager manager;
   const bool read = manager.ReadSQLiteConfig();
   const std::vector<std::string> log = plinth_fuzz::TakeLogLines();
 
@@ -142,7 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!read) return 0;
 
   plinth_fuzz::WriteWholeFile(product.sqlite_config, WithOtherKeys(SettingsOf(xml)));
-  plinth::CInitDBManagerPeer again;
+  plinth::CFreshManager again;
   FUZZ_CHECK(again.ReadSQLiteConfig(), "the settings written again do not read");
   const std::vector<std::string> log_again = plinth_fuzz::TakeLogLines();
   FUZZ_CHECK(log.size() == log_again.size(), "the number of log lines depends on the key");
@@ -150,12 +150,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(log[i] == log_again[i], "a log line depends on the key: " + log[i]);
   }
 
-  const std::map<std::string, std::string>& pragmas = manager.sqlite_config();
+  const std::map<std::string, std::string>& pragmas = manager.state().sqlite_config_;
   for (const auto& [name, value] : pragmas) {
     if (name != "key") CheckPragma(plinth::SettingStatement(name, value), name, value);
   }
   std::optional<std::string> key;
-  if (manager.need_encrypt()) {
+  if (manager.state().need_encrypt_) {
     const auto found = pragmas.find("key");
     key = found != pragmas.end() ? found->second : std::string();
     CheckPragma(plinth::KeyStatement(*key), "key", *key);

@@ -13,8 +13,8 @@
 #include <system_error>
 #include <vector>
 
-#include "External/XmlProto.h"
 #include "FuzzSupport.h"
+#include "XmlProto.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
 
 #include "Common/FileBak.h"
 #include "support/TempDir.h"
@@ -40,15 +41,47 @@ TEST(FileBakRead, ContentCases) {
   }
 }
 
-TEST(FileBakRead, EmptyFileFallsBackToBackupSilently) {
+// A file that is empty or cannot be opened (a directory) gives way to its
+// backup, when that holds a byte: what is read, and what is logged.
+TEST(FileBakRead, FallbackToTheBackup) {
   ScopedTempDir dir;
-  WriteFile(dir.Sub("DBConfig.xml"), "");
-  WriteFile(dir.Sub("DBConfig.data"), "<backup/>\n");
-  std::string text;
-  LogCapture capture;
-  EXPECT_TRUE(CFileBak::ReadFile(text, dir.Sub("DBConfig.xml")));
-  EXPECT_EQ(text, "<backup/>");
-  EXPECT_TRUE(capture.Lines().empty());
+  const std::string file = dir.Sub("x.xml");
+  const std::string backup = dir.Sub("x.data");
+  const LogLine directory_refused = {
+      "ERROR", "[plinth::CFileBak::ReadFile]open file fail. file path:" + file +
+                   ", errno_t:21.[FileBak.cpp(*)]"};
+  const LogLine backup_missing = {
+      "ERROR", "[plinth::CFileBak::ReadFile]Open File Fail. file path:" + backup +
+                   ", errno_t:2.[FileBak.cpp(*)]"};
+  const struct {
+    const char* name;
+    bool file_is_directory;  // else an empty file
+    const char* backup;      // its content; null: there is none
+    bool read;
+    std::string text;
+    std::vector<LogLine> lines;
+  } cases[] = {
+      {"empty file, backup read", false, "<backup/>\n", true, "<backup/>", {}},
+      {"empty file, empty backup", false, "", false, "kept", {}},
+      {"directory, no backup", true, nullptr, false, "kept", {directory_refused, backup_missing}},
+      {"directory, backup read",
+       true,
+       "CREATE TABLE t(a);",
+       true,
+       "CREATE TABLE t(a);",
+       {directory_refused}},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(file);
+    std::filesystem::remove_all(backup);
+    WriteFile(c.file_is_directory ? file + "/inside" : file, "");
+    if (c.backup != nullptr) WriteFile(backup, c.backup);
+    std::string text = "kept";
+    LogCapture capture;
+    EXPECT_EQ(CFileBak::ReadFile(text, file), c.read) << c.name;
+    EXPECT_EQ(text, c.text) << c.name;
+    EXPECT_EQ(capture.LinesWithoutNumbers(), c.lines) << c.name;
+  }
 }
 
 // Where the backup of a missing file is looked for, and what is logged.
@@ -98,27 +131,6 @@ TEST(FileBakRead, BareNameTriesNoBackup) {
        "[plinth::CFileBak::ReadFile]Parse File Path Fail. file_path_name:"
        "plinth-no-such-file.xml, file_path:, file_name:, file_type:.[FileBak.cpp(*)]"}};
   EXPECT_EQ(capture.LinesWithoutNumbers(), expected);
-}
-
-TEST(FileBakRead, EmptyBackupFailsSilently) {
-  ScopedTempDir dir;
-  WriteFile(dir.Sub("x.xml"), "");
-  WriteFile(dir.Sub("x.data"), "");
-  std::string text = "kept";
-  LogCapture capture;
-  EXPECT_FALSE(CFileBak::ReadFile(text, dir.Sub("x.xml")));
-  EXPECT_EQ(text, "kept");
-  EXPECT_TRUE(capture.Lines().empty());
-}
-
-TEST(FileBakRead, DirectoryIsNotReadButItsBackupIs) {
-  ScopedTempDir dir;
-  WriteFile(dir.Sub("create_tables.sql/inside"), "x");
-  std::string text;
-  EXPECT_FALSE(CFileBak::ReadFile(text, dir.Sub("create_tables.sql")));
-  WriteFile(dir.Sub("create_tables.data"), "CREATE TABLE t(a);");
-  EXPECT_TRUE(CFileBak::ReadFile(text, dir.Sub("create_tables.sql")));
-  EXPECT_EQ(text, "CREATE TABLE t(a);");
 }
 
 // A read that fails is told apart from the end of the file: a script cut

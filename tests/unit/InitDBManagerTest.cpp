@@ -2,13 +2,12 @@
 // The database manager's configuration readers and its release, in process,
 // on a product tree in a temporary directory.
 #include <gtest/gtest.h>
-#include <sqlcipher/sqlite3.h>
 
 #include <algorithm>
 
 #include "Business/InitDBManager.h"
 #include "Config/ToolSetup.h"
-#include "support/ManagerPeer.h"
+#include "support/FreshManager.h"
 #include "support/ProductFiles.h"
 #include "unit/LogCapture.h"
 
@@ -29,13 +28,13 @@ class ManagerTest : public ::testing::Test {
   }
 
   ProductTree tree_;
-  CInitDBManagerPeer peer_;
+  CFreshManager manager_;
 };
 
 TEST_F(ManagerTest, PlatformReadsTheSysDirectory) {
-  ASSERT_TRUE(peer_.ReadPluginDBConfig("platform"));
-  EXPECT_EQ(peer_.plugin_config().plugin_name, "platform");
-  EXPECT_EQ(peer_.plugin_config().sqlite_file_name, "platform.db");
+  ASSERT_TRUE(manager_.ReadPluginDBConfig("platform"));
+  EXPECT_EQ(manager_.state().plugin_config_.plugin_name, "platform");
+  EXPECT_EQ(manager_.state().plugin_config_.sqlite_file_name, "platform.db");
 }
 
 // Refused DBConfig.xml content: the lines logged, in order, after the read.
@@ -83,10 +82,10 @@ TEST_F(ManagerTest, DBConfigErrors) {
         {"FATAL", "[F]inv DBConfig.xml error[InitDBManager.cpp(*)]"}}},
   };
   for (const auto& c : cases) {
-    CInitDBManagerPeer peer;
+    CFreshManager manager;
     tree_.WriteDBConfig(c.plugin, c.sqlite);
     LogCapture capture;
-    EXPECT_FALSE(peer.ReadPluginDBConfig(c.plugin)) << c.sqlite;
+    EXPECT_FALSE(manager.ReadPluginDBConfig(c.plugin)) << c.sqlite;
     std::vector<LogLine> expected = c.lines;
     for (LogLine& line : expected) {
       line.message.replace(1, 1, "plinth::CInitDBManager::ReadPluginDBConfig");
@@ -103,23 +102,23 @@ TEST_F(ManagerTest, SpecialPluginRecords) {
           "<LoadPublicFuncDLL>0</LoadPublicFuncDLL><DBInitForOtherPlugins><Plugin><Identify>x"
           "</Identify><SQLScript><Path>x.sql</Path></SQLScript></Plugin></DBInitForOtherPlugins>"));
   tree_.WriteDBConfig("b.s", ProductTree::DBConfigBody("b", "b.db"));
-  ASSERT_TRUE(peer_.ReadSpecial({"event.s", "b.s", "event.s"}));
-  ASSERT_EQ(peer_.special().size(), 2u);
-  const PluginDBConfig& event = peer_.special().at("event.s");
+  ASSERT_TRUE(manager_.ReadSpecialPluginDBConfig({"event.s", "b.s", "event.s"}));
+  ASSERT_EQ(manager_.state().special_plugins_.size(), 2u);
+  const PluginDBConfig& event = manager_.state().special_plugins_.at("event.s");
   EXPECT_EQ(event.plugin_name, "event.s");
   EXPECT_EQ(event.sqlite_file_name, "event.db");
   EXPECT_FALSE(event.load_public_func_dll);
   EXPECT_TRUE(event.other_plugin_scripts.empty());
-  EXPECT_EQ(peer_.special().begin()->first, "b.s");
+  EXPECT_EQ(manager_.state().special_plugins_.begin()->first, "b.s");
 
-  CInitDBManagerPeer empty;
-  EXPECT_TRUE(empty.ReadSpecial({}));
+  CFreshManager empty;
+  EXPECT_TRUE(empty.ReadSpecialPluginDBConfig({}));
 
   // A failing name stops the walk; the names before it stay.
-  CInitDBManagerPeer partial;
-  EXPECT_FALSE(partial.ReadSpecial({"b.s", "missing.s", "event.s"}));
-  ASSERT_EQ(partial.special().size(), 1u);
-  EXPECT_EQ(partial.special().count("b.s"), 1u);
+  CFreshManager partial;
+  EXPECT_FALSE(partial.ReadSpecialPluginDBConfig({"b.s", "missing.s", "event.s"}));
+  ASSERT_EQ(partial.state().special_plugins_.size(), 1u);
+  EXPECT_EQ(partial.state().special_plugins_.count("b.s"), 1u);
 }
 
 TEST_F(ManagerTest, SQLiteSettings) {
@@ -129,12 +128,13 @@ TEST_F(ManagerTest, SQLiteSettings) {
                            {"synchronous", "FULL"},
                            {"", "no name"}});
   LogCapture capture;
-  ASSERT_TRUE(peer_.ReadSQLiteConfig());
-  EXPECT_FALSE(peer_.need_encrypt());
-  EXPECT_EQ(peer_.sqlite_config(), (std::map<std::string, std::string>{{"", "no name"},
-                                                                       {"cache_size", "-4000"},
-                                                                       {"journal_mode", "WAL"},
-                                                                       {"synchronous", "NORMAL"}}));
+  ASSERT_TRUE(manager_.ReadSQLiteConfig());
+  EXPECT_FALSE(manager_.state().need_encrypt_);
+  EXPECT_EQ(manager_.state().sqlite_config_,
+            (std::map<std::string, std::string>{{"", "no name"},
+                                                {"cache_size", "-4000"},
+                                                {"journal_mode", "WAL"},
+                                                {"synchronous", "NORMAL"}}));
   const std::string f = "[plinth::CInitDBManager::ReadSQLiteConfig]";
   const std::string at = "[InitDBManager.cpp(*)]";
   EXPECT_EQ(capture.LinesWithoutNumbers(),
@@ -150,9 +150,9 @@ TEST_F(ManagerTest, SQLiteSettings) {
 TEST_F(ManagerTest, RefusedSettingStoresNothing) {
   tree_.WriteSQLiteConfig({{"key", "s3cret"}, {"journal_mode", "WAL"}, {"Key", "s3cret"}});
   LogCapture capture;
-  EXPECT_FALSE(peer_.ReadSQLiteConfig());
-  EXPECT_FALSE(peer_.need_encrypt());
-  EXPECT_TRUE(peer_.sqlite_config().empty());
+  EXPECT_FALSE(manager_.ReadSQLiteConfig());
+  EXPECT_FALSE(manager_.state().need_encrypt_);
+  EXPECT_TRUE(manager_.state().sqlite_config_.empty());
   const std::string f = "[plinth::CInitDBManager::ReadSQLiteConfig]";
   const std::string at = "[InitDBManager.cpp(*)]";
   EXPECT_EQ(capture.LinesWithoutNumbers(),
@@ -177,12 +177,12 @@ TEST_F(ManagerTest, KeySettings) {
       {"set then empty", {{"key", "first"}, {"key", ""}}, true, "first"},
   };
   for (const auto& c : cases) {
-    CInitDBManagerPeer peer;
+    CFreshManager manager;
     tree_.WriteSQLiteConfig(c.settings);
     LogCapture capture;
-    ASSERT_TRUE(peer.ReadSQLiteConfig()) << c.name;
-    EXPECT_EQ(peer.need_encrypt(), c.need_encrypt) << c.name;
-    EXPECT_EQ(peer.sqlite_config().at("key"), c.stored_key) << c.name;
+    ASSERT_TRUE(manager.ReadSQLiteConfig()) << c.name;
+    EXPECT_EQ(manager.state().need_encrypt_, c.need_encrypt) << c.name;
+    EXPECT_EQ(manager.state().sqlite_config_.at("key"), c.stored_key) << c.name;
     const std::vector<LogLine> lines = capture.Lines();
     const auto encrypt_lines = std::count_if(lines.begin(), lines.end(), [](const LogLine& l) {
       return l.message.find("db file need encrypt") != std::string::npos;
@@ -201,47 +201,86 @@ TEST_F(ManagerTest, KeySettings) {
 TEST_F(ManagerTest, SettingsFileThatIsNotXmlIsRefused) {
   tree_.Write(tree_.bin_dir() + "/META_INFO/SQLiteConf/SQLiteConfig.xml",
               "<Configs><Config PRAGMA=\"key\" VALUE=\"k\"/>");
-  EXPECT_FALSE(peer_.ReadSQLiteConfig());
-  EXPECT_TRUE(peer_.sqlite_config().empty());
-  EXPECT_FALSE(peer_.need_encrypt());
+  EXPECT_FALSE(manager_.ReadSQLiteConfig());
+  EXPECT_TRUE(manager_.state().sqlite_config_.empty());
+  EXPECT_FALSE(manager_.state().need_encrypt_);
 }
 
 TEST_F(ManagerTest, SecondInitManagerReadsNothing) {
-  ASSERT_TRUE(peer_->InitManager("platform"));
-  EXPECT_TRUE(peer_.inited());
+  ASSERT_TRUE(manager_.InitManager("platform"));
+  EXPECT_TRUE(manager_.state().inited_);
   tree_.Remove(tree_.sys_dir() + "/META_INFO");
   tree_.Remove(tree_.bin_dir() + "/META_INFO/SQLiteConf");
   LogCapture capture;
-  EXPECT_TRUE(peer_->InitManager("other"));
+  EXPECT_TRUE(manager_.InitManager("other"));
   EXPECT_TRUE(capture.Lines().empty());
-  EXPECT_EQ(peer_.plugin_config().plugin_name, "platform");
+  EXPECT_EQ(manager_.state().plugin_config_.plugin_name, "platform");
+}
+
+// The DBConfig.xml body of a plug-in that runs the script x.sql of the system
+// directory on event.s's database.
+std::string BodyWithScriptForEvent(const std::string& name) {
+  return ProductTree::DBConfigBody(
+      name, name + ".db",
+      "<DBInitForOtherPlugins><Plugin><Identify>event.s</Identify><SQLScript><Path>x.sql</Path>"
+      "</SQLScript></Plugin></DBInitForOtherPlugins>");
 }
 
 TEST_F(ManagerTest, UninitManagerClosesEveryConnectionAndClears) {
-  ASSERT_TRUE(peer_->InitManager("platform"));
+  tree_.WriteSQLiteConfig({});  // no key: nothing to derive
+  ASSERT_TRUE(manager_.InitManager("platform"));
   LogCapture capture;
-  EXPECT_TRUE(peer_->UninitManager());  // nothing open
-  EXPECT_FALSE(peer_.inited());
+  EXPECT_TRUE(manager_.UninitManager());  // nothing open
+  EXPECT_FALSE(manager_.state().inited_);
   EXPECT_TRUE(capture.Lines().empty());
 
-  ASSERT_TRUE(peer_->InitManager("platform"));
-  for (sqlite3** conn : {&peer_.db_conn(), &peer_.public_conn(), &peer_.other_conns()["b"],
-                         &peer_.other_conns()["a"]}) {
-    ASSERT_EQ(sqlite3_open(":memory:", conn), SQLITE_OK);
-  }
-  peer_.other_conns()["null"] = nullptr;
+  // The platform's build leaves its own connection and public.db's open; the
+  // build of a plug-in with a script for event.s one to event.s's database.
+  ASSERT_TRUE(manager_.InitManager("platform"));
+  ASSERT_TRUE(manager_.RunDBInit());
+  tree_.WriteDBConfig("inv", BodyWithScriptForEvent("inv"));
+  tree_.Write(tree_.sys_dir() + "/x.sql", "CREATE TABLE x(a);");
+  CFreshManager plugin;
+  ASSERT_TRUE(plugin.InitManager("inv"));
+  ASSERT_TRUE(plugin.RunDBInit());
+  ASSERT_NE(manager_.state().public_conn, nullptr);
+  ASSERT_NE(plugin.state().db_conn_, nullptr);
+  ASSERT_EQ(plugin.state().other_conns_.size(), 1u);
+
   LogCapture release;
-  EXPECT_TRUE(peer_->UninitManager());
-  EXPECT_EQ(peer_.db_conn(), nullptr);
-  EXPECT_EQ(peer_.public_conn(), nullptr);
-  EXPECT_TRUE(peer_.other_conns().empty());
-  EXPECT_TRUE(peer_.plugin_config().plugin_name.empty());
-  EXPECT_TRUE(peer_.plugin_config().sqlite_file_name.empty());
-  EXPECT_TRUE(peer_.sqlite_config().empty());
-  EXPECT_TRUE(peer_.special().empty());
-  EXPECT_FALSE(peer_.need_encrypt());
-  EXPECT_FALSE(peer_.inited());
+  for (CFreshManager* manager : {&manager_, &plugin}) {
+    EXPECT_TRUE(manager->UninitManager());
+    const InitDBManagerState& state = manager->state();
+    EXPECT_EQ(state.db_conn_, nullptr);
+    EXPECT_EQ(state.public_conn, nullptr);
+    EXPECT_TRUE(state.other_conns_.empty());
+    EXPECT_TRUE(state.plugin_config_.plugin_name.empty());
+    EXPECT_TRUE(state.plugin_config_.schema.empty());
+    EXPECT_TRUE(state.plugin_config_.sqlite_file_name.empty());
+    EXPECT_TRUE(state.sqlite_config_.empty());
+    EXPECT_TRUE(state.special_plugins_.empty());
+    EXPECT_FALSE(state.need_encrypt_);
+    EXPECT_FALSE(state.inited_);
+  }
   EXPECT_TRUE(release.Lines().empty());
+}
+
+// A test's manager starts empty, whatever another did before it: one read for
+// a plug-in with a script for event.s, then one for a plug-in without, holds
+// none of the first's scripts. (UninitManager clears a plug-in's name, schema
+// and file, not its scripts: a manager used twice would keep them.)
+TEST_F(ManagerTest, AFreshManagerKeepsNothingOfAnEarlierOne) {
+  tree_.WriteDBConfig("first", BodyWithScriptForEvent("first"));
+  tree_.WriteDBConfig("second", ProductTree::DBConfigBody("second", "second.db"));
+  {
+    CFreshManager first;
+    ASSERT_TRUE(first.InitManager("first"));
+    ASSERT_EQ(first.state().plugin_config_.other_plugin_scripts.count("event.s"), 1u);
+  }
+  CFreshManager second;
+  ASSERT_TRUE(second.InitManager("second"));
+  EXPECT_EQ(second.state().plugin_config_.plugin_name, "second");
+  EXPECT_TRUE(second.state().plugin_config_.other_plugin_scripts.empty());
 }
 
 // Where a line holding `part` stands among `lines`; -1 when none does.
@@ -261,35 +300,35 @@ TEST_F(ManagerTest, PlatformBuildsSpecialPluginsInKeyOrderThenRestoresItsRecord)
           "</SQLScript></Plugin></DBInitForOtherPlugins>"));
   tree_.WriteDBConfig("b", ProductTree::DBConfigBody("b", "b.db"));
   tree_.WriteDBConfig("a", ProductTree::DBConfigBody("a", "a.db"));
-  ASSERT_TRUE(peer_->InitManager("platform"));
-  const PluginDBConfig platform = peer_.plugin_config();
-  ASSERT_TRUE(peer_.ReadSpecial({"b", "a"}));
+  ASSERT_TRUE(manager_.InitManager("platform"));
+  const PluginDBConfig platform = manager_.state().plugin_config_;
+  ASSERT_TRUE(manager_.ReadSpecialPluginDBConfig({"b", "a"}));
 
   LogCapture capture;
-  ASSERT_TRUE(peer_->RunDBInit());
+  ASSERT_TRUE(manager_.RunDBInit());
   const std::vector<LogLine> lines = capture.Lines();
   const int a = IndexOf(lines, "Init for special a.");
   const int b = IndexOf(lines, "Init for special b.");
   const int event = IndexOf(lines, "Init for special event.s.");
   EXPECT_TRUE(a >= 0 && a < b && b < event) << a << " " << b << " " << event;
-  EXPECT_TRUE(peer_.other_conns().empty());
-  EXPECT_EQ(peer_.plugin_config().plugin_name, platform.plugin_name);
-  EXPECT_EQ(peer_.plugin_config().schema, platform.schema);
-  EXPECT_EQ(peer_.plugin_config().sqlite_file_name, platform.sqlite_file_name);
-  EXPECT_EQ(peer_.plugin_config().load_public_func_dll, platform.load_public_func_dll);
-  EXPECT_EQ(peer_.plugin_config().sqlite_func_dll_name, platform.sqlite_func_dll_name);
-  EXPECT_EQ(peer_.plugin_config().other_plugin_scripts, platform.other_plugin_scripts);
+  EXPECT_TRUE(manager_.state().other_conns_.empty());
+  EXPECT_EQ(manager_.state().plugin_config_.plugin_name, platform.plugin_name);
+  EXPECT_EQ(manager_.state().plugin_config_.schema, platform.schema);
+  EXPECT_EQ(manager_.state().plugin_config_.sqlite_file_name, platform.sqlite_file_name);
+  EXPECT_EQ(manager_.state().plugin_config_.load_public_func_dll, platform.load_public_func_dll);
+  EXPECT_EQ(manager_.state().plugin_config_.sqlite_func_dll_name, platform.sqlite_func_dll_name);
+  EXPECT_EQ(manager_.state().plugin_config_.other_plugin_scripts, platform.other_plugin_scripts);
 }
 
 TEST_F(ManagerTest, FailingSpecialPluginEndsTheBuild) {
   tree_.WriteDBConfig("b", ProductTree::DBConfigBody("b", "b.db"));
   tree_.WriteDBConfig("a", ProductTree::DBConfigBody("a", "a.db"));
   tree_.Write(tree_.ScriptFile("a", "create_tables.sql"), "CREATE TABLE broken(");
-  ASSERT_TRUE(peer_->InitManager("platform"));
-  ASSERT_TRUE(peer_.ReadSpecial({"b", "a"}));
+  ASSERT_TRUE(manager_.InitManager("platform"));
+  ASSERT_TRUE(manager_.ReadSpecialPluginDBConfig({"b", "a"}));
 
   LogCapture capture;
-  EXPECT_FALSE(peer_->RunDBInit());
+  EXPECT_FALSE(manager_.RunDBInit());
   const std::vector<LogLine> lines = capture.LinesWithoutNumbers();
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.back(), (LogLine{"ERROR",
@@ -297,7 +336,7 @@ TEST_F(ManagerTest, FailingSpecialPluginEndsTheBuild) {
                                    "special a fail[InitDBManager.cpp(*)]"}));
   EXPECT_EQ(IndexOf(lines, "Init for special b."), -1);
   EXPECT_FALSE(tree_.Exists(tree_.data_dir() + "/b.db"));
-  EXPECT_EQ(peer_.plugin_config().plugin_name, "a");
+  EXPECT_EQ(manager_.state().plugin_config_.plugin_name, "a");
 }
 
 }  // namespace

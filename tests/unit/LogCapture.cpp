@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "External/QuillBase.h"
+#include "QuillBase.h"
 #include "support/TempDir.h"
 
 namespace plinth_test {

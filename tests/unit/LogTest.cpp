@@ -30,20 +30,25 @@ TEST(SourceBaseName, TakesTheLastComponent) {
   EXPECT_STREQ(SourceBaseName("main.cpp"), "main.cpp");
 }
 
-constexpr int kLoggingLine = __LINE__ + 1;
-void LoggingFunction(int value) { PLINTH_LOG(4, "[%s]value %d, name %s[%s(%d)]", value, "x"); }
+// Logs one line; returns the line of its log call.
+int LoggingFunction(int value) {
+  PLINTH_LOG(LogLevel::kWarn, "[%s]value %d, name %s[%s(%d)]", value, "x");
+  return __LINE__ - 1;
+}
 
 TEST(PlinthLog, FillsFunctionFileAndLine) {
   plinth_test::LogCapture capture;
-  LoggingFunction(7);
+  const int line = LoggingFunction(7);
   const std::vector<plinth_test::LogLine> expected = {
       {"WARN", "[plinth::{anonymous}::LoggingFunction]value 7, name x[LogTest.cpp(" +
-                   std::to_string(kLoggingLine) + ")]"}};
+                   std::to_string(line) + ")]"}};
   EXPECT_EQ(capture.Lines(), expected);
 }
 
 // A helper that logs for the function that calls it.
-void LoggingHelper(const LogSite& at) { PLINTH_LOG_AT(at, 5, "[%s]helper %s[%s(%d)]", "y"); }
+void LoggingHelper(const LogSite& at) {
+  PLINTH_LOG_AT(at, LogLevel::kError, "[%s]helper %s[%s(%d)]", "y");
+}
 constexpr int kCallLine = __LINE__ + 1;
 void Operation() { LoggingHelper(PLINTH_HERE); }
 

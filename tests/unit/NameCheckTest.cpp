@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "Common/NameCheck.h"
+#include "Business/NameCheck.h"
 #include "support/TempDir.h"
 
 namespace plinth {

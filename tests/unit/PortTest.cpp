@@ -25,8 +25,8 @@
 #include <string>
 #include <vector>
 
-#include "Port/Crash.h"
-#include "Port/Port.h"
+#include "Crash.h"
+#include "Port.h"
 #include "support/TempDir.h"
 
 namespace plinth_test {

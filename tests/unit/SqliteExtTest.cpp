@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -89,28 +90,51 @@ TEST(SqliteExtTest, LoadsWithTheDefaultEntryPoint) {
   }
 }
 
-TEST(SqliteExtTest, UuidIsRandomVersion4Text) {
-  Db db;
-  ASSERT_EQ(db.Load(PUBLIC_FUNC_LIB), "");
-  const std::string uuid = db.Value("SELECT uuid()");
-  EXPECT_TRUE(HasShape(uuid, "xxxxxxxx-xxxx-4xxx-vxxx-xxxxxxxxxxxx")) << uuid;
-  EXPECT_EQ(db.Value("SELECT uuid() = uuid()"), "0");
-}
+// Sets the time zone (TZ) while it lives, and then gives back the one before,
+// or none.
+class ScopedTimeZone {
+ public:
+  explicit ScopedTimeZone(const char* zone) {
+    if (const char* before = std::getenv("TZ")) before_ = before;
+    Set(zone);
+  }
+  ~ScopedTimeZone() { Set(before_ ? before_->c_str() : nullptr); }
+  ScopedTimeZone(const ScopedTimeZone&) = delete;
+  ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
 
-TEST(SqliteExtTest, UtcNowIsIsoTextInUtc) {
-  // A local time zone far from UTC shows a local-time clock at once.
-#if defined(_WIN32)
-  _putenv_s("TZ", "XYZ-14");
-  _tzset();
-#else
-  setenv("TZ", "XYZ-14", 1);
-  tzset();
-#endif
+ private:
+  static void Set(const char* zone) {
+    if (zone != nullptr) {
+      setenv("TZ", zone, 1);
+    } else {
+      unsetenv("TZ");
+    }
+    tzset();
+  }
+
+  std::optional<std::string> before_;
+};
+
+// What the functions of public.func.sqlite give, as a shape (HasShape; a
+// shape without x, v or d is the exact value). A local time zone far from UTC
+// shows a clock that reads local time at once.
+TEST(SqliteExtTest, PublicFunctions) {
+  const ScopedTimeZone far_from_utc("XYZ-14");
   Db db;
   ASSERT_EQ(db.Load(PUBLIC_FUNC_LIB), "");
-  const std::string now = db.Value("SELECT utc_now()");
-  EXPECT_TRUE(HasShape(now, "dddd-dd-ddTdd:dd:ddZ")) << now;
-  EXPECT_EQ(db.Value("SELECT abs(strftime('%s', utc_now()) - strftime('%s', 'now')) < 3600"), "1");
+  const struct {
+    const char* sql;
+    const char* shape;
+  } cases[] = {
+      {"SELECT uuid()", "xxxxxxxx-xxxx-4xxx-vxxx-xxxxxxxxxxxx"},  // random, version 4
+      {"SELECT uuid() = uuid()", "0"},
+      {"SELECT utc_now()", "dddd-dd-ddTdd:dd:ddZ"},
+      {"SELECT abs(strftime('%s', utc_now()) - strftime('%s', 'now')) < 3600", "1"},
+  };
+  for (const auto& c : cases) {
+    const std::string value = db.Value(c.sql);
+    EXPECT_TRUE(HasShape(value, c.shape)) << c.sql << ": " << value;
+  }
 }
 
 TEST(SqliteExtTest, SkuChecksum) {

@@ -5,7 +5,7 @@
 #include <climits>
 #include <string>
 
-#include "External/XmlProto.h"
+#include "XmlProto.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
-// Tests of the Windows platform layer (src/Port/PortWin32.cpp and
+// Tests of the Windows platform layer (lib/Port/PortWin32.cpp and
 // CrashWin32.cpp), on Windows or under wine. A self-contained program; the
 // cases that need other processes start copies of it with one of the child
 // commands of main().
@@ -35,8 +35,8 @@
 #include <system_error>
 #include <vector>
 
-#include "Port/Crash.h"
-#include "Port/Port.h"
+#include "Crash.h"
+#include "Port.h"
 
 namespace {
 
