@@ -277,6 +277,15 @@ void XMLCALL RefuseDoctype(void* data, const XML_Char*, const XML_Char*, const X
   XML_StopParser(check->parser, XML_FALSE);
 }
 
+// Where in the text the parser stands: expat's 64-bit index where the header
+// has it (CMake's PLINTH_EXPAT_BYTE_INDEX64; the older one is deprecated
+// there), else the older one.
+#if PLINTH_EXPAT_BYTE_INDEX64
+inline std::int64_t ByteIndex(XML_Parser parser) { return XML_GetCurrentByteIndex64(parser); }
+#else
+inline std::int64_t ByteIndex(XML_Parser parser) { return XML_GetCurrentByteIndex(parser); }
+#endif
+
 // Why `text` is not well-formed XML 1.0 to expat, a strict parser: its fault
 // with the byte offset; empty when it is. pugixml, which builds the tree, is
 // lenient: it takes a bare "&" and a "<" in an attribute value, keeps an
@@ -303,7 +312,7 @@ std::string WellFormednessProblem(std::string_view text) {
   } while (status == XML_STATUS_OK && !rest.empty());
   if (status != XML_STATUS_OK) {
     if (check.problem.empty()) check.problem = XML_ErrorString(XML_GetErrorCode(check.parser));
-    const XML_Index index = XML_GetCurrentByteIndex(check.parser);
+    const auto index = ByteIndex(check.parser);
     const std::size_t at = index < 0 ? input.bytes.size() : static_cast<std::size_t>(index);
     check.problem += " at offset " + std::to_string(OriginalOffset(input, at));
   }
