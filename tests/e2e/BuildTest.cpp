@@ -35,11 +35,6 @@ void AddInventory(const ProductTree& tree, const std::string& extra = "",
     tree.Write(tree.ScriptFile("inv", "create_tables.sql"), create_tables);
 }
 
-std::string EventScripts(const std::string& paths) {
-  return "<DBInitForOtherPlugins><Plugin><Identify>event.s</Identify><SQLScript>" + paths +
-         "</SQLScript></Plugin></DBInitForOtherPlugins>";
-}
-
 TEST(Build, PlatformRunBuildsPublicPlatformAndSpecialDatabases) {
   ProductTree tree;
   // Runs after the product version, on a connection with public attached
@@ -121,12 +116,12 @@ TEST(Build, OrdinaryPluginRunsItsScriptsAndThoseForEventS) {
   // The settings reach only a database that is created: event.db keeps 0.
   ASSERT_EQ(tree.Query("event.db", "PRAGMA user_version = 0;"), "");
 
-  AddInventory(
-      tree,
-      "<LoadPublicFuncDLL>1</LoadPublicFuncDLL>" +
-          EventScripts("<Path>META_INFO/inv/ev1.sql</Path><Path>META_INFO/inv/ev2.sql</Path>"),
-      "CREATE TABLE seen AS SELECT (SELECT count(*) FROM public.dictionary) AS d,"
-      " (SELECT version FROM platform.product_version) AS v, length(uuid()) AS u;");
+  AddInventory(tree,
+               "<LoadPublicFuncDLL>1</LoadPublicFuncDLL>" +
+                   ProductTree::EventSScripts(
+                       "<Path>META_INFO/inv/ev1.sql</Path><Path>META_INFO/inv/ev2.sql</Path>"),
+               "CREATE TABLE seen AS SELECT (SELECT count(*) FROM public.dictionary) AS d,"
+               " (SELECT version FROM platform.product_version) AS v, length(uuid()) AS u;");
   tree.Write(tree.sys_dir() + "/META_INFO/inv/ev1.sql",
              "INSERT INTO events SELECT 'inv ' || label FROM public.dictionary;");
   tree.Write(tree.sys_dir() + "/META_INFO/inv/ev2.sql",
@@ -160,7 +155,7 @@ TEST(Build, SpecialPluginNotNamedIsSkippedWithANotice) {
 
 TEST(Build, ScriptsForEventSMustExist) {
   ProductTree tree;
-  AddInventory(tree, EventScripts("<Path>META_INFO/inv/missing.sql</Path>"));
+  AddInventory(tree, ProductTree::EventSScripts("<Path>META_INFO/inv/missing.sql</Path>"));
   const RunResult run = tree.Run({"inv"});
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_TRUE(InOrder(run, {"ERROR " + kScripts + "Not exists sql file!" + tree.sys_dir() +
@@ -645,7 +640,7 @@ const UntoldScript kUntoldScripts[] = {
      "Not exists create_tables.sql"},
     {"InitData", "", [](const ProductTree& t) { return t.ScriptFile("inv", "init_data.sql"); },
      "Not exists init_data.sql"},
-    {"ForEventS", EventScripts("<Path>META_INFO/inv/ev.sql</Path>"),
+    {"ForEventS", ProductTree::EventSScripts("<Path>META_INFO/inv/ev.sql</Path>"),
      [](const ProductTree& t) { return t.sys_dir() + "/META_INFO/inv/ev.sql"; },
      "Not exists sql file!"},
 };

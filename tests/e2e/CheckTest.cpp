@@ -2,13 +2,8 @@
 // Plinth --check <plug-in> through the real binary: a sound product passes
 // and every file stays as it was; each kind of problem fails the check with
 // the lines the run gives for it.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <stdexcept>
@@ -21,7 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kLockName[] = "{A6953687-CDEA-5AB4-8767-5Yid5aeL5YyW5bel5YW3}.lock";
 const std::string kAt = "[InitDBManager.cpp(*)]";
 const std::string kCheckStart = "INFO [main]CHECK Plinth START.[main.cpp(*)]";
 const std::string kCheckSuccess = "INFO [main]CHECK Plinth SUCCESS.[main.cpp(*)]";
@@ -46,16 +40,7 @@ std::string WithoutFunction(const std::string& line) {
 ::testing::AssertionResult CausesInOrder(const RunResult& run, const Lines& expected) {
   Lines lines;
   for (const std::string& line : run.Lines()) lines.push_back(WithoutFunction(line));
-  std::size_t at = 0;
-  for (const std::string& want : expected) {
-    while (at < lines.size() && lines[at] != want) ++at;
-    if (at == lines.size()) {
-      return ::testing::AssertionFailure() << "missing, or out of order: " << want << "\n"
-                                           << run.Dump();
-    }
-    ++at;
-  }
-  return ::testing::AssertionSuccess();
+  return InOrder(lines, expected, run);
 }
 
 // An ordinary plug-in "inv" (inv.db) that runs `ev.sql` in the database of
@@ -65,10 +50,8 @@ void WriteProduct(const ProductTree& tree) {
   tree.Write(tree.ScriptFile("platform", "create_tables.sql"), "CREATE TABLE site(name TEXT);\n");
   tree.Write(tree.ScriptFile("event.s", "create_tables.sql"), "CREATE TABLE events(name TEXT);\n");
   tree.WriteDBConfig(
-      "inv", ProductTree::DBConfigBody("inv", "inv.db",
-                                       "<DBInitForOtherPlugins><Plugin><Identify>event.s</Identify>"
-                                       "<SQLScript><Path>META_INFO/inv/ev.sql</Path></SQLScript>"
-                                       "</Plugin></DBInitForOtherPlugins>"));
+      "inv", ProductTree::DBConfigBody(
+                 "inv", "inv.db", ProductTree::EventSScripts("<Path>META_INFO/inv/ev.sql</Path>")));
   tree.Write(tree.sys_dir() + "/META_INFO/inv/ev.sql", "INSERT INTO events VALUES('inv');\n");
   tree.Write(tree.ScriptFile("inv", "create_tables.sql"),
              "CREATE TABLE item(sku TEXT);\n"
@@ -90,15 +73,8 @@ TEST(Check, SoundProductPassesAndChangesNothing) {
   ProductTree tree;
   WriteProduct(tree);
   tree.WriteSQLiteConfig({{"key", kKey}, {"journal_mode", "WAL"}});
-  const std::string lock = tree.tmp_dir() + "/" + kLockName;
-  const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  // cppcheck-suppress resourceLeak ; the assertion returns only when the open failed
-  ASSERT_GE(fd, 0);
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ADD_FAILURE() << "flock: " << std::strerror(errno);
-    ::close(fd);
-    return;
-  }
+  RunningInstance running(tree.tmp_dir());
+  ASSERT_TRUE(running.held()) << running.error();
 
   const std::string sys = tree.sys_dir();
   const std::string conf = "[plinth::CInitDBManager::CheckConnections]";
@@ -139,7 +115,7 @@ TEST(Check, SoundProductPassesAndChangesNothing) {
                                 "with platform![ExecuteInit.cpp(*)]",
                                 kCheckSuccess}));
   EXPECT_FALSE(tree.Exists(tree.data_dir()));
-  EXPECT_EQ(DirectorySnapshot(tree.tmp_dir()), tree.tmp_dir() + "\n" + lock + "=\n");
+  EXPECT_EQ(DirectorySnapshot(tree.tmp_dir()), tree.tmp_dir() + "\n" + running.path() + "=\n");
 
   // An empty data directory: no database file to read, none made.
   fs::create_directories(tree.data_dir());
@@ -153,7 +129,7 @@ TEST(Check, SoundProductPassesAndChangesNothing) {
        "INFO " + shared + data + "/event.db does not exist, not read." + kAt, kCheckSuccess}));
   EXPECT_EQ(DirectorySnapshot(data), data + "\n");
 
-  ::close(fd);
+  running.Release();
   ASSERT_EQ(tree.Run({"platform"}).exit_code, 0);
   ASSERT_EQ(tree.Run({"inv"}).exit_code, 0);
   const std::string built = DirectorySnapshot(tree.data_dir());

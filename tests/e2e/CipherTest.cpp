@@ -40,10 +40,8 @@ void WriteProduct(const ProductTree& tree, const Settings& settings) {
   tree.Write(tree.ScriptFile("platform", "create_tables.sql"), "CREATE TABLE own(a);");
   tree.Write(tree.ScriptFile("event.s", "create_tables.sql"), "CREATE TABLE events(name TEXT);");
   tree.WriteDBConfig(
-      "inv", ProductTree::DBConfigBody("inv", "inv.db",
-                                       "<DBInitForOtherPlugins><Plugin><Identify>event.s</Identify>"
-                                       "<SQLScript><Path>META_INFO/inv/ev.sql</Path></SQLScript>"
-                                       "</Plugin></DBInitForOtherPlugins>"));
+      "inv", ProductTree::DBConfigBody(
+                 "inv", "inv.db", ProductTree::EventSScripts("<Path>META_INFO/inv/ev.sql</Path>")));
   tree.Write(tree.ScriptFile("inv", "create_tables.sql"), "CREATE TABLE stock(sku TEXT);");
   tree.Write(tree.sys_dir() + "/META_INFO/inv/ev.sql", "INSERT INTO events VALUES('inv');");
 }

@@ -1,16 +1,10 @@
 // Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // The options --help, -h and --version, and arguments that look like options,
 // through the real binary.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sqlcipher/sqlite3.h>
-#include <sys/file.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <sstream>
 
 #include "e2e/Harness.h"
@@ -18,8 +12,6 @@
 
 namespace plinth_e2e {
 namespace {
-
-constexpr char kLockName[] = "{A6953687-CDEA-5AB4-8767-5Yid5aeL5YyW5bel5YW3}.lock";
 
 Lines SplitLines(const std::string& text) {
   Lines lines;
@@ -118,18 +110,11 @@ TEST_P(Option, TouchesNothing) {
   EXPECT_EQ(DirectorySnapshot(tree.tmp_dir()), tree.tmp_dir() + "\n");
   EXPECT_FALSE(tree.Exists(tree.data_dir()));
 
-  const std::string lock = tree.tmp_dir() + "/" + kLockName;
-  const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  // cppcheck-suppress resourceLeak ; the assertion returns only when the open failed
-  ASSERT_GE(fd, 0);
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ADD_FAILURE() << "flock: " << std::strerror(errno);
-    ::close(fd);
-    return;
-  }
+  RunningInstance running(tree.tmp_dir());
+  ASSERT_TRUE(running.held()) << running.error();
   tree.Remove(tree.bin_dir() + "/META_INFO");
   const RunResult beside = tree.Run({GetParam()});
-  ::close(fd);
+  running.Release();
   EXPECT_EQ(beside.exit_code, 0);
   EXPECT_EQ(beside.std_out, alone.std_out);
   EXPECT_EQ(beside.std_err, "");

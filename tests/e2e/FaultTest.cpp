@@ -94,11 +94,10 @@ void WriteLongProduct(const ProductTree& tree, const std::string& key,
              "BEGIN;\n" + BulkInsert("events", 1, kEventRows / 2) +
                  "SELECT test_point('event-init');\n" +
                  BulkInsert("events", kEventRows / 2 + 1, kEventRows / 2) + "COMMIT;\n");
-  tree.WriteDBConfig("inv", ProductTree::DBConfigBody(
-                                "inv", "inv.db",
-                                "<DBInitForOtherPlugins><Plugin><Identify>event.s</Identify>"
-                                "<SQLScript><Path>META_INFO/inv/inv_events.sql</Path></SQLScript>"
-                                "</Plugin></DBInitForOtherPlugins>"));
+  tree.WriteDBConfig("inv",
+                     ProductTree::DBConfigBody(
+                         "inv", "inv.db",
+                         ProductTree::EventSScripts("<Path>META_INFO/inv/inv_events.sql</Path>")));
   tree.Write(tree.sys_dir() + "/META_INFO/inv/inv_events.sql",
              "INSERT INTO events VALUES(-1, 'inv');\n");
   tree.Write(tree.ScriptFile("inv", "create_tables.sql"),

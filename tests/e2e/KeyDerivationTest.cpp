@@ -114,10 +114,8 @@ void WriteProduct(const ProductTree& tree, Settings settings, const std::string&
   tree.WriteDBConfig("plain", ProductTree::DBConfigBody("plain", "plain.db"));
   tree.Write(tree.ScriptFile("plain", "create_tables.sql"), "CREATE TABLE t(a);");
   tree.WriteDBConfig(
-      "inv", ProductTree::DBConfigBody("inv", "inv.db",
-                                       "<DBInitForOtherPlugins><Plugin><Identify>event.s</Identify>"
-                                       "<SQLScript><Path>META_INFO/inv/ev.sql</Path></SQLScript>"
-                                       "</Plugin></DBInitForOtherPlugins>"));
+      "inv", ProductTree::DBConfigBody(
+                 "inv", "inv.db", ProductTree::EventSScripts("<Path>META_INFO/inv/ev.sql</Path>")));
   tree.Write(tree.ScriptFile("inv", "create_tables.sql"), "CREATE TABLE stock(sku TEXT);");
   tree.Write(tree.sys_dir() + "/META_INFO/inv/ev.sql", "INSERT INTO events VALUES('inv');");
 }

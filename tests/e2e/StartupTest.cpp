@@ -1,14 +1,10 @@
 // Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 // Start-up, argument handling and the tool settings, through the real binary.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 
@@ -18,24 +14,15 @@
 namespace plinth_e2e {
 namespace {
 
-constexpr char kLockName[] = "{A6953687-CDEA-5AB4-8767-5Yid5aeL5YyW5bel5YW3}.lock";
-
 TEST(Startup, SecondInstanceLogsOneNoticeAndExitsZero) {
   ProductTree tree;
-  const std::string lock = tree.tmp_dir() + "/" + kLockName;
   // Made as a running Plinth makes it: a lock file with a wider mode is not
   // trusted, and replaced.
-  const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  // cppcheck-suppress resourceLeak ; the assertion returns only when the open failed
-  ASSERT_GE(fd, 0);
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ADD_FAILURE() << "flock: " << std::strerror(errno);
-    ::close(fd);
-    return;
-  }
+  RunningInstance running(tree.tmp_dir());
+  ASSERT_TRUE(running.held()) << running.error();
 
   const RunResult run = tree.Run({"platform"});
-  ::close(fd);
+  running.Release();
 
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_TRUE(run.log.empty()) << run.Dump();

@@ -1,7 +1,13 @@
 // Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 #include "e2e/TestUtil.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -12,7 +18,11 @@ extern char** environ;
 namespace plinth_e2e {
 
 ::testing::AssertionResult InOrder(const RunResult& run, const Lines& expected) {
-  const Lines lines = run.Lines();
+  return InOrder(run.Lines(), expected, run);
+}
+
+::testing::AssertionResult InOrder(const Lines& lines, const Lines& expected,
+                                   const RunResult& run) {
   std::size_t at = 0;
   for (const std::string& want : expected) {
     while (at < lines.size() && lines[at] != want) ++at;
@@ -23,6 +33,27 @@ namespace plinth_e2e {
     ++at;
   }
   return ::testing::AssertionSuccess();
+}
+
+RunningInstance::RunningInstance(const std::string& tmp_dir) : path_(tmp_dir + "/" + kLockName) {
+  const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    error_ = "open " + path_ + ": " + std::strerror(errno);
+    return;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    error_ = "flock " + path_ + ": " + std::strerror(errno);
+    ::close(fd);
+    return;
+  }
+  fd_ = fd;
+}
+
+RunningInstance::~RunningInstance() { Release(); }
+
+void RunningInstance::Release() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
 }
 
 Lines WithPlaceholder(const Lines& lines, const std::string& value) {

@@ -17,9 +17,38 @@ using Lines = std::vector<std::string>;
 // Settings of SQLiteConfig.xml: (PRAGMA, VALUE) pairs.
 using Settings = std::vector<std::pair<std::string, std::string>>;
 
+// The name of the lock file a running Plinth holds in its temporary directory.
+inline constexpr char kLockName[] = "{A6953687-CDEA-5AB4-8767-5Yid5aeL5YyW5bel5YW3}.lock";
+
 // Success when `expected` appear among the run's Lines() in this order, others
 // coming between.
 ::testing::AssertionResult InOrder(const RunResult& run, const Lines& expected);
+
+// The same for `lines`, which are `run`'s lines as the caller has rewritten
+// them; the failure shows `run` as it was.
+::testing::AssertionResult InOrder(const Lines& lines, const Lines& expected, const RunResult& run);
+
+// Holds the lock file in `tmp_dir` as a running Plinth holds it: created with
+// mode 0600 and locked, until Release() or the end of this object.
+class RunningInstance {
+ public:
+  explicit RunningInstance(const std::string& tmp_dir);
+  ~RunningInstance();
+  RunningInstance(const RunningInstance&) = delete;
+  RunningInstance& operator=(const RunningInstance&) = delete;
+
+  // Whether the lock is held; when not, error() says why.
+  bool held() const { return fd_ >= 0; }
+  const std::string& error() const { return error_; }
+  // The lock file's path.
+  const std::string& path() const { return path_; }
+  void Release();
+
+ private:
+  std::string path_;
+  std::string error_;
+  int fd_ = -1;
+};
 
 // `lines` with the first "@" of each replaced by `value`.
 Lines WithPlaceholder(const Lines& lines, const std::string& value);

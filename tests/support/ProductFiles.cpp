@@ -80,6 +80,11 @@ std::string ProductFiles::DBConfigBody(const std::string& schema, const std::str
   return "<Schema>" + schema + "</Schema><SQLiteFileName>" + file + "</SQLiteFileName>" + extra;
 }
 
+std::string ProductFiles::EventSScripts(const std::string& paths) {
+  return "<DBInitForOtherPlugins><Plugin><Identify>event.s</Identify><SQLScript>" + paths +
+         "</SQLScript></Plugin></DBInitForOtherPlugins>";
+}
+
 void ProductFiles::WriteSQLiteConfig(
     const std::vector<std::pair<std::string, std::string>>& settings) const {
   std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Configs>\n";

@@ -64,6 +64,9 @@ class ProductFiles {
   // Shorthand for the usual content: Schema, SQLiteFileName and `extra`.
   static std::string DBConfigBody(const std::string& schema, const std::string& file,
                                   const std::string& extra = "");
+  // The DBInitForOtherPlugins element of a plug-in whose scripts `paths`
+  // ("<Path>...</Path>" elements) run in the database of event.s.
+  static std::string EventSScripts(const std::string& paths);
 
   // Writes SQLiteConfig.xml with one Config element per pair (PRAGMA, VALUE).
   void WriteSQLiteConfig(const std::vector<std::pair<std::string, std::string>>& settings) const;
