@@ -117,12 +117,12 @@ def format_pattern(fmt):
     position = 0
     for conversion in CONVERSION.finditer(fmt):
         pattern += re.escape(fmt[position:conversion.start()])
-        spec = conversion.group(0)
-        if spec == "%%":
+        directive = conversion.group(0)
+        if directive == "%%":
             pattern += "%"
-        elif spec[-1] in "di":
+        elif directive[-1] in "di":
             pattern += r"-?\d+"
-        elif spec[-1] in "uxX":
+        elif directive[-1] in "uxX":
             pattern += r"[0-9a-fA-F]+"
         else:
             pattern += ".*"
