@@ -37,7 +37,7 @@ endif()
 if(PLINTH_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang" OR NOT CMAKE_C_COMPILER_ID MATCHES "Clang")
     message(FATAL_ERROR "PLINTH_FUZZ needs clang: configure with "
-                        "-DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14")
+                        "-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ (or clang-<version>)")
   endif()
   target_compile_options(plinth_instrumentation INTERFACE
     -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined

@@ -19,10 +19,11 @@ seconds=${PLINTH_FUZZ_SECONDS:-30}
 jobs=${PLINTH_JOBS:-2}
 build=build-fuzz
 
-./scripts/install-deps.sh clang-14 libclang-rt-14-dev
+source scripts/llvm-version.sh
+./scripts/install-deps.sh "clang-$llvm_version" "libclang-rt-$llvm_version-dev"
 
 mkdir -p "$build"
-cmake -S . -B "$build" -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
+cmake -S . -B "$build" -DCMAKE_C_COMPILER="clang-$llvm_version" -DCMAKE_CXX_COMPILER="clang++-$llvm_version" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLINTH_FUZZ=ON -DBUILD_TESTING=OFF \
   -DPLINTH_WERROR="${PLINTH_WERROR:-OFF}" > "$build/configure.log" || {
   cat "$build/configure.log"; exit 1; }

@@ -7,9 +7,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-./scripts/install-deps.sh clang-14 clang-tidy-14
+source scripts/llvm-version.sh
+./scripts/install-deps.sh "clang-$llvm_version" "clang-tidy-$llvm_version"
 mkdir -p build-tidy
-cmake -S . -B build-tidy -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
+cmake -S . -B build-tidy -DCMAKE_C_COMPILER="clang-$llvm_version" -DCMAKE_CXX_COMPILER="clang++-$llvm_version" \
   -DPLINTH_CLANG_TIDY=ON -DPLINTH_WERROR=ON > build-tidy/configure.log || {
   cat build-tidy/configure.log; exit 1; }
 cmake --build build-tidy -j "${PLINTH_JOBS:-2}"

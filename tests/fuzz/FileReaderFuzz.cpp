@@ -99,7 +99,7 @@ std::string Content(const std::string& path) {
 // Whether the reader can open `path`: a regular file (the reader never opens
 // anything else).
 bool Opens(const std::string& path) {
-  struct stat st {};
+  struct stat st = {};
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 

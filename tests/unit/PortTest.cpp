@@ -693,8 +693,8 @@ TEST_F(PortCrashTest, KeepsAtMostTheLimitOfItsOwnReportsRemovingTheOldestFirst) 
       ASSERT_EQ(0, ::utimensat(AT_FDCWD, path.c_str(), times, 0));
     }
     int status = 0;
-    const pid_t pid = Crash(
-        dir, k.limit, false, [] { std::abort(); }, &status);
+    const auto abort_now = [] { std::abort(); };
+    const pid_t pid = Crash(dir, k.limit, false, abort_now, &status);
     ASSERT_TRUE(WIFSIGNALED(status));
 
     std::set<std::string> kept;
