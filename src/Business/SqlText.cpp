@@ -66,7 +66,7 @@ bool Fits(const char* format, std::initializer_list<Part> parts) {
 
 // `text` as str_fmt answered it; nullopt when formatting failed (str_fmt
 // answers "", which none of the formats here can give otherwise).
-std::optional<std::string> Built(std::string text) {
+std::optional<std::string> Built(const std::string& text) {
   if (text.empty()) return std::nullopt;
   return text;
 }

@@ -24,10 +24,10 @@ class CToolSetup : public Quill::Base::CNoncopyable {
   // the failing step stay set. Every failure is logged.
   bool InitSetup();
 
-  std::string GetDBDataDir() const { return s_db_data_dir_; }
-  std::string GetSysPath() const { return s_sys_path_; }
-  std::string GetProductType() const { return s_product_type; }
-  std::vector<std::string> GetSpecialPlugins() const { return s_special_plugins_; }
+  const std::string& GetDBDataDir() const { return s_db_data_dir_; }
+  const std::string& GetSysPath() const { return s_sys_path_; }
+  const std::string& GetProductType() const { return s_product_type; }
+  const std::vector<std::string>& GetSpecialPlugins() const { return s_special_plugins_; }
 
  private:
   CToolSetup() = default;

@@ -224,8 +224,8 @@ TEST(KeyDerivation, OtherCipherSettingsAndRawKeysTakeThePassphrase) {
 }
 
 TEST(KeyDerivation, RawKeyTextIsSqlCiphersForm) {
-  unsigned char key[kKeyBytes];
-  unsigned char salt[kSaltBytes];
+  unsigned char key[kKeyBytes] = {};
+  unsigned char salt[kSaltBytes] = {};
   for (std::size_t i = 0; i < kKeyBytes; ++i) key[i] = static_cast<unsigned char>(i * 8 + 7);
   for (std::size_t i = 0; i < kSaltBytes; ++i) salt[i] = static_cast<unsigned char>(0xf0 + i);
   const std::string key_hex = "070f171f272f373f474f575f676f777f878f979fa7afb7bfc7cfd7dfe7eff7ff";

@@ -120,31 +120,6 @@ TEST(PortInstanceTest, AnotherLiveProcessHoldsTheInstance) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
-TEST(PortInstanceTest, LockLeftByADeadProcessDoesNotCount) {
-  ScopedTempDir tmp;
-  ScopedEnv tmpdir("TMPDIR", tmp.path().string());
-  int status = 0;
-  RunChild(
-      [] {
-        Take();
-        ::raise(SIGKILL);
-      },
-      &status);
-  ASSERT_TRUE(WIFSIGNALED(status));
-  const std::string lock = tmp.Sub(kInstance + ".lock"s);
-  ASSERT_TRUE(std::filesystem::exists(lock));
-
-  EXPECT_EQ(InstanceGuard::kTaken, Take());
-  EXPECT_EQ(InstanceGuard::kTaken, Take()) << "this process is no other instance";
-  // The lock is held: a fresh descriptor cannot take it.
-  const int fd = ::open(lock.c_str(), O_RDWR | O_CLOEXEC);
-  ASSERT_GE(fd, 0);
-  EXPECT_EQ(-1, ::flock(fd, LOCK_EX | LOCK_NB));
-  EXPECT_EQ(EWOULDBLOCK, errno);
-  ::close(fd);
-}
-
-// Sets the umask for the lifetime of the object.
 // A file descriptor, closed when it goes out of scope.
 class ScopedFd {
  public:
@@ -164,6 +139,30 @@ class ScopedFd {
   int fd_;
 };
 
+TEST(PortInstanceTest, LockLeftByADeadProcessDoesNotCount) {
+  ScopedTempDir tmp;
+  ScopedEnv tmpdir("TMPDIR", tmp.path().string());
+  int status = 0;
+  RunChild(
+      [] {
+        Take();
+        ::raise(SIGKILL);
+      },
+      &status);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  const std::string lock = tmp.Sub(kInstance + ".lock"s);
+  ASSERT_TRUE(std::filesystem::exists(lock));
+
+  EXPECT_EQ(InstanceGuard::kTaken, Take());
+  EXPECT_EQ(InstanceGuard::kTaken, Take()) << "this process is no other instance";
+  // The lock is held: a fresh descriptor cannot take it.
+  const ScopedFd fd(::open(lock.c_str(), O_RDWR | O_CLOEXEC));
+  ASSERT_GE(fd.get(), 0);
+  EXPECT_EQ(-1, ::flock(fd.get(), LOCK_EX | LOCK_NB));
+  EXPECT_EQ(EWOULDBLOCK, errno);
+}
+
+// Sets the umask for the lifetime of the object.
 class ScopedUmask {
  public:
   explicit ScopedUmask(mode_t mask) : old_(::umask(mask)) {}

@@ -154,7 +154,7 @@ TEST(XmlProtoRunTest, AnswerDoesNotDependOnEarlierQueries) {
       "<R><G><P>a</P><X>x1</X><P>b</P><P>c</P></G><X>x2</X><G><P>d</P></G><G/>"
       "<G><X>x3</X><P>e</P><P>f</P></G></R>";
   // "#" asks for a count, anything else for a text.
-  const char* const run[] = {
+  const std::string run[] = {
       "#/R/G",        "/R/G[1]/P[1]", "/R/G[1]/P[2]", "/R/G[1]/P[3]",  "/R/G[1]/P[4]",
       "/R/G[1]/P[2]", "/R/G[1]/P[3]", "/R/G[1]/P[1]", "/R/G[2]/P[1]",  "/R/G[4]/P[2]",
       "/R/G[1]/P[3]", "/R/G[1]/X",    "/R/G[1]/P[2]", "/R/X",          "/R/G[4]/P[1]",
@@ -164,7 +164,7 @@ TEST(XmlProtoRunTest, AnswerDoesNotDependOnEarlierQueries) {
       "/R/G[1]/P[1]", "/R/G[1]/P",    "/R/G[1]/P[3]", "#/R/G[2]/P",    "/R/G[2]/P[1]"};
   proto::CXmlProto xml;
   ASSERT_TRUE(xml.Parse(text));
-  for (const std::string query : run) {
+  for (const std::string& query : run) {
     proto::CXmlProto fresh;
     ASSERT_TRUE(fresh.Parse(text));
     if (query[0] == '#') {
