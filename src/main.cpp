@@ -84,23 +84,24 @@ bool InitEnvironment() {
 }
 
 // The plug-in name of a run or a check, logged for `function` with its
-// "Init." or "Check." line when one was given. False, logged, when none was
+// "Init." or "Check." line when one was given. Nothing, logged, when none was
 // given, or an empty or refused one: the name becomes a directory name below
 // the system directory.
-bool AcceptPluginName(const std::string& function, Request request,
-                      const std::optional<std::string>& plugin) {
+std::optional<std::string> AcceptedPluginName(const std::string& function, Request request,
+                                              const std::optional<std::string>& plugin) {
   if (plugin && request == Request::kCheck) {
     PLINTH_LOG_AS(function, LogLevel::kInfo, "[%s]%s Check.[%s(%d)]", plugin->c_str());
   } else if (plugin) {
     PLINTH_LOG_AS(function, LogLevel::kInfo, "[%s]%s Init.[%s(%d)]", plugin->c_str());
   }
-  const std::string name = plugin.value_or(std::string());
+  std::string name = plugin.value_or(std::string());
   const std::string problem = plinth::PluginNameProblem(name);
   if (!problem.empty()) {
     PLINTH_LOG_AS(function, LogLevel::kError, "[%s]plugin name \"%s\" refused: %s.[%s(%d)]",
                   name.c_str(), problem.c_str());
   }
-  return plugin && !name.empty() && problem.empty();
+  if (!plugin || name.empty() || !problem.empty()) return std::nullopt;
+  return name;
 }
 
 // The sequence of a run (it builds) or of a check; fills `err_code` as the
@@ -155,15 +156,16 @@ int Serve(Request request, const std::string& function, const std::optional<std:
     return 1;
   }
   PLINTH_LOG_AS(function, LogLevel::kInfo, "[%s]%s Plinth START.[%s(%d)]", Verb(request));
-  if (!AcceptPluginName(function, request, plugin)) {
+  const std::optional<std::string> accepted = AcceptedPluginName(function, request, plugin);
+  if (!accepted) {
     PLINTH_LOG_AS(function, LogLevel::kError, "[%s]%s Plinth FAILED. input param error![%s(%d)]",
                   Verb(request));
     return 1;
   }
   std::int32_t err_code = 0;
-  return ExecuteSequence(request, err_code, *plugin)
+  return ExecuteSequence(request, err_code, *accepted)
              ? EndSuccessfully(function, request)
-             : EndInFailure(function, request, *plugin, err_code);
+             : EndInFailure(function, request, *accepted, err_code);
 }
 
 // Ends a run or check that an exception (memory exhausted, ...) reached

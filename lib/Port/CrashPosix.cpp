@@ -261,7 +261,9 @@ bool IsReportName(const char* name) {
   const std::size_t program = std::strlen(g_crash.program);
   if (std::strncmp(name, g_crash.program, program) != 0 || name[program] != '_') return false;
   const char* p = name + program + 1;
-  if (!SkipDigits(&p, 14) || *p++ != '_' || !SkipDigits(&p, 0)) return false;
+  if (!SkipDigits(&p, 14) || *p != '_') return false;
+  ++p;
+  if (!SkipDigits(&p, 0)) return false;
   return std::strcmp(p, kReportSuffix) == 0;
 }
 

@@ -107,7 +107,7 @@ LockOpen TryOpenLockFile(const std::string& path, int* fd, InstanceGuard* answer
   if (::fstat(*fd, &st) != 0) {
     *answer = InstanceGuard::kNotTaken;
     *problem = SystemProblem("fstat", errno);
-  } else if (!(*problem = UntrustedLockProblem(st)).empty()) {
+  } else if (*problem = UntrustedLockProblem(st); !problem->empty()) {
     *answer = InstanceGuard::kUntrusted;
   } else if ((st.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
     // Removed only while the name still holds the file that was looked at;
@@ -210,7 +210,10 @@ int OpenRegularFile(std::FILE** file, const char* path, const char* mode) {
   const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return errno;
   int err = PrepareRegularFile(fd);
-  if (err == 0 && (*file = ::fdopen(fd, mode)) == nullptr) err = errno;
+  if (err == 0) {
+    *file = ::fdopen(fd, mode);
+    if (*file == nullptr) err = errno;
+  }
   if (err != 0) ::close(fd);
   return err;
 }

@@ -64,10 +64,10 @@ bool ApplyPassphrase(const LogSite& at, sqlite3* conn, const std::string& key) {
   return ExecuteSetting(at, conn, *statement);
 }
 
-// Applies the key of `settings` to `conn`, opened on `path` (of `origin`),
-// once it is sure the library encrypts.
+// Applies `key`, the key of `settings`, to `conn`, opened on `path` (of
+// `origin`), once it is sure the library encrypts.
 bool ApplyKey(const LogSite& at, sqlite3* conn, const std::string& path,
-              const ConnectionSettings& settings, FileOrigin origin) {
+              const ConnectionSettings& settings, const std::string& key, FileOrigin origin) {
   if (!LibraryEncrypts(conn)) {
     PLINTH_LOG_AT(at, LogLevel::kError,
                   "[%s]the SQLite library does not encrypt (no answer to PRAGMA cipher_version), "
@@ -76,7 +76,7 @@ bool ApplyKey(const LogSite& at, sqlite3* conn, const std::string& path,
     return false;
   }
   const CSecretText* raw = RawKeyOf(at, settings, path, origin);
-  return raw != nullptr ? ApplyRawKey(at, conn, *raw) : ApplyPassphrase(at, conn, *settings.key);
+  return raw != nullptr ? ApplyRawKey(at, conn, *raw) : ApplyPassphrase(at, conn, key);
 }
 
 // Logs and applies the setting `name` = `value` to `conn`.
@@ -257,7 +257,7 @@ bool OpenConfigured(const LogSite& at, const std::string& path, const Connection
   }
   const FileOrigin origin =
       pragmas == Pragmas::kApply ? FileOrigin::kCreated : FileOrigin::kExisting;
-  if (settings.key && !ApplyKey(at, conn, path, settings, origin)) return false;
+  if (settings.key && !ApplyKey(at, conn, path, settings, *settings.key, origin)) return false;
   if (pragmas == Pragmas::kApply && !ApplyPragmas(at, conn, *settings.pragmas)) return false;
   return !settings.key || WriteKeyedHeader(at, conn, path);
 }

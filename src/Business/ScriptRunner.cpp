@@ -108,8 +108,8 @@ bool HoldsNoNul(const LogSite& at, const std::string& path, CInputFile& file) {
     }
   }
   if (!ReadWhole(at, path, file)) return false;
-  file.Rewind();
-  return true;
+  // A file that cannot go back to its start is told as a failed read.
+  return file.Rewind() || ReadWhole(at, path, file);
 }
 
 // The progress of one script that RunScript runs: once the script has run

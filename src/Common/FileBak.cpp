@@ -133,7 +133,13 @@ std::size_t CInputFile::ReadInto(std::string& text, std::size_t length) {
   return read;
 }
 
-void CInputFile::Rewind() { std::rewind(file_); }
+bool CInputFile::Rewind() {
+  std::clearerr(file_);
+  read_error_ = 0;
+  if (std::fseek(file_, 0, SEEK_SET) == 0) return true;
+  read_error_ = errno != 0 ? errno : EIO;
+  return false;
+}
 
 bool CFileBak::ReadFile(std::string& text, const std::string& file_path_name,
                         const std::string& backup_path) {

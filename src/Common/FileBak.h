@@ -40,8 +40,10 @@ class CInputFile {
   // when none did.
   int ReadError() const { return read_error_; }
 
-  // Moves the position back to the file's start.
-  void Rewind();
+  // Moves the position back to the file's start and forgets an earlier read
+  // error. False when the file cannot be repositioned; ReadError() then says
+  // why.
+  bool Rewind();
 
  private:
   std::FILE* file_ = nullptr;

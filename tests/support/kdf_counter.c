@@ -50,13 +50,13 @@ static void Next(const char* name, void* function, size_t size) {
     fprintf(stderr, "kdf_counter: %s not found\n", name);
     abort();
   }
-  memcpy(function, &next, size);
+  memcpy(function, (const void*)&next, size);
 }
 
 int PKCS5_PBKDF2_HMAC(const char* pass, int pass_length, const unsigned char* salt, int salt_length,
                       int iterations, const EVP_MD* digest, int key_length, unsigned char* out) {
   static Pbkdf2 real = NULL;
-  if (real == NULL) Next("PKCS5_PBKDF2_HMAC", &real, sizeof real);
+  if (real == NULL) Next("PKCS5_PBKDF2_HMAC", (void*)&real, sizeof real);
   Note(iterations);
   ++depth;
   const int result =
@@ -68,7 +68,7 @@ int PKCS5_PBKDF2_HMAC(const char* pass, int pass_length, const unsigned char* sa
 int PKCS5_PBKDF2_HMAC_SHA1(const char* pass, int pass_length, const unsigned char* salt,
                            int salt_length, int iterations, int key_length, unsigned char* out) {
   static Pbkdf2Sha1 real = NULL;
-  if (real == NULL) Next("PKCS5_PBKDF2_HMAC_SHA1", &real, sizeof real);
+  if (real == NULL) Next("PKCS5_PBKDF2_HMAC_SHA1", (void*)&real, sizeof real);
   Note(iterations);
   ++depth;
   const int result = real(pass, pass_length, salt, salt_length, iterations, key_length, out);

@@ -25,7 +25,7 @@ int sqlite3_exec(sqlite3* db, const char* sql, exec_callback callback, void* arg
      * byte (POSIX guarantees the two have one representation). */
     void* symbol = dlsym(RTLD_NEXT, "sqlite3_exec");
     if (symbol == NULL || sizeof symbol != sizeof real) abort();
-    memcpy(&real, &symbol, sizeof real);
+    memcpy((void*)&real, (const void*)&symbol, sizeof real);
   }
   if (strncmp(sql, "PRAGMA key = ", 13) == 0) return KEYLESS_OK;
   const char* key = strncmp(sql, "ATTACH ", 7) == 0 ? strstr(sql, kAttachKey) : NULL;

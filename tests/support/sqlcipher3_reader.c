@@ -35,7 +35,7 @@ static struct {
 static int Bind(void* library, const char* name, void* target, size_t size) {
   void* symbol = dlsym(library, name);
   if (symbol == NULL || size != sizeof symbol) return 0;
-  memcpy(target, &symbol, size);
+  memcpy(target, (const void*)&symbol, size);
   return 1;
 }
 
@@ -45,12 +45,12 @@ static int LoadLibrary(void) {
     fprintf(stderr, "cannot load %s: %s\n", READER_LIBRARY, dlerror());
     return 0;
   }
-  if (!Bind(library, "sqlite3_open_v2", &api.open_v2, sizeof api.open_v2) ||
-      !Bind(library, "sqlite3_exec", &api.exec, sizeof api.exec) ||
-      !Bind(library, "sqlite3_errmsg", &api.errmsg, sizeof api.errmsg) ||
-      !Bind(library, "sqlite3_close", &api.close, sizeof api.close) ||
-      !Bind(library, "sqlite3_free", &api.free, sizeof api.free) ||
-      !Bind(library, "sqlite3_mprintf", &api.mprintf, sizeof api.mprintf)) {
+  if (!Bind(library, "sqlite3_open_v2", (void*)&api.open_v2, sizeof api.open_v2) ||
+      !Bind(library, "sqlite3_exec", (void*)&api.exec, sizeof api.exec) ||
+      !Bind(library, "sqlite3_errmsg", (void*)&api.errmsg, sizeof api.errmsg) ||
+      !Bind(library, "sqlite3_close", (void*)&api.close, sizeof api.close) ||
+      !Bind(library, "sqlite3_free", (void*)&api.free, sizeof api.free) ||
+      !Bind(library, "sqlite3_mprintf", (void*)&api.mprintf, sizeof api.mprintf)) {
     fprintf(stderr, "%s lacks a function of SQLite's\n", READER_LIBRARY);
     return 0;
   }

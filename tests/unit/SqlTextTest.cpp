@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <iterator>
+#include <optional>
 #include <string_view>
 
 #include "Business/SqlText.h"
@@ -27,14 +28,18 @@ TEST(SqlText, KeySettingsAreMaskedInAnyLetterCase) {
 }
 
 TEST(SqlText, StatementsQuoteTheirValues) {
-  const SqlStatement key = KeyStatement("it's").value();
-  EXPECT_EQ(key.sql, "PRAGMA key = 'it''s';");
-  EXPECT_EQ(key.loggable, "PRAGMA key = '***';");
+  const std::optional<SqlStatement> key = KeyStatement("it's");
+  ASSERT_TRUE(key);
+  EXPECT_EQ(key->sql, "PRAGMA key = 'it''s';");
+  EXPECT_EQ(key->loggable, "PRAGMA key = '***';");
 
-  const SqlStatement setting = SettingStatement("journal_mode", "W\"AL").value();
-  EXPECT_EQ(setting.sql, "PRAGMA \"journal_mode\" = \"W\"\"AL\";");
-  EXPECT_EQ(setting.loggable, setting.sql);
-  EXPECT_EQ(SettingStatement("ReKey", "x").value().loggable, "PRAGMA \"ReKey\" = \"***\";");
+  const std::optional<SqlStatement> setting = SettingStatement("journal_mode", "W\"AL");
+  ASSERT_TRUE(setting);
+  EXPECT_EQ(setting->sql, "PRAGMA \"journal_mode\" = \"W\"\"AL\";");
+  EXPECT_EQ(setting->loggable, setting->sql);
+  const std::optional<SqlStatement> rekey = SettingStatement("ReKey", "x");
+  ASSERT_TRUE(rekey);
+  EXPECT_EQ(rekey->loggable, "PRAGMA \"ReKey\" = \"***\";");
 
   EXPECT_EQ(QuotedName("my \"db\""), "\"my \"\"db\"\"\"");
   EXPECT_EQ(AttachStatement("/d/o'k/x.db", QuotedName("x"), std::nullopt),
@@ -45,21 +50,24 @@ TEST(SqlText, StatementsQuoteTheirValues) {
   // A derived key in SQLCipher's raw-key form, as a text SQLCipher receives.
   CSecretText raw(6);
   ASSERT_TRUE(raw.Append("x'ab'"));
-  const SecretStatement raw_key = RawKeyStatement(raw).value();
-  EXPECT_EQ(raw_key.sql.view(), "PRAGMA key = 'x''ab''';");
-  EXPECT_EQ(raw_key.loggable, "PRAGMA key = '***';");
-  EXPECT_EQ(RawKeyAttachStatement("/d/o'k.db", "public", raw).value().view(),
-            "ATTACH DATABASE '/d/o''k.db' AS public KEY 'x''ab''';");
+  const std::optional<SecretStatement> raw_key = RawKeyStatement(raw);
+  ASSERT_TRUE(raw_key);
+  EXPECT_EQ(raw_key->sql.view(), "PRAGMA key = 'x''ab''';");
+  EXPECT_EQ(raw_key->loggable, "PRAGMA key = '***';");
+  const std::optional<CSecretText> raw_attach = RawKeyAttachStatement("/d/o'k.db", "public", raw);
+  ASSERT_TRUE(raw_attach);
+  EXPECT_EQ(raw_attach->view(), "ATTACH DATABASE '/d/o''k.db' AS public KEY 'x''ab''';");
 }
 
 // What SQLite makes of the texts: each is one statement that keeps its values.
 TEST(SqlText, SqliteReadsTheValuesBack) {
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
-  const std::string attach =
-      AttachStatement(":memory:", QuotedName("odd \"name\"; DROP"), std::nullopt).value();
+  const std::optional<std::string> attach =
+      AttachStatement(":memory:", QuotedName("odd \"name\"; DROP"), std::nullopt);
+  ASSERT_TRUE(attach);
   char* error = nullptr;
-  ASSERT_EQ(sqlite3_exec(db, attach.c_str(), nullptr, nullptr, &error), SQLITE_OK) << error;
+  ASSERT_EQ(sqlite3_exec(db, attach->c_str(), nullptr, nullptr, &error), SQLITE_OK) << error;
   sqlite3_stmt* stmt = nullptr;
   ASSERT_EQ(sqlite3_prepare_v2(db, "PRAGMA database_list;", -1, &stmt, nullptr), SQLITE_OK);
   std::vector<std::string> names;
