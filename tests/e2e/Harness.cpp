@@ -13,7 +13,6 @@ namespace plinth_e2e {
 
 std::vector<std::string> RunResult::Lines() const {
   std::vector<std::string> lines;
-  lines.reserve(log.size());
   for (const LogLine& line : log)
     lines.push_back(line.level + " " + WithoutLineNumber(line.message));
   return lines;
