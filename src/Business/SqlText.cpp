@@ -390,7 +390,7 @@ class ErrorMask {
 }  // namespace
 
 bool IsKeySetting(const std::string& name) {
-  for (const char* key : {"key", "rekey", "hexkey", "hexrekey"}) {
+  for (const char* key : {"key", "rekey", "hexkey", "hexrekey", "textkey", "textrekey"}) {
     if (EqualsIgnoringAsciiCase(name, key)) return true;
   }
   return false;

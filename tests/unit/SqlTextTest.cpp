@@ -16,7 +16,8 @@ namespace plinth {
 namespace {
 
 TEST(SqlText, KeySettingsAreMaskedInAnyLetterCase) {
-  for (const char* name : {"key", "KEY", "Key", "rekey", "ReKey", "hexkey", "HEXREKEY"}) {
+  for (const char* name :
+       {"key", "KEY", "Key", "rekey", "ReKey", "hexkey", "HEXREKEY", "textkey", "TextReKey"}) {
     EXPECT_TRUE(IsKeySetting(name)) << name;
     EXPECT_EQ(LoggableValue(name, "secret"), "***") << name;
   }
@@ -85,6 +86,8 @@ TEST(SqlText, ScriptStatementsThatSetAKeyAreMasked) {
       {"PRAGMA \"main\" . \"HexKey\" = \"x'secret'\";", "PRAGMA \"main\" . \"HexKey\" = ***"},
       {"PRAGMA [hexrekey] /* c */ = secret", "PRAGMA [hexrekey] /* c */ = ***"},
       {"PRAGMA key 'secret';", "PRAGMA key ***"},
+      {"PRAGMA textkey = 'secret';", "PRAGMA textkey = ***"},
+      {"PRAGMA main.TextReKey('secret');", "PRAGMA main.TextReKey(***)"},
       {"EXPLAIN QUERY PLAN PRAGMA key = 'secret';", "EXPLAIN QUERY PLAN PRAGMA key = ***"},
       {"ATTACH DATABASE 'k.db' AS k KEY 'secret';", "ATTACH DATABASE 'k.db' AS k KEY ***"},
       {"attach 'a KEY b.db' as x\nkey 'secret' || 'secret'", "attach 'a KEY b.db' as x\nkey ***"},
