@@ -117,14 +117,14 @@ struct MaskToken {
   Kind kind = kOther;
 };
 
-// Finds the next run of ASCII word bytes of `text` at or after `*begin`, and
-// sets `*begin` and `*end` around it. False when there is none.
-bool NextAsciiWord(std::string_view text, std::size_t* begin, std::size_t* end) {
+// Finds the next run of bytes of `text` at or after `*begin` that are all
+// `in_word`, and sets `*begin` and `*end` around it. False when there is none.
+bool NextWord(std::string_view text, bool (*in_word)(char), std::size_t* begin, std::size_t* end) {
   std::size_t i = *begin;
-  while (i < text.size() && !IsAsciiWordByte(text[i])) ++i;
+  while (i < text.size() && !in_word(text[i])) ++i;
   if (i == text.size()) return false;
   *begin = i;
-  while (i < text.size() && IsAsciiWordByte(text[i])) ++i;
+  while (i < text.size() && in_word(text[i])) ++i;
   *end = i;
   return true;
 }
@@ -160,7 +160,7 @@ std::size_t KeyStatementWord(std::string_view lower) {
 // into the text `text` begins at `offset` of.
 KeyCut WordKeyCut(std::string_view text, std::size_t offset) {
   bool after = false;
-  for (std::size_t pos = 0, end = 0; NextAsciiWord(text, &pos, &end); pos = end) {
+  for (std::size_t pos = 0, end = 0; NextWord(text, IsAsciiWordByte, &pos, &end); pos = end) {
     const std::string word = LowerWord(text.substr(pos, end - pos));
     const std::size_t found = KeyStatementWord(word);
     if ((after || found != std::string::npos) &&
@@ -346,7 +346,8 @@ class ErrorMask {
   // Every occurrence of `text`.
   void Text(std::string_view text) { All(text, false); }
 
-  // Every occurrence of `word` that stands as a whole word.
+  // Every occurrence of `word` that stands as a whole word, as SQLite reads
+  // names (IsIdByte).
   void Word(std::string_view word) { All(word, true); }
 
   // The error, each run of masked bytes written "***" (and an unclosed
@@ -376,8 +377,8 @@ class ErrorMask {
     for (std::size_t at = error_.find(text); at != std::string::npos;
          at = error_.find(text, at + 1)) {
       const std::size_t end = at + text.size();
-      const bool inside_word = (at > 0 && IsAsciiWordByte(error_[at - 1])) ||
-                               (end < error_.size() && IsAsciiWordByte(error_[end]));
+      const bool inside_word =
+          (at > 0 && IsIdByte(error_[at - 1])) || (end < error_.size() && IsIdByte(error_[end]));
       if (!whole_words || !inside_word) Span(at, end);
     }
   }
@@ -432,9 +433,10 @@ std::string LoggableScriptError(std::string_view statement, const std::string& e
         break;
     }
   }
-  // The same text read as words alone, for a key that stands where its
-  // tokens cannot be trusted.
-  for (std::size_t pos = 0, end = 0; NextAsciiWord(value, &pos, &end); pos = end) {
+  // The same text read as words alone, as SQLite reads names (a non-ASCII
+  // character is part of one), for a key that stands where its tokens cannot
+  // be trusted.
+  for (std::size_t pos = 0, end = 0; NextWord(value, IsIdByte, &pos, &end); pos = end) {
     mask.Word(value.substr(pos, end - pos));
   }
   return mask.Shown();

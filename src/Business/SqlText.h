@@ -87,7 +87,8 @@ std::string LoggableScriptStatement(std::string_view statement);
 // stumbled on: "near \"'k3y'\": syntax error"), and every occurrence of what
 // follows the key's start in the statement: a literal's text, quoted or not
 // (a blob literal's too), anywhere; a name, number or other word where it
-// stands as a whole word ("no such column: k3y"). Any other error comes back
+// stands as a whole word ("no such column: k3y"), a non-ASCII character read
+// as part of a word, as SQLite reads names. Any other error comes back
 // unchanged.
 std::string LoggableScriptError(std::string_view statement, const std::string& error);
 

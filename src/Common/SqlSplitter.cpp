@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Common/AsciiCase.h"
+#include "Common/SqlScan.h"
 
 namespace plinth {
 namespace {
@@ -33,12 +34,6 @@ constexpr unsigned char kEnded = 1;
 // it as an unrecognized token.
 bool IsCompleteBlank(char c) {
   return c == ' ' || c == '\r' || c == '\t' || c == '\n' || c == '\f';
-}
-
-bool IsIdByte(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' ||
-         u == '$' || u >= 0x80;
 }
 
 std::size_t LineFeeds(std::string_view text) {

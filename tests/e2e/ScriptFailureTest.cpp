@@ -151,6 +151,8 @@ const FailingScript kFailingScripts[] = {
      "no such column: ***", 1, "ATTACH 'f.db' AS f KEY ***", ""},
     {"AttachKeyAsAFunction", "ATTACH 'f.db' AS f KEY " + kSecret + "(1);", 1,
      "no such function: ***", 1, "ATTACH 'f.db' AS f KEY ***", ""},
+    {"NonAsciiAttachKeyAsAFunction", "ATTACH 'f.db' AS f KEY 密码" + kSecret + "(1);", 1,
+     "no such function: ***", 1, "ATTACH 'f.db' AS f KEY ***", ""},
 };
 
 class ScriptFailure : public ::testing::TestWithParam<FailingScript> {};

@@ -221,6 +221,11 @@ TEST(SqlText, ScriptErrorsShowNothingOfTheKeysValue) {
       {"ATTACH 'f.db' AS f KEY secret(1);", "no such function: secret", "no such function: ***"},
       {"ATTACH 'f.db' AS f KEY 'k3y' || k3ys", "no such column: k3ys", "no such column: ***"},
       {"ATTACH 'f.db' AS f KEY a;", "no such column: a", "no such column: ***"},
+      // SQLite reads a non-ASCII character as part of a name.
+      {"ATTACH 'f.db' AS f KEY 密码(1);", "no such function: 密码", "no such function: ***"},
+      {"ATTACH 'f.db' AS f KEY 密.码;", "no such column: 密.码", "no such column: ***.***"},
+      {"ATTACH 'f.db' AS f KEY -密码;", "no such column: 密码", "no such column: ***"},
+      {"ATTACH 'f.db' AS f KEY mötley(1);", "no such function: mötley", "no such function: ***"},
       {"ATTACH 'f.db' AS f KEY 'k3y';", "cannot open k3y.db: k3y", "cannot open ***.db: ***"},
       {"ATTACH 'f.db' AS f KEY x'6b33';", "bad key x'6b33', 6b33", "bad key ***, ***"},
       // A key in SQLCipher's raw-key form, and its hexadecimal digits alone.
