@@ -73,6 +73,10 @@ std::atomic<log4cxx::Logger*> g_tool_logger{nullptr};
 // Set once a line reached none of its destinations.
 std::atomic<bool> g_line_lost{false};
 
+// Set once InitLog has configured log4cxx for the tool's lines and made its
+// files' modes narrow; RestrictLogFiles does nothing before.
+std::atomic<bool> g_files_restricted{false};
+
 // When every appender of the tool's route is a console appender, the streams
 // they write to; else empty. log4cxx ignores a failed write to a console, so
 // a line is known lost when each of these streams failed while it was written.
@@ -277,6 +281,22 @@ bool WriteToStandardError(const std::string& line) {
   return written;
 }
 
+// Makes the file of every file appender readable by its owner and group only
+// (the group being adm, for a packaged log); not through the umask, which
+// would narrow the database files too. A file where that fails is named on
+// standard error.
+void RestrictFileAppenders() {
+  for (const log4cxx::FileAppenderPtr& appender : FileAppenders()) {
+    LOG4CXX_ENCODE_CHAR(file, appender->getFile());
+    const std::string problem = port::RestrictLogFileAccess(file);
+    if (!problem.empty()) {
+      std::string line = "log file ";
+      line.append(file).append(" keeps its mode: ").append(problem);
+      WriteToStandardError(EscapeLogText(line));
+    }
+  }
+}
+
 // Says on standard error why the log configuration at `path` is not used.
 void RefuseConfiguration(const std::string& path, const std::string& problem) {
   WriteToStandardError(EscapeLogText("log configuration " + path + " cannot be used: " + problem +
@@ -357,19 +377,19 @@ void CLog::InitLog(const std::string& path) {
   }
   const std::string broken = BrokenAppenderProblem(route);
   if (!broken.empty()) return RefuseConfiguration(path, broken);
-  // Readable by the owner and the group (adm, for a packaged log) only. Not
-  // through the umask, which would narrow the database files too.
-  for (const log4cxx::FileAppenderPtr& appender : FileAppenders()) {
-    LOG4CXX_ENCODE_CHAR(file, appender->getFile());
-    const std::string problem = port::RestrictLogFileAccess(file);
-    if (!problem.empty()) {
-      std::string line = "log file ";
-      line.append(file).append(" keeps its mode: ").append(problem);
-      WriteToStandardError(EscapeLogText(line));
-    }
-  }
+  RestrictFileAppenders();
+  g_files_restricted.store(true);
   g_console_route = ConsoleStreams(route);
   g_tool_logger.store(tool.get());
+}
+
+void CLog::RestrictLogFiles() noexcept {
+  if (!g_files_restricted.load()) return;
+  try {
+    RestrictFileAppenders();
+  } catch (const std::exception& e) {
+    WriteToStandardError(EscapeLogText(std::string("the log files keep their modes: ") + e.what()));
+  }
 }
 
 }  // namespace details

@@ -74,6 +74,12 @@ class CLog {
   // owner and group only (port::RestrictLogFileAccess: 0644 becomes 0640); a
   // file where that fails is named on standard error, and logging goes on.
   void InitLog(const std::string& path);
+
+  // Does to every file appender's file again what InitLog did, for the end
+  // of the process: a rolling appender may have begun a new file since,
+  // with the mode the umask gives. Nothing when InitLog configured no
+  // appender. A failure is said on standard error; it throws nothing.
+  void RestrictLogFiles() noexcept;
 };
 
 }  // namespace details
