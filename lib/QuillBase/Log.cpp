@@ -3,10 +3,12 @@
 // log4cxx, or after it failed, are written to standard error, so that nothing
 // is lost silently; a line that reaches no destination is counted. Every line
 // has its control characters and line separators escaped.
+#include <log4cxx/config/propertysetter.h>
 #include <log4cxx/consoleappender.h>
 #include <log4cxx/fileappender.h>
 #include <log4cxx/helpers/bytearrayinputstream.h>
 #include <log4cxx/helpers/optionconverter.h>
+#include <log4cxx/helpers/pool.h>
 #include <log4cxx/helpers/properties.h>
 #include <log4cxx/helpers/stringhelper.h>
 #include <log4cxx/helpers/transcoder.h>
@@ -14,6 +16,9 @@
 #include <log4cxx/logger.h>
 #include <log4cxx/logmanager.h>
 #include <log4cxx/propertyconfigurator.h>
+#include <log4cxx/rolling/rollingfileappender.h>
+#include <log4cxx/rolling/rollingpolicy.h>
+#include <log4cxx/rolling/rolloverdescription.h>
 #include <log4cxx/spi/configurator.h>
 
 #include <algorithm>
@@ -147,22 +152,82 @@ log4cxx::helpers::Properties StartingProperties(long) {
   return log4cxx::helpers::Properties();
 }
 
-// Why an appender of `properties` would have log4cxx open something that is
-// not a regular file: log4cxx opens an appender's file while it reads the
-// configuration, and a FIFO blocks that open until a writer comes, for ever.
-// Every appender's File is looked at, with the variables substituted and the
-// value trimmed as log4cxx does; empty when none is such.
-std::string SpecialAppenderFileProblem(log4cxx::helpers::Properties& properties) {
-  const log4cxx::LogString prefix = LOG4CXX_STR("log4j.appender.");
+bool IsFileOption(const log4cxx::LogString& option) {
+  return log4cxx::helpers::StringHelper::equalsIgnoreCase(option, LOG4CXX_STR("FILE"),
+                                                          LOG4CXX_STR("file"));
+}
+
+// The File of the appender whose definition is at `appender_key` of
+// `properties`, its variables substituted and the value trimmed as log4cxx
+// does; empty when it names none.
+log4cxx::LogString AppenderFile(log4cxx::helpers::Properties& properties,
+                                const log4cxx::LogString& appender_key) {
+  const log4cxx::LogString prefix = appender_key + LOG4CXX_STR(".");
   for (const log4cxx::LogString& key : properties.propertyNames()) {
-    const std::size_t dot = key.rfind(LOG4CXX_STR('.'));
-    if (key.compare(0, prefix.size(), prefix) != 0 || dot < prefix.size() ||
-        !log4cxx::helpers::StringHelper::equalsIgnoreCase(key.substr(dot + 1), LOG4CXX_STR("FILE"),
-                                                          LOG4CXX_STR("file"))) {
+    if (key.compare(0, prefix.size(), prefix) != 0 || !IsFileOption(key.substr(prefix.size()))) {
       continue;
     }
     const log4cxx::LogString value = log4cxx::FileAppender::stripDuplicateBackslashes(
         log4cxx::helpers::OptionConverter::findAndSubst(key, properties));
+    if (!value.empty()) return value;
+  }
+  return log4cxx::LogString();
+}
+
+// The file that the rolling policy of the appender whose definition is at
+// `appender_key` of `properties` has log4cxx open while it reads the
+// configuration: when a rolling appender names no File, its policy names the
+// file (FileNamePattern at MinIndex, or at the current date). The policy is
+// made as log4cxx makes it, and asked. Empty when the appender names a File,
+// is not a rolling one or has no policy, and when the policy cannot be made
+// (log4cxx, reading the configuration, says why itself).
+log4cxx::LogString RollingPolicyFile(log4cxx::helpers::Properties& properties,
+                                     const log4cxx::LogString& appender_key) {
+  using log4cxx::helpers::OptionConverter;
+  if (!AppenderFile(properties, appender_key).empty()) return log4cxx::LogString();
+  try {
+    const auto appender =
+        log4cxx::cast<log4cxx::rolling::RollingFileAppender>(OptionConverter::instantiateByKey(
+            properties, appender_key, log4cxx::Appender::getStaticClass(), nullptr));
+    const log4cxx::LogString policy_key = appender_key + LOG4CXX_STR(".rollingPolicy");
+    const auto policy =
+        appender ? log4cxx::cast<log4cxx::rolling::RollingPolicy>(OptionConverter::instantiateByKey(
+                       properties, policy_key, log4cxx::rolling::RollingPolicy::getStaticClass(),
+                       nullptr))
+                 : nullptr;
+    if (!policy) return log4cxx::LogString();
+    log4cxx::helpers::Pool pool;
+    log4cxx::config::PropertySetter::setProperties(policy, properties,
+                                                   policy_key + LOG4CXX_STR("."), pool);
+    const log4cxx::rolling::RolloverDescriptionPtr first =
+        policy->initialize(log4cxx::LogString(), true, pool);
+    return first ? first->getActiveFileName() : log4cxx::LogString();
+  } catch (const std::exception&) {
+    return log4cxx::LogString();
+  }
+}
+
+// Why an appender of `properties` would have log4cxx open something that is
+// not a regular file: log4cxx opens an appender's file while it reads the
+// configuration, and a FIFO blocks that open until a writer comes, for ever.
+// Every appender's File is looked at, with the variables substituted and the
+// value trimmed as log4cxx does, and the file a rolling policy names for an
+// appender without one (RollingPolicyFile); empty when none is such.
+std::string SpecialAppenderFileProblem(log4cxx::helpers::Properties& properties) {
+  const log4cxx::LogString prefix = LOG4CXX_STR("log4j.appender.");
+  for (const log4cxx::LogString& key : properties.propertyNames()) {
+    const std::size_t dot = key.rfind(LOG4CXX_STR('.'));
+    if (key.compare(0, prefix.size(), prefix) != 0 || dot < prefix.size()) continue;
+    const log4cxx::LogString option = key.substr(dot + 1);
+    log4cxx::LogString value;
+    if (IsFileOption(option)) {
+      value = log4cxx::FileAppender::stripDuplicateBackslashes(
+          log4cxx::helpers::OptionConverter::findAndSubst(key, properties));
+    } else if (option == LOG4CXX_STR("rollingPolicy")) {
+      value = RollingPolicyFile(properties, key.substr(0, dot));
+    } else {
+      continue;
+    }
     LOG4CXX_ENCODE_CHAR(file, value);
     if (file.empty() || !port::ExistsAsNonRegularFile(file)) continue;
     LOG4CXX_ENCODE_CHAR(name, key.substr(prefix.size(), dot - prefix.size()));

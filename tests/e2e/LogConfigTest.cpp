@@ -29,6 +29,16 @@ std::string FileAppender(const std::string& path) {
          "log4j.appender.file.layout.ConversionPattern=%p %m%n\n";
 }
 
+// The environment of a run whose configuration has a rolling appender, or a
+// rolling policy that Plinth asks for its file. Debian 12's log4cxx 1.0 frees
+// a rolling policy with a size other than that it allocated it with:
+// harmless to glibc's allocator, fatal to AddressSanitizer's check of it.
+std::vector<std::string> RollingAppenderEnvironment() {
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  return {"ASAN_OPTIONS=" + std::string(asan != nullptr ? asan : "") +
+          ":new_delete_type_mismatch=0"};
+}
+
 struct LogConfigCase {
   const char* name;
   // Puts the properties file (or something else) at `path`.
@@ -77,6 +87,26 @@ const LogConfigCase kLogConfigCases[] = {
      },
      [](const ProductTree& t) {
        return "its appender file writes to \"" + t.Path("fifo") + "\", which is not a regular file";
+     }},
+    // A rolling appender without a File writes to the file its rolling
+    // policy names: FileNamePattern at MinIndex.
+    {"RollingPolicyFileIsAFifo",
+     [](const ProductTree& t, const std::string& path) {
+       ASSERT_EQ(::mkfifo(t.Path("fifo1").c_str(), 0600), 0);
+       t.Write(path,
+               "log4j.rootLogger=INFO, file\n"
+               "log4j.appender.file=org.apache.log4j.rolling.RollingFileAppender\n"
+               "log4j.appender.file.rollingPolicy="
+               "org.apache.log4j.rolling.FixedWindowRollingPolicy\n"
+               "log4j.appender.file.rollingPolicy.FileNamePattern=" +
+                   t.Path("fifo%i") +
+                   "\n"
+                   "log4j.appender.file.layout=org.apache.log4j.PatternLayout\n"
+                   "log4j.appender.file.layout.ConversionPattern=%p %m%n\n");
+     },
+     [](const ProductTree& t) {
+       return "its appender file writes to \"" + t.Path("fifo1") +
+              "\", which is not a regular file";
      }},
     {"AppenderFileIsADirectory",
      [](const ProductTree& t, const std::string& path) {
@@ -160,16 +190,10 @@ TEST(LogConfig, TheLogFileLosesEveryPermissionBeyond0640) {
   ::umask(umask);
 }
 
-// Options for a run whose configuration has a RollingFileAppender. Debian 12's
-// log4cxx 1.0 frees its rolling policy, at the process's exit, with a size
-// other than that it allocated it with: harmless to glibc's allocator, fatal
-// to AddressSanitizer's check of it.
 RunOptions RollingAppenderOptions() {
   RunOptions options;
   options.keep_log = true;
-  const char* asan = std::getenv("ASAN_OPTIONS");
-  options.extra_env = {"ASAN_OPTIONS=" + std::string(asan != nullptr ? asan : "") +
-                       ":new_delete_type_mismatch=0"};
+  options.extra_env = RollingAppenderEnvironment();
   return options;
 }
 
@@ -247,7 +271,7 @@ TEST_P(LogConfig, LinesGoToStandardErrorAfterOneLineThatSaysWhy) {
   ProductTree tree;
   const std::string path = tree.bin_dir() + kPropertiesPath;
   GetParam().place(tree, path);
-  const RunResult run = tree.Run({"event.s"});
+  const RunResult run = tree.Run({"event.s"}, RollingAppenderEnvironment());
 
   EXPECT_FALSE(run.timed_out);
   EXPECT_EQ(run.exit_code, 0) << run.Dump();
