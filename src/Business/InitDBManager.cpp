@@ -127,6 +127,11 @@ bool ReadDatabaseIfPresent(const LogSite& at, sqlite3* conn, const std::string& 
   return AttachReadOnly(at, conn, path, schema, settings);
 }
 
+// Appends `file` to `files` unless it is there.
+void AddOnce(std::string file, std::vector<std::string>& files) {
+  if (std::find(files.begin(), files.end(), file) == files.end()) files.push_back(std::move(file));
+}
+
 }  // namespace
 
 CInitDBManager* CInitDBManager::GetInstance() {
@@ -160,6 +165,7 @@ bool CInitDBManager::UninitManager() {
   CloseNotingKeyedFiles(db_conn_);
   for (auto& entry : other_conns_) CloseNotingKeyedFiles(entry.second);
   other_conns_.clear();
+  run_files_.clear();
   plugin_config_.plugin_name.clear();
   plugin_config_.schema.clear();
   plugin_config_.sqlite_file_name.clear();
@@ -196,11 +202,16 @@ bool CInitDBManager::VerifyEncryption() {
   return encrypted;
 }
 
+void CInitDBManager::NoteRunFiles(sqlite3* conn) {
+  if (conn == nullptr || !need_encrypt_) return;
+  for (std::string& file : DatabaseFileNames(conn)) AddOnce(std::move(file), run_files_);
+}
+
 void CInitDBManager::CloseNotingKeyedFiles(sqlite3*& conn) {
   if (conn != nullptr && need_encrypt_) {
     for (std::string& file : DatabaseFileNames(conn)) {
-      if (std::find(keyed_files_.begin(), keyed_files_.end(), file) == keyed_files_.end()) {
-        keyed_files_.push_back(std::move(file));
+      if (std::find(run_files_.begin(), run_files_.end(), file) != run_files_.end()) {
+        AddOnce(std::move(file), keyed_files_);
       }
     }
   }
@@ -413,6 +424,7 @@ bool CInitDBManager::CreatePublicSQLiteDBFile() {
     return false;
   }
   if (!Attach(PLINTH_HERE, public_conn, path, kPublicSchema, build.settings)) return false;
+  NoteRunFiles(public_conn);
   return LoadSharedExtension(PLINTH_FUNCTION, public_conn, build.sys_path);
 }
 
@@ -432,10 +444,15 @@ bool CInitDBManager::CreateSQLiteDBFile() {
   if (!PrepareConnection(PLINTH_HERE, build, path, plugin_config_, Pragmas::kApply, db_conn_)) {
     return false;
   }
+  NoteRunFiles(db_conn_);
   if (OpensNoSpecialConnections(plugin_config_.plugin_name, setup.GetSpecialPlugins())) {
     return true;
   }
-  return OpenSpecialConnections(PLINTH_HERE, build, plugin_config_, special_plugins_, other_conns_);
+  if (!OpenSpecialConnections(PLINTH_HERE, build, plugin_config_, special_plugins_, other_conns_)) {
+    return false;
+  }
+  for (const auto& entry : other_conns_) NoteRunFiles(entry.second);
+  return true;
 }
 
 bool CInitDBManager::SQLiteDBInit() {
