@@ -268,6 +268,12 @@ bool CSqlSplitter::TakeRest(ScriptPart* part) {
   return true;
 }
 
+bool CSqlSplitter::EndsCompleteAfter(std::string_view more) const {
+  Reader reader = reader_;
+  for (std::size_t pos = 0, at = 0; pos < more.size();) reader.Next(more, &pos, &at);
+  return reader.EndsComplete();
+}
+
 std::size_t CSqlSplitter::FirstStatementEnd(std::string_view text) {
   Reader reader;
   std::size_t pos = 0;
