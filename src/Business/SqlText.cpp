@@ -137,13 +137,6 @@ struct KeyCut {
   std::size_t name = std::string_view::npos;  // where the key's PRAGMA name or KEY stands
 };
 
-// The ASCII letters of `word` in lower case.
-std::string LowerWord(std::string_view word) {
-  std::string lower(word);
-  for (char& c : lower) c = AsciiLower(c);
-  return lower;
-}
-
 bool EndsWithKey(std::string_view lower) {
   return lower.size() >= 3 && lower.compare(lower.size() - 3, 3, "key") == 0;
 }
@@ -161,7 +154,7 @@ std::size_t KeyStatementWord(std::string_view lower) {
 KeyCut WordKeyCut(std::string_view text, std::size_t offset) {
   bool after = false;
   for (std::size_t pos = 0, end = 0; NextWord(text, IsAsciiWordByte, &pos, &end); pos = end) {
-    const std::string word = LowerWord(text.substr(pos, end - pos));
+    const std::string word = AsciiLowered(text.substr(pos, end - pos));
     const std::size_t found = KeyStatementWord(word);
     if ((after || found != std::string::npos) &&
         EndsWithKey(std::string_view(word).substr(after ? 0 : found + 6))) {
@@ -195,7 +188,7 @@ class MaskReader {
       } else if (IsAsciiWordByte(c)) {
         token.kind = MaskToken::kWord;
         while (pos_ < text_.size() && IsAsciiWordByte(text_[pos_])) ++pos_;
-        const std::string word = LowerWord(text_.substr(token.begin, pos_ - token.begin));
+        const std::string word = AsciiLowered(text_.substr(token.begin, pos_ - token.begin));
         if (word != "pragma" && word != "attach" && KeyStatementWord(word) != std::string::npos) {
           doubtful_ = true;  // PRAGMA or ATTACH glued to a word
         }
