@@ -364,7 +364,7 @@ std::vector<std::string> CInitDBManager::SpecialConnectionNames() const {
     return names;
   }
   for (const auto& entry : special_plugins_) {
-    if (OpensSpecialConnection(plugin_config_, entry.first)) names.push_back(entry.first);
+    if (plugin_config_.other_plugin_scripts.count(entry.first) != 0) names.push_back(entry.first);
   }
   return names;
 }
@@ -448,7 +448,8 @@ bool CInitDBManager::CreateSQLiteDBFile() {
   if (OpensNoSpecialConnections(plugin_config_.plugin_name, setup.GetSpecialPlugins())) {
     return true;
   }
-  if (!OpenSpecialConnections(PLINTH_HERE, build, plugin_config_, special_plugins_, other_conns_)) {
+  if (!OpenSpecialConnections(PLINTH_HERE, build, plugin_config_, SpecialConnectionNames(),
+                              special_plugins_, other_conns_)) {
     return false;
   }
   for (const auto& entry : other_conns_) NoteRunFiles(entry.second);
@@ -524,7 +525,7 @@ bool CInitDBManager::CheckConnections() {
     const Pragmas pragmas =
         platform || record == &plugin_config_ ? Pragmas::kApply : Pragmas::kSkip;
     if (!CheckInMemory(PLINTH_HERE, build, pragmas, [&](sqlite3* conn) {
-          return LoadRecordExtensions(PLINTH_SITE(function), conn, build.sys_path, *record);
+          return LoadPluginExtensions(PLINTH_SITE(function), conn, build.sys_path, *record);
         })) {
       return false;
     }
