@@ -3,7 +3,6 @@
 // log4cxx, or after it failed, are written to standard error, so that nothing
 // is lost silently; a line that reaches no destination is counted. Every line
 // has its control characters and line separators escaped.
-#include <log4cxx/config/propertysetter.h>
 #include <log4cxx/consoleappender.h>
 #include <log4cxx/fileappender.h>
 #include <log4cxx/helpers/bytearrayinputstream.h>
@@ -196,9 +195,18 @@ log4cxx::LogString RollingPolicyFile(log4cxx::helpers::Properties& properties,
                        nullptr))
                  : nullptr;
     if (!policy) return log4cxx::LogString();
+    // Its options set and activated as log4cxx's PropertySetter does.
+    const log4cxx::LogString option_prefix = policy_key + LOG4CXX_STR(".");
+    for (const log4cxx::LogString& key : properties.propertyNames()) {
+      if (key.compare(0, option_prefix.size(), option_prefix) != 0 ||
+          key.find(LOG4CXX_STR('.'), option_prefix.size()) != log4cxx::LogString::npos) {
+        continue;
+      }
+      const log4cxx::LogString value = OptionConverter::findAndSubst(key, properties);
+      if (!value.empty()) policy->setOption(key.substr(option_prefix.size()), value);
+    }
     log4cxx::helpers::Pool pool;
-    log4cxx::config::PropertySetter::setProperties(policy, properties,
-                                                   policy_key + LOG4CXX_STR("."), pool);
+    policy->activateOptions(pool);
     const log4cxx::rolling::RolloverDescriptionPtr first =
         policy->initialize(log4cxx::LogString(), true, pool);
     return first ? first->getActiveFileName() : log4cxx::LogString();
