@@ -191,6 +191,7 @@ int ExitOnException(Request request, const char* signature, const char* what) no
 
 int main(int argc, char* argv[]) {
   const Request request = plinth::ReadRequest(argc, argv);
+  int exit_code = 1;
   try {
     // --help, --version and a usage error only print: no lock, no file, no
     // log line.
@@ -198,10 +199,13 @@ int main(int argc, char* argv[]) {
       return plinth::AnswerRequest(request, argv[0]);
     }
     ProtectProcess();
-    return Serve(request, PLINTH_FUNCTION, plinth::PluginArgument(request, argc, argv));
+    exit_code = Serve(request, PLINTH_FUNCTION, plinth::PluginArgument(request, argc, argv));
   } catch (const std::exception& e) {
-    return ExitOnException(request, PLINTH_SIGNATURE, e.what());
+    exit_code = ExitOnException(request, PLINTH_SIGNATURE, e.what());
   } catch (...) {
-    return ExitOnException(request, PLINTH_SIGNATURE, "(unknown type)");
+    exit_code = ExitOnException(request, PLINTH_SIGNATURE, "(unknown type)");
   }
+  // After the last line: a rolling log may have begun a new file on the way.
+  Quill::Base::CSingleton<Quill::Base::details::CLog>::Instance()->RestrictLogFiles();
+  return exit_code;
 }

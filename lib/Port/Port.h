@@ -60,7 +60,9 @@ bool EnableDebugPrivilege();
 int fopen_s(std::FILE** file, const char* path, const char* mode);
 
 // True when something that is not a regular file (a directory, a FIFO, a
-// device) exists at `path`, a symbolic link followed. Looking never opens it.
+// device) exists at `path`, a symbolic link followed. Looking never reads it
+// nor blocks: on POSIX it is only examined (stat), on Windows opened with no
+// access to its data.
 bool ExistsAsNonRegularFile(const std::string& path);
 
 // Makes the log file at `path` readable by its owner and group at most: on

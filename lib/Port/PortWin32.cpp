@@ -154,7 +154,7 @@ int fopen_s(std::FILE** file, const char* path, const char* mode) {
 
 namespace {
 
-// Opens `path` (UTF-8 converted from the local code page) for examining it
+// Opens `path` (in the local code page, converted to UTF-16) for examining it
 // only: no access to its data, every sharing mode, a directory too. Never
 // blocks; INVALID_HANDLE_VALUE when it cannot be opened.
 HANDLE OpenForExamining(const std::string& path) {

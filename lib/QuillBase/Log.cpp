@@ -7,6 +7,7 @@
 #include <log4cxx/fileappender.h>
 #include <log4cxx/helpers/bytearrayinputstream.h>
 #include <log4cxx/helpers/optionconverter.h>
+#include <log4cxx/helpers/pool.h>
 #include <log4cxx/helpers/properties.h>
 #include <log4cxx/helpers/stringhelper.h>
 #include <log4cxx/helpers/transcoder.h>
@@ -14,6 +15,9 @@
 #include <log4cxx/logger.h>
 #include <log4cxx/logmanager.h>
 #include <log4cxx/propertyconfigurator.h>
+#include <log4cxx/rolling/rollingfileappender.h>
+#include <log4cxx/rolling/rollingpolicy.h>
+#include <log4cxx/rolling/rolloverdescription.h>
 #include <log4cxx/spi/configurator.h>
 
 #include <algorithm>
@@ -72,6 +76,10 @@ std::atomic<log4cxx::Logger*> g_tool_logger{nullptr};
 
 // Set once a line reached none of its destinations.
 std::atomic<bool> g_line_lost{false};
+
+// Set once InitLog has configured log4cxx for the tool's lines and made its
+// files' modes narrow; RestrictLogFiles does nothing before.
+std::atomic<bool> g_files_restricted{false};
 
 // When every appender of the tool's route is a console appender, the streams
 // they write to; else empty. log4cxx ignores a failed write to a console, so
@@ -143,22 +151,91 @@ log4cxx::helpers::Properties StartingProperties(long) {
   return log4cxx::helpers::Properties();
 }
 
-// Why an appender of `properties` would have log4cxx open something that is
-// not a regular file: log4cxx opens an appender's file while it reads the
-// configuration, and a FIFO blocks that open until a writer comes, for ever.
-// Every appender's File is looked at, with the variables substituted and the
-// value trimmed as log4cxx does; empty when none is such.
-std::string SpecialAppenderFileProblem(log4cxx::helpers::Properties& properties) {
-  const log4cxx::LogString prefix = LOG4CXX_STR("log4j.appender.");
+bool IsFileOption(const log4cxx::LogString& option) {
+  return log4cxx::helpers::StringHelper::equalsIgnoreCase(option, LOG4CXX_STR("FILE"),
+                                                          LOG4CXX_STR("file"));
+}
+
+// The File of the appender whose definition is at `appender_key` of
+// `properties`, its variables substituted and the value trimmed as log4cxx
+// does; empty when it names none.
+log4cxx::LogString AppenderFile(log4cxx::helpers::Properties& properties,
+                                const log4cxx::LogString& appender_key) {
+  const log4cxx::LogString prefix = appender_key + LOG4CXX_STR(".");
   for (const log4cxx::LogString& key : properties.propertyNames()) {
-    const std::size_t dot = key.rfind(LOG4CXX_STR('.'));
-    if (key.compare(0, prefix.size(), prefix) != 0 || dot < prefix.size() ||
-        !log4cxx::helpers::StringHelper::equalsIgnoreCase(key.substr(dot + 1), LOG4CXX_STR("FILE"),
-                                                          LOG4CXX_STR("file"))) {
+    if (key.compare(0, prefix.size(), prefix) != 0 || !IsFileOption(key.substr(prefix.size()))) {
       continue;
     }
     const log4cxx::LogString value = log4cxx::FileAppender::stripDuplicateBackslashes(
         log4cxx::helpers::OptionConverter::findAndSubst(key, properties));
+    if (!value.empty()) return value;
+  }
+  return log4cxx::LogString();
+}
+
+// The file that the rolling policy of the appender whose definition is at
+// `appender_key` of `properties` has log4cxx open while it reads the
+// configuration: when a rolling appender names no File, its policy names the
+// file (FileNamePattern at MinIndex, or at the current date). The policy is
+// made as log4cxx makes it, and asked. Empty when the appender names a File,
+// is not a rolling one or has no policy, and when the policy cannot be made
+// (log4cxx, reading the configuration, says why itself).
+log4cxx::LogString RollingPolicyFile(log4cxx::helpers::Properties& properties,
+                                     const log4cxx::LogString& appender_key) {
+  using log4cxx::helpers::OptionConverter;
+  if (!AppenderFile(properties, appender_key).empty()) return log4cxx::LogString();
+  try {
+    const auto appender =
+        log4cxx::cast<log4cxx::rolling::RollingFileAppender>(OptionConverter::instantiateByKey(
+            properties, appender_key, log4cxx::Appender::getStaticClass(), nullptr));
+    const log4cxx::LogString policy_key = appender_key + LOG4CXX_STR(".rollingPolicy");
+    const auto policy =
+        appender ? log4cxx::cast<log4cxx::rolling::RollingPolicy>(OptionConverter::instantiateByKey(
+                       properties, policy_key, log4cxx::rolling::RollingPolicy::getStaticClass(),
+                       nullptr))
+                 : nullptr;
+    if (!policy) return log4cxx::LogString();
+    // Its options set and activated as log4cxx's PropertySetter does.
+    const log4cxx::LogString option_prefix = policy_key + LOG4CXX_STR(".");
+    for (const log4cxx::LogString& key : properties.propertyNames()) {
+      if (key.compare(0, option_prefix.size(), option_prefix) != 0 ||
+          key.find(LOG4CXX_STR('.'), option_prefix.size()) != log4cxx::LogString::npos) {
+        continue;
+      }
+      const log4cxx::LogString value = OptionConverter::findAndSubst(key, properties);
+      if (!value.empty()) policy->setOption(key.substr(option_prefix.size()), value);
+    }
+    log4cxx::helpers::Pool pool;
+    policy->activateOptions(pool);
+    const log4cxx::rolling::RolloverDescriptionPtr first =
+        policy->initialize(log4cxx::LogString(), true, pool);
+    return first ? first->getActiveFileName() : log4cxx::LogString();
+  } catch (const std::exception&) {
+    return log4cxx::LogString();
+  }
+}
+
+// Why an appender of `properties` would have log4cxx open something that is
+// not a regular file: log4cxx opens an appender's file while it reads the
+// configuration, and a FIFO blocks that open until a writer comes, for ever.
+// Every appender's File is looked at, with the variables substituted and the
+// value trimmed as log4cxx does, and the file a rolling policy names for an
+// appender without one (RollingPolicyFile); empty when none is such.
+std::string SpecialAppenderFileProblem(log4cxx::helpers::Properties& properties) {
+  const log4cxx::LogString prefix = LOG4CXX_STR("log4j.appender.");
+  for (const log4cxx::LogString& key : properties.propertyNames()) {
+    const std::size_t dot = key.rfind(LOG4CXX_STR('.'));
+    if (key.compare(0, prefix.size(), prefix) != 0 || dot < prefix.size()) continue;
+    const log4cxx::LogString option = key.substr(dot + 1);
+    log4cxx::LogString value;
+    if (IsFileOption(option)) {
+      value = log4cxx::FileAppender::stripDuplicateBackslashes(
+          log4cxx::helpers::OptionConverter::findAndSubst(key, properties));
+    } else if (option == LOG4CXX_STR("rollingPolicy")) {
+      value = RollingPolicyFile(properties, key.substr(0, dot));
+    } else {
+      continue;
+    }
     LOG4CXX_ENCODE_CHAR(file, value);
     if (file.empty() || !port::ExistsAsNonRegularFile(file)) continue;
     LOG4CXX_ENCODE_CHAR(name, key.substr(prefix.size(), dot - prefix.size()));
@@ -277,6 +354,22 @@ bool WriteToStandardError(const std::string& line) {
   return written;
 }
 
+// Makes the file of every file appender readable by its owner and group only
+// (the group being adm, for a packaged log); not through the umask, which
+// would narrow the database files too. A file where that fails is named on
+// standard error.
+void RestrictFileAppenders() {
+  for (const log4cxx::FileAppenderPtr& appender : FileAppenders()) {
+    LOG4CXX_ENCODE_CHAR(file, appender->getFile());
+    const std::string problem = port::RestrictLogFileAccess(file);
+    if (!problem.empty()) {
+      std::string line = "log file ";
+      line.append(file).append(" keeps its mode: ").append(problem);
+      WriteToStandardError(EscapeLogText(line));
+    }
+  }
+}
+
 // Says on standard error why the log configuration at `path` is not used.
 void RefuseConfiguration(const std::string& path, const std::string& problem) {
   WriteToStandardError(EscapeLogText("log configuration " + path + " cannot be used: " + problem +
@@ -357,19 +450,19 @@ void CLog::InitLog(const std::string& path) {
   }
   const std::string broken = BrokenAppenderProblem(route);
   if (!broken.empty()) return RefuseConfiguration(path, broken);
-  // Readable by the owner and the group (adm, for a packaged log) only. Not
-  // through the umask, which would narrow the database files too.
-  for (const log4cxx::FileAppenderPtr& appender : FileAppenders()) {
-    LOG4CXX_ENCODE_CHAR(file, appender->getFile());
-    const std::string problem = port::RestrictLogFileAccess(file);
-    if (!problem.empty()) {
-      std::string line = "log file ";
-      line.append(file).append(" keeps its mode: ").append(problem);
-      WriteToStandardError(EscapeLogText(line));
-    }
-  }
+  RestrictFileAppenders();
+  g_files_restricted.store(true);
   g_console_route = ConsoleStreams(route);
   g_tool_logger.store(tool.get());
+}
+
+void CLog::RestrictLogFiles() noexcept {
+  if (!g_files_restricted.load()) return;
+  try {
+    RestrictFileAppenders();
+  } catch (const std::exception& e) {
+    WriteToStandardError(EscapeLogText(std::string("the log files keep their modes: ") + e.what()));
+  }
 }
 
 }  // namespace details

@@ -67,13 +67,21 @@ class CLog {
   // appenders cannot write (one without the layout it needs, a file appender
   // whose file could not be opened). Before log4cxx reads the file, which
   // opens every appender's file, each appender's File (its ${...} variables
-  // substituted as log4cxx does) is looked at: one that exists and is not a
-  // regular file (a FIFO, whose opening would block for ever) is refused so.
+  // substituted as log4cxx does), or for a rolling appender without one the
+  // file its rolling policy names first, is looked at: one that exists and is
+  // not a regular file (a FIFO, whose opening would block for ever) is
+  // refused so.
   //
   // Once configured, the file of every file appender is made readable by its
   // owner and group only (port::RestrictLogFileAccess: 0644 becomes 0640); a
   // file where that fails is named on standard error, and logging goes on.
   void InitLog(const std::string& path);
+
+  // Does to every file appender's file again what InitLog did, for the end
+  // of the process: a rolling appender may have begun a new file since,
+  // with the mode the umask gives. Nothing when InitLog configured no
+  // appender. A failure is said on standard error; it throws nothing.
+  void RestrictLogFiles() noexcept;
 };
 
 }  // namespace details

@@ -1,6 +1,7 @@
 // Copyright 2026 The Plinth authors. Licensed under the Apache License, Version 2.0 (LICENSE).
 #include "Business/ConnectionSetup.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "Business/DatabaseFiles.h"
@@ -177,30 +178,6 @@ bool LoadPluginExtension(const LogSite& at, sqlite3* conn, const std::string& pa
   return false;
 }
 
-// Enables extension loading on a plug-in's connection and loads the libraries
-// of `record`: the shared one first, and only once it has loaded is the own
-// one looked for.
-bool LoadPluginExtensions(const LogSite& at, sqlite3* conn, const std::string& sys_path,
-                          const PluginDBConfig& record) {
-  SqliteError error;
-  if (!EnableExtensionLoading(conn, &error)) {
-    PLINTH_LOG_AT(at, LogLevel::kError, "[%s]sqlite3_enable_load_extension fail,%s[%s(%d)]",
-                  error.Describe().c_str());
-    return false;
-  }
-  if (record.load_public_func_dll &&
-      !LoadPluginExtension(at, conn, SharedExtensionPath(sys_path))) {
-    return false;
-  }
-  const std::string own = OwnExtensionPath(sys_path, record);
-  if (own.empty()) return true;
-  if (!ExistsElseAbsent(own)) {
-    PLINTH_LOG_AT(at, LogLevel::kWarn, "[%s]Not exists func.sqlite.dll![%s(%d)]");
-    return true;
-  }
-  return LoadPluginExtension(at, conn, own);
-}
-
 }  // namespace
 
 bool CheckPluginLibraries(const LogSite& at, const std::string& sys_path,
@@ -212,10 +189,6 @@ bool CheckPluginLibraries(const LogSite& at, const std::string& sys_path,
     if (!library.empty() && !CheckExtensionLibrary(at, library)) return false;
   }
   return true;
-}
-
-bool OpensSpecialConnection(const PluginDBConfig& config, const std::string& special_name) {
-  return config.other_plugin_scripts.count(special_name) != 0;
 }
 
 bool ApplyProcessCipherSettings(const LogSite& at,
@@ -285,13 +258,12 @@ bool PrepareConnection(const LogSite& at, const BuildContext& build, const std::
 }
 
 bool OpenSpecialConnections(const LogSite& at, const BuildContext& build,
-                            const PluginDBConfig& config,
+                            const PluginDBConfig& config, const std::vector<std::string>& names,
                             const std::map<std::string, PluginDBConfig>& special_plugins,
                             std::map<std::string, sqlite3*>& conns) {
-  const auto& scripts = config.other_plugin_scripts;
-  if (scripts.empty()) return true;
+  if (config.other_plugin_scripts.empty()) return true;
   for (const auto& [name, record] : special_plugins) {
-    if (!OpensSpecialConnection(config, name)) {
+    if (std::find(names.begin(), names.end(), name) == names.end()) {
       PLINTH_LOG_AT(at, LogLevel::kWarn, "[%s]%s not special plugin!continue![%s(%d)]",
                     name.c_str());
       continue;
@@ -307,9 +279,25 @@ bool OpenSpecialConnections(const LogSite& at, const BuildContext& build,
   return true;
 }
 
-bool LoadRecordExtensions(const LogSite& at, sqlite3* conn, const std::string& sys_path,
+bool LoadPluginExtensions(const LogSite& at, sqlite3* conn, const std::string& sys_path,
                           const PluginDBConfig& record) {
-  return LoadPluginExtensions(at, conn, sys_path, record);
+  SqliteError error;
+  if (!EnableExtensionLoading(conn, &error)) {
+    PLINTH_LOG_AT(at, LogLevel::kError, "[%s]sqlite3_enable_load_extension fail,%s[%s(%d)]",
+                  error.Describe().c_str());
+    return false;
+  }
+  if (record.load_public_func_dll &&
+      !LoadPluginExtension(at, conn, SharedExtensionPath(sys_path))) {
+    return false;
+  }
+  const std::string own = OwnExtensionPath(sys_path, record);
+  if (own.empty()) return true;
+  if (!ExistsElseAbsent(own)) {
+    PLINTH_LOG_AT(at, LogLevel::kWarn, "[%s]Not exists func.sqlite.dll![%s(%d)]");
+    return true;
+  }
+  return LoadPluginExtension(at, conn, own);
 }
 
 bool AttachReadOnly(const LogSite& at, sqlite3* conn, const std::string& path,

@@ -94,27 +94,24 @@ bool PrepareConnection(const LogSite& at, const BuildContext& build, const std::
 bool CheckPluginLibraries(const LogSite& at, const std::string& sys_path,
                           const PluginDBConfig& record);
 
-// True when OpenSpecialConnections, for `config`, prepares a connection to the
-// database of the special plug-in `special_name`.
-bool OpensSpecialConnection(const PluginDBConfig& config, const std::string& special_name);
-
 // Prepares a connection to the existing database file of every special
-// plug-in of `special_plugins` (in name order) in whose database `config`
-// runs scripts, with the key but no settings, and enters it into `conns`
-// under the special plug-in's name (a name already there keeps its
-// connection). A special plug-in that `config` names no scripts for is
-// skipped with a notice. Nothing at all when `config` names none. On a failed
-// preparation that connection is closed and not entered; the ones entered
-// before stay.
+// plug-in of `special_plugins` (in name order) that `names` holds (those in
+// whose databases `config` runs scripts), with the key but no settings, and
+// enters it into `conns` under the special plug-in's name (a name already
+// there keeps its connection). Any other special plug-in is skipped with a
+// notice. Nothing at all when `config` names scripts for no other plug-in. On
+// a failed preparation that connection is closed and not entered; the ones
+// entered before stay.
 bool OpenSpecialConnections(const LogSite& at, const BuildContext& build,
-                            const PluginDBConfig& config,
+                            const PluginDBConfig& config, const std::vector<std::string>& names,
                             const std::map<std::string, PluginDBConfig>& special_plugins,
                             std::map<std::string, sqlite3*>& conns);
 
 // Enables extension loading on `conn` and loads the extension libraries of
-// `record` into it as PrepareConnection does: the shared one when the record
-// asks for it, then its own one when it exists (a missing one is a notice).
-bool LoadRecordExtensions(const LogSite& at, sqlite3* conn, const std::string& sys_path,
+// `record` into it, as PrepareConnection does: the shared one first when the
+// record asks for it, and only once it has loaded is the own one looked for,
+// loaded when it exists (a missing one is a notice).
+bool LoadPluginExtensions(const LogSite& at, sqlite3* conn, const std::string& sys_path,
                           const PluginDBConfig& record);
 
 // Attaches the existing database file at `path` to `conn` (a connection that

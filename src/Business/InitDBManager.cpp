@@ -127,6 +127,11 @@ bool ReadDatabaseIfPresent(const LogSite& at, sqlite3* conn, const std::string& 
   return AttachReadOnly(at, conn, path, schema, settings);
 }
 
+// Appends `file` to `files` unless it is there.
+void AddOnce(std::string file, std::vector<std::string>& files) {
+  if (std::find(files.begin(), files.end(), file) == files.end()) files.push_back(std::move(file));
+}
+
 }  // namespace
 
 CInitDBManager* CInitDBManager::GetInstance() {
@@ -160,6 +165,7 @@ bool CInitDBManager::UninitManager() {
   CloseNotingKeyedFiles(db_conn_);
   for (auto& entry : other_conns_) CloseNotingKeyedFiles(entry.second);
   other_conns_.clear();
+  run_files_.clear();
   plugin_config_.plugin_name.clear();
   plugin_config_.schema.clear();
   plugin_config_.sqlite_file_name.clear();
@@ -196,11 +202,16 @@ bool CInitDBManager::VerifyEncryption() {
   return encrypted;
 }
 
+void CInitDBManager::NoteRunFiles(sqlite3* conn) {
+  if (conn == nullptr || !need_encrypt_) return;
+  for (std::string& file : DatabaseFileNames(conn)) AddOnce(std::move(file), run_files_);
+}
+
 void CInitDBManager::CloseNotingKeyedFiles(sqlite3*& conn) {
   if (conn != nullptr && need_encrypt_) {
     for (std::string& file : DatabaseFileNames(conn)) {
-      if (std::find(keyed_files_.begin(), keyed_files_.end(), file) == keyed_files_.end()) {
-        keyed_files_.push_back(std::move(file));
+      if (std::find(run_files_.begin(), run_files_.end(), file) != run_files_.end()) {
+        AddOnce(std::move(file), keyed_files_);
       }
     }
   }
@@ -353,7 +364,7 @@ std::vector<std::string> CInitDBManager::SpecialConnectionNames() const {
     return names;
   }
   for (const auto& entry : special_plugins_) {
-    if (OpensSpecialConnection(plugin_config_, entry.first)) names.push_back(entry.first);
+    if (plugin_config_.other_plugin_scripts.count(entry.first) != 0) names.push_back(entry.first);
   }
   return names;
 }
@@ -413,6 +424,7 @@ bool CInitDBManager::CreatePublicSQLiteDBFile() {
     return false;
   }
   if (!Attach(PLINTH_HERE, public_conn, path, kPublicSchema, build.settings)) return false;
+  NoteRunFiles(public_conn);
   return LoadSharedExtension(PLINTH_FUNCTION, public_conn, build.sys_path);
 }
 
@@ -432,10 +444,16 @@ bool CInitDBManager::CreateSQLiteDBFile() {
   if (!PrepareConnection(PLINTH_HERE, build, path, plugin_config_, Pragmas::kApply, db_conn_)) {
     return false;
   }
+  NoteRunFiles(db_conn_);
   if (OpensNoSpecialConnections(plugin_config_.plugin_name, setup.GetSpecialPlugins())) {
     return true;
   }
-  return OpenSpecialConnections(PLINTH_HERE, build, plugin_config_, special_plugins_, other_conns_);
+  if (!OpenSpecialConnections(PLINTH_HERE, build, plugin_config_, SpecialConnectionNames(),
+                              special_plugins_, other_conns_)) {
+    return false;
+  }
+  for (const auto& entry : other_conns_) NoteRunFiles(entry.second);
+  return true;
 }
 
 bool CInitDBManager::SQLiteDBInit() {
@@ -507,7 +525,7 @@ bool CInitDBManager::CheckConnections() {
     const Pragmas pragmas =
         platform || record == &plugin_config_ ? Pragmas::kApply : Pragmas::kSkip;
     if (!CheckInMemory(PLINTH_HERE, build, pragmas, [&](sqlite3* conn) {
-          return LoadRecordExtensions(PLINTH_SITE(function), conn, build.sys_path, *record);
+          return LoadPluginExtensions(PLINTH_SITE(function), conn, build.sys_path, *record);
         })) {
       return false;
     }

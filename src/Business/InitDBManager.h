@@ -30,8 +30,11 @@ struct InitDBManagerState {
   bool need_encrypt_ = false;
   std::map<std::string, PluginDBConfig> special_plugins_;
   std::map<std::string, sqlite3*> other_conns_;
-  // The database files of the keyed connections closed so far, each once;
-  // kept by UninitManager for VerifyEncryption.
+  // The database files that the run itself opened or attached with the key
+  // (not those a script attached), as SQLite names them, each once.
+  std::vector<std::string> run_files_;
+  // Those of `run_files_` that the keyed connections closed so far held,
+  // each once; kept by UninitManager for VerifyEncryption.
   std::vector<std::string> keyed_files_;
   // The key of each file the run keys, derived once.
   CFileKeys file_keys_;
@@ -192,8 +195,12 @@ class CInitDBManager : public Quill::Base::CNoncopyable, private InitDBManagerSt
   // the platform's run included.
   bool CheckScripts();
 
+  // When the run keys its files, notes the files of the databases of `conn`,
+  // a connection the run has just prepared, in `run_files_`.
+  void NoteRunFiles(sqlite3* conn);
+
   // Closes `conn` (when not null); when the run keys its files, first notes
-  // the files of its databases in `keyed_files_`.
+  // those of its databases' files that are in `run_files_` in `keyed_files_`.
   void CloseNotingKeyedFiles(sqlite3*& conn);
 };
 

@@ -21,15 +21,9 @@ struct CipherSettings {
   std::optional<int> page_size;
 };
 
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = AsciiLower(c);
-  return lower;
-}
-
 bool IsCipherSetting(const std::string& name) {
   if (name == "key") return false;
-  const std::string lower = Lower(name);
+  const std::string lower = AsciiLowered(name);
   return lower.compare(0, 6, "cipher") == 0 || lower.find("kdf") != std::string::npos ||
          lower.find("key") != std::string::npos || lower.find("hmac") != std::string::npos;
 }
@@ -63,7 +57,7 @@ std::optional<int> PageSize(std::string_view value) {
 // Why the cipher setting `name` is refused for its name: not lower-case, or
 // already in `seen`; "" when it is not, and it is then added to `seen`.
 std::string NameRefusal(const std::string& name, std::set<std::string>* seen) {
-  if (name != Lower(name)) return "the cipher setting \"" + name + "\" is not in lower case";
+  if (name != AsciiLowered(name)) return "the cipher setting \"" + name + "\" is not in lower case";
   if (!seen->insert(name).second) return "the cipher setting \"" + name + "\" is given twice";
   return "";
 }

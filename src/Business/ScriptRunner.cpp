@@ -214,9 +214,7 @@ Streamed StreamScript(const LogSite& at, const std::string& path, CInputFile& fi
 bool LeftOpen(const CSqlSplitter& splitter) {
   // The ";" alone, then after the end of a block comment.
   for (const char* closing : {"\n;", "*/\n;"}) {
-    CSqlSplitter closed = splitter;
-    closed.Add(closing);
-    if (closed.EndsComplete()) return false;
+    if (splitter.EndsCompleteAfter(closing)) return false;
   }
   return true;
 }

@@ -117,14 +117,14 @@ struct MaskToken {
   Kind kind = kOther;
 };
 
-// Finds the next run of ASCII word bytes of `text` at or after `*begin`, and
-// sets `*begin` and `*end` around it. False when there is none.
-bool NextAsciiWord(std::string_view text, std::size_t* begin, std::size_t* end) {
+// Finds the next run of bytes of `text` at or after `*begin` that are all
+// `in_word`, and sets `*begin` and `*end` around it. False when there is none.
+bool NextWord(std::string_view text, bool (*in_word)(char), std::size_t* begin, std::size_t* end) {
   std::size_t i = *begin;
-  while (i < text.size() && !IsAsciiWordByte(text[i])) ++i;
+  while (i < text.size() && !in_word(text[i])) ++i;
   if (i == text.size()) return false;
   *begin = i;
-  while (i < text.size() && IsAsciiWordByte(text[i])) ++i;
+  while (i < text.size() && in_word(text[i])) ++i;
   *end = i;
   return true;
 }
@@ -136,13 +136,6 @@ struct KeyCut {
   const char* mask = "";
   std::size_t name = std::string_view::npos;  // where the key's PRAGMA name or KEY stands
 };
-
-// The ASCII letters of `word` in lower case.
-std::string LowerWord(std::string_view word) {
-  std::string lower(word);
-  for (char& c : lower) c = AsciiLower(c);
-  return lower;
-}
 
 bool EndsWithKey(std::string_view lower) {
   return lower.size() >= 3 && lower.compare(lower.size() - 3, 3, "key") == 0;
@@ -160,8 +153,8 @@ std::size_t KeyStatementWord(std::string_view lower) {
 // into the text `text` begins at `offset` of.
 KeyCut WordKeyCut(std::string_view text, std::size_t offset) {
   bool after = false;
-  for (std::size_t pos = 0, end = 0; NextAsciiWord(text, &pos, &end); pos = end) {
-    const std::string word = LowerWord(text.substr(pos, end - pos));
+  for (std::size_t pos = 0, end = 0; NextWord(text, IsAsciiWordByte, &pos, &end); pos = end) {
+    const std::string word = AsciiLowered(text.substr(pos, end - pos));
     const std::size_t found = KeyStatementWord(word);
     if ((after || found != std::string::npos) &&
         EndsWithKey(std::string_view(word).substr(after ? 0 : found + 6))) {
@@ -195,7 +188,7 @@ class MaskReader {
       } else if (IsAsciiWordByte(c)) {
         token.kind = MaskToken::kWord;
         while (pos_ < text_.size() && IsAsciiWordByte(text_[pos_])) ++pos_;
-        const std::string word = LowerWord(text_.substr(token.begin, pos_ - token.begin));
+        const std::string word = AsciiLowered(text_.substr(token.begin, pos_ - token.begin));
         if (word != "pragma" && word != "attach" && KeyStatementWord(word) != std::string::npos) {
           doubtful_ = true;  // PRAGMA or ATTACH glued to a word
         }
@@ -346,7 +339,8 @@ class ErrorMask {
   // Every occurrence of `text`.
   void Text(std::string_view text) { All(text, false); }
 
-  // Every occurrence of `word` that stands as a whole word.
+  // Every occurrence of `word` that stands as a whole word, as SQLite reads
+  // names (IsIdByte).
   void Word(std::string_view word) { All(word, true); }
 
   // The error, each run of masked bytes written "***" (and an unclosed
@@ -376,8 +370,8 @@ class ErrorMask {
     for (std::size_t at = error_.find(text); at != std::string::npos;
          at = error_.find(text, at + 1)) {
       const std::size_t end = at + text.size();
-      const bool inside_word = (at > 0 && IsAsciiWordByte(error_[at - 1])) ||
-                               (end < error_.size() && IsAsciiWordByte(error_[end]));
+      const bool inside_word =
+          (at > 0 && IsIdByte(error_[at - 1])) || (end < error_.size() && IsIdByte(error_[end]));
       if (!whole_words || !inside_word) Span(at, end);
     }
   }
@@ -390,7 +384,7 @@ class ErrorMask {
 }  // namespace
 
 bool IsKeySetting(const std::string& name) {
-  for (const char* key : {"key", "rekey", "hexkey", "hexrekey"}) {
+  for (const char* key : {"key", "rekey", "hexkey", "hexrekey", "textkey", "textrekey"}) {
     if (EqualsIgnoringAsciiCase(name, key)) return true;
   }
   return false;
@@ -432,9 +426,10 @@ std::string LoggableScriptError(std::string_view statement, const std::string& e
         break;
     }
   }
-  // The same text read as words alone, for a key that stands where its
-  // tokens cannot be trusted.
-  for (std::size_t pos = 0, end = 0; NextAsciiWord(value, &pos, &end); pos = end) {
+  // The same text read as words alone, as SQLite reads names (a non-ASCII
+  // character is part of one), for a key that stands where its tokens cannot
+  // be trusted.
+  for (std::size_t pos = 0, end = 0; NextWord(value, IsIdByte, &pos, &end); pos = end) {
     mask.Word(value.substr(pos, end - pos));
   }
   return mask.Shown();

@@ -17,9 +17,9 @@
 
 namespace plinth {
 
-// True for the settings that carry an encryption key: key, rekey, hexkey and
-// hexrekey, whatever the case of their ASCII letters (SQLCipher compares
-// pragma names that way).
+// True for the settings that carry an encryption key: key, rekey, hexkey,
+// hexrekey, textkey and textrekey, whatever the case of their ASCII letters
+// (SQLCipher compares pragma names that way).
 bool IsKeySetting(const std::string& name);
 
 // The form of a setting's value that may appear in a log: "***" for a key
@@ -66,8 +66,8 @@ std::string QuotedName(const std::string& name);
 
 // The form of a script's text `statement` that may appear in a log: the text
 // up to its first key, with the key and all that follows written as "***".
-// A key is what follows the KEY of an ATTACH, and the value of a key, rekey,
-// hexkey or hexrekey PRAGMA (with or without a schema, in any letter case and
+// A key is what follows the KEY of an ATTACH, and the value of a key setting's
+// PRAGMA (IsKeySetting; with or without a schema, in any letter case and
 // quoting): all that follows the "=" or the "(" after its name, else the
 // name. Both are looked for anywhere in the text, whatever comes before them
 // (a statement whose ";" is missing runs on into the next one), and in its
@@ -87,7 +87,8 @@ std::string LoggableScriptStatement(std::string_view statement);
 // stumbled on: "near \"'k3y'\": syntax error"), and every occurrence of what
 // follows the key's start in the statement: a literal's text, quoted or not
 // (a blob literal's too), anywhere; a name, number or other word where it
-// stands as a whole word ("no such column: k3y"). Any other error comes back
+// stands as a whole word ("no such column: k3y"), a non-ASCII character read
+// as part of a word, as SQLite reads names. Any other error comes back
 // unchanged.
 std::string LoggableScriptError(std::string_view statement, const std::string& error);
 

@@ -26,11 +26,6 @@ constexpr struct {
     {"cipher_plaintext_header_size", "cipher_default_plaintext_header_size"},
 };
 
-bool StartsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() &&
-         EqualsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
-}
-
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 // ASCII letters, digits and "_", not beginning with a digit: a name that

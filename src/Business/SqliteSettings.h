@@ -37,11 +37,11 @@ std::string KeyValue(const std::map<std::string, std::string>& pragmas);
 // Why SQLiteConfig.xml may not hold a setting named `name` (ASCII letters in
 // any case), as a clause to follow "refused: "; "" when it may. Refused are
 // a name that is not empty and not a plain SQL name (ASCII letters, digits
-// and "_", not beginning with a digit), every spelling of key, rekey, hexkey
-// and hexrekey but "key" itself, cipher_salt (a process-wide salt would give
-// every file the same one), cipher_migrate (it rewrites existing files) and
-// the cipher_log settings (SQLCipher's own log is off; Plinth's log says what
-// failed).
+// and "_", not beginning with a digit), every spelling of key, rekey, hexkey,
+// hexrekey, textkey and textrekey but "key" itself, cipher_salt (a
+// process-wide salt would give every file the same one), cipher_migrate (it
+// rewrites existing files) and the cipher_log settings (SQLCipher's own log is
+// off; Plinth's log says what failed).
 std::string SettingRefusal(const std::string& name);
 
 // The process-wide counterpart of a cipher setting that shapes a file's

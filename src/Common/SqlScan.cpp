@@ -11,12 +11,6 @@ bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-bool IsWordByte(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' ||
-         u == '$' || u >= 0x80;
-}
-
 // The end of the quoted token that begins at `pos` with `open`.
 std::size_t QuotedEnd(std::string_view text, std::size_t pos, char open) {
   const char close = open == '[' ? ']' : open;
@@ -65,8 +59,8 @@ std::string_view NextToken(std::string_view text, std::size_t& pos) {
     const char c = text[begin];
     if (c == '\'' || c == '"' || c == '`' || c == '[') {
       end = QuotedEnd(text, begin, c);
-    } else if (IsWordByte(c)) {
-      while (end < text.size() && IsWordByte(text[end])) ++end;
+    } else if (IsIdByte(c)) {
+      while (end < text.size() && IsIdByte(text[end])) ++end;
     } else {
       end = begin + 1;
     }

@@ -12,6 +12,15 @@
 
 namespace plinth {
 
+// True for the bytes that SQLite's tokenizer reads as part of a name or a
+// keyword: ASCII letters and digits, "_", "$", and every byte of a non-ASCII
+// character.
+inline bool IsIdByte(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' ||
+         u == '$' || u >= 0x80;
+}
+
 // The offset of the first byte at or after `pos` that is not whitespace, not
 // part of a comment ("-- ..." to the line's end, "/* ... */", an unclosed one
 // to the text's end) and not the ";" of an empty statement: where SQLite finds

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Common/AsciiCase.h"
+#include "Common/SqlScan.h"
 
 namespace plinth {
 namespace {
@@ -33,12 +34,6 @@ constexpr unsigned char kEnded = 1;
 // it as an unrecognized token.
 bool IsCompleteBlank(char c) {
   return c == ' ' || c == '\r' || c == '\t' || c == '\n' || c == '\f';
-}
-
-bool IsIdByte(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' ||
-         u == '$' || u >= 0x80;
 }
 
 std::size_t LineFeeds(std::string_view text) {
@@ -271,6 +266,12 @@ bool CSqlSplitter::TakeRest(ScriptPart* part) {
   held_.clear();
   complete_ = begin_ = 0;
   return true;
+}
+
+bool CSqlSplitter::EndsCompleteAfter(std::string_view more) const {
+  Reader reader = reader_;
+  for (std::size_t pos = 0, at = 0; pos < more.size();) reader.Next(more, &pos, &at);
+  return reader.EndsComplete();
 }
 
 std::size_t CSqlSplitter::FirstStatementEnd(std::string_view text) {

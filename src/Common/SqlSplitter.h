@@ -59,6 +59,10 @@ class CSqlSplitter {
   // sqlite3_complete's answer on the whole of it.
   bool EndsComplete() const { return reader_.EndsComplete(); }
 
+  // EndsComplete's answer were `more` added, without adding it: only where the
+  // reading stands is copied, not the text held.
+  bool EndsCompleteAfter(std::string_view more) const;
+
   // The bytes held.
   std::size_t held() const { return held_.size(); }
 

@@ -246,6 +246,20 @@ TEST(Build, KeyThatIsNotAppliedFailsTheRun) {
 #endif
 }
 
+// A file that a script attaches itself, without a key, and leaves attached
+// is the script's: the check covers the files the run keys.
+TEST(Build, FileAScriptAttachesWithoutAKeyIsNotChecked) {
+  ProductTree tree;
+  tree.WriteSQLiteConfig({{"key", kKey}, {"kdf_iter", "1000"}});
+  const std::string export_db = tree.Path("export.db");
+  tree.Write(
+      tree.ScriptFile("platform", "create_tables.sql"),
+      "ATTACH '" + export_db + "' AS e KEY '';\nCREATE TABLE e.t(a);\nINSERT INTO e.t VALUES(1);");
+  const RunResult run = tree.Run({"platform"});
+  ASSERT_EQ(run.exit_code, 0) << run.Dump();
+  EXPECT_EQ(tree.Query(export_db, "SELECT a FROM t;", ""), "1\n");
+}
+
 TEST(Build, SettingsRunInNameOrderAndTheFirstFailureStops) {
   ProductTree tree;
   tree.WriteSQLiteConfig({{"user_version", "5"},

@@ -415,6 +415,8 @@ TEST(Config, SettingsThatCannotReachEveryFileAreRefused) {
       {"rekey", kOnlyKey},
       {"hexkey", kOnlyKey},
       {"HEXREKEY", kOnlyKey},
+      {"textkey", kOnlyKey},
+      {"TextReKey", kOnlyKey},
   };
   ProductTree tree;
   for (const auto& c : cases) {

@@ -29,6 +29,16 @@ std::string FileAppender(const std::string& path) {
          "log4j.appender.file.layout.ConversionPattern=%p %m%n\n";
 }
 
+// The environment of a run whose configuration has a rolling appender, or a
+// rolling policy that Plinth asks for its file. Debian 12's log4cxx 1.0 frees
+// a rolling policy with a size other than that it allocated it with:
+// harmless to glibc's allocator, fatal to AddressSanitizer's check of it.
+std::vector<std::string> RollingAppenderEnvironment() {
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  return {"ASAN_OPTIONS=" + std::string(asan != nullptr ? asan : "") +
+          ":new_delete_type_mismatch=0"};
+}
+
 struct LogConfigCase {
   const char* name;
   // Puts the properties file (or something else) at `path`.
@@ -77,6 +87,26 @@ const LogConfigCase kLogConfigCases[] = {
      },
      [](const ProductTree& t) {
        return "its appender file writes to \"" + t.Path("fifo") + "\", which is not a regular file";
+     }},
+    // A rolling appender without a File writes to the file its rolling
+    // policy names: FileNamePattern at MinIndex.
+    {"RollingPolicyFileIsAFifo",
+     [](const ProductTree& t, const std::string& path) {
+       ASSERT_EQ(::mkfifo(t.Path("fifo1").c_str(), 0600), 0);
+       t.Write(path,
+               "log4j.rootLogger=INFO, file\n"
+               "log4j.appender.file=org.apache.log4j.rolling.RollingFileAppender\n"
+               "log4j.appender.file.rollingPolicy="
+               "org.apache.log4j.rolling.FixedWindowRollingPolicy\n"
+               "log4j.appender.file.rollingPolicy.FileNamePattern=" +
+                   t.Path("fifo%i") +
+                   "\n"
+                   "log4j.appender.file.layout=org.apache.log4j.PatternLayout\n"
+                   "log4j.appender.file.layout.ConversionPattern=%p %m%n\n");
+     },
+     [](const ProductTree& t) {
+       return "its appender file writes to \"" + t.Path("fifo1") +
+              "\", which is not a regular file";
      }},
     {"AppenderFileIsADirectory",
      [](const ProductTree& t, const std::string& path) {
@@ -160,6 +190,37 @@ TEST(LogConfig, TheLogFileLosesEveryPermissionBeyond0640) {
   ::umask(umask);
 }
 
+RunOptions RollingAppenderOptions() {
+  RunOptions options;
+  options.keep_log = true;
+  options.extra_env = RollingAppenderEnvironment();
+  return options;
+}
+
+// A rolling appender begins new files during the run, with the mode the umask
+// gives: the file it writes last is narrowed too before Plinth ends.
+TEST(LogConfig, ALogFileBegunByARolloverLosesEveryPermissionBeyond0640) {
+  ProductTree tree;
+  tree.Write(tree.bin_dir() + kPropertiesPath,
+             "log4j.rootLogger=INFO, file\n"
+             "log4j.appender.file=org.apache.log4j.RollingFileAppender\n"
+             "log4j.appender.file.File=" +
+                 tree.Path("plinth.log") +
+                 "\n"
+                 "log4j.appender.file.MaxFileSize=100\n"
+                 "log4j.appender.file.MaxBackupIndex=1\n"
+                 "log4j.appender.file.layout=org.apache.log4j.PatternLayout\n"
+                 "log4j.appender.file.layout.ConversionPattern=%p %m%n\n");
+  const mode_t umask = ::umask(0);
+  const RunResult run = tree.Run({"event.s"}, RollingAppenderOptions());
+  ::umask(umask);
+  EXPECT_EQ(run.exit_code, 0) << run.std_err;
+  ASSERT_TRUE(tree.Exists(tree.Path("plinth.log.1")));  // it rolled over
+  struct stat st;
+  ASSERT_EQ(::stat(tree.Path("plinth.log").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640);
+}
+
 // The example configuration that writes the log as JSON, as installed: every
 // line of its file is one JSON object, whose level and message are those of
 // the same run's text log. A message holds the text line's escapes (\t, \n,
@@ -180,16 +241,8 @@ TEST(LogConfig, JsonExampleWritesOneObjectALine) {
     properties.replace(at, placeholder.size(), tree.Path("plinth.jsonl"));
   }
   tree.Write(tree.bin_dir() + kPropertiesPath, properties);
-  RunOptions options;
-  options.keep_log = true;
-  // Debian 12's log4cxx 1.0 frees the rolling policy of a RollingFileAppender,
-  // which the example uses as the default configuration does, with a size
-  // other than that it allocated it with, at the process's exit: harmless to
-  // glibc's allocator, fatal to AddressSanitizer's check of it.
-  const char* asan = std::getenv("ASAN_OPTIONS");
-  options.extra_env = {"ASAN_OPTIONS=" + std::string(asan != nullptr ? asan : "") +
-                       ":new_delete_type_mismatch=0"};
-  const RunResult json = tree.Run({"platform"}, options);
+  // The example uses a RollingFileAppender, as the default configuration does.
+  const RunResult json = tree.Run({"platform"}, RollingAppenderOptions());
   ASSERT_EQ(json.exit_code, 0) << json.std_err;
 
   std::vector<LogLine> parsed;
@@ -218,7 +271,7 @@ TEST_P(LogConfig, LinesGoToStandardErrorAfterOneLineThatSaysWhy) {
   ProductTree tree;
   const std::string path = tree.bin_dir() + kPropertiesPath;
   GetParam().place(tree, path);
-  const RunResult run = tree.Run({"event.s"});
+  const RunResult run = tree.Run({"event.s"}, RollingAppenderEnvironment());
 
   EXPECT_FALSE(run.timed_out);
   EXPECT_EQ(run.exit_code, 0) << run.Dump();

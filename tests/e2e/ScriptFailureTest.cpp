@@ -99,6 +99,8 @@ const FailingScript kFailingScripts[] = {
      19, "no; more", 6, "INSERT INTO one VALUES(1);", "one\n"},
     {"KeyStatement", "CREATE TABLE one(a);\nPRAGMA nosuch.key = '" + kSecret + "';", 1,
      "unknown database nosuch", 2, "PRAGMA nosuch.key = ***", "one\n"},
+    {"TextKeyStatement", "CREATE TABLE one(a);\nPRAGMA nosuch.textkey = '" + kSecret + "';", 1,
+     "unknown database nosuch", 2, "PRAGMA nosuch.textkey = ***", "one\n"},
     // SQLite's error quotes the key it stumbled on.
     {"KeyStatementWithASyntaxError",
      "CREATE TABLE one(a);\nPRAGMA key = x '" + kSecret + "';\nCREATE TABLE two(a);", 1,
@@ -148,6 +150,8 @@ const FailingScript kFailingScripts[] = {
     {"UnquotedAttachKey", "ATTACH 'f.db' AS f KEY " + kSecret + " || 'x';", 1,
      "no such column: ***", 1, "ATTACH 'f.db' AS f KEY ***", ""},
     {"AttachKeyAsAFunction", "ATTACH 'f.db' AS f KEY " + kSecret + "(1);", 1,
+     "no such function: ***", 1, "ATTACH 'f.db' AS f KEY ***", ""},
+    {"NonAsciiAttachKeyAsAFunction", "ATTACH 'f.db' AS f KEY 密码" + kSecret + "(1);", 1,
      "no such function: ***", 1, "ATTACH 'f.db' AS f KEY ***", ""},
 };
 

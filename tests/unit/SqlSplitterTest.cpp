@@ -88,6 +88,23 @@ TEST(SqlSplitter, EndsCompleteAsSqliteCompleteSays) {
   }
 }
 
+// Asked how the text would end with more added, the splitter answers as
+// sqlite3_complete does on the whole, and adds nothing.
+TEST(SqlSplitter, EndsCompleteAfterAsksWithoutAdding) {
+  for (const char* text : kTexts) {
+    for (const char* more : {"", "\n;", "*/\n;", "'", "END;"}) {
+      CSqlSplitter splitter;
+      splitter.Add(text);
+      const std::size_t held = splitter.held();
+      EXPECT_EQ(splitter.EndsCompleteAfter(more),
+                sqlite3_complete((std::string(text) + more).c_str()) != 0)
+          << text << more;
+      EXPECT_EQ(splitter.held(), held);
+      EXPECT_EQ(splitter.EndsComplete(), sqlite3_complete(text) != 0) << text;
+    }
+  }
+}
+
 // The parts of `text` taken after each piece of `piece` bytes, and the rest at
 // the end, each as "<line feeds before>|<text>".
 std::vector<std::string> Parts(std::string_view text, std::size_t piece) {

@@ -17,7 +17,8 @@ namespace plinth {
 namespace {
 
 TEST(SqlText, KeySettingsAreMaskedInAnyLetterCase) {
-  for (const char* name : {"key", "KEY", "Key", "rekey", "ReKey", "hexkey", "HEXREKEY"}) {
+  for (const char* name :
+       {"key", "KEY", "Key", "rekey", "ReKey", "hexkey", "HEXREKEY", "textkey", "TextReKey"}) {
     EXPECT_TRUE(IsKeySetting(name)) << name;
     EXPECT_EQ(LoggableValue(name, "secret"), "***") << name;
   }
@@ -93,6 +94,8 @@ TEST(SqlText, ScriptStatementsThatSetAKeyAreMasked) {
       {"PRAGMA \"main\" . \"HexKey\" = \"x'secret'\";", "PRAGMA \"main\" . \"HexKey\" = ***"},
       {"PRAGMA [hexrekey] /* c */ = secret", "PRAGMA [hexrekey] /* c */ = ***"},
       {"PRAGMA key 'secret';", "PRAGMA key ***"},
+      {"PRAGMA textkey = 'secret';", "PRAGMA textkey = ***"},
+      {"PRAGMA main.TextReKey('secret');", "PRAGMA main.TextReKey(***)"},
       {"EXPLAIN QUERY PLAN PRAGMA key = 'secret';", "EXPLAIN QUERY PLAN PRAGMA key = ***"},
       {"ATTACH DATABASE 'k.db' AS k KEY 'secret';", "ATTACH DATABASE 'k.db' AS k KEY ***"},
       {"attach 'a KEY b.db' as x\nkey 'secret' || 'secret'", "attach 'a KEY b.db' as x\nkey ***"},
@@ -226,6 +229,11 @@ TEST(SqlText, ScriptErrorsShowNothingOfTheKeysValue) {
       {"ATTACH 'f.db' AS f KEY secret(1);", "no such function: secret", "no such function: ***"},
       {"ATTACH 'f.db' AS f KEY 'k3y' || k3ys", "no such column: k3ys", "no such column: ***"},
       {"ATTACH 'f.db' AS f KEY a;", "no such column: a", "no such column: ***"},
+      // SQLite reads a non-ASCII character as part of a name.
+      {"ATTACH 'f.db' AS f KEY 密码(1);", "no such function: 密码", "no such function: ***"},
+      {"ATTACH 'f.db' AS f KEY 密.码;", "no such column: 密.码", "no such column: ***.***"},
+      {"ATTACH 'f.db' AS f KEY -密码;", "no such column: 密码", "no such column: ***"},
+      {"ATTACH 'f.db' AS f KEY mötley(1);", "no such function: mötley", "no such function: ***"},
       {"ATTACH 'f.db' AS f KEY 'k3y';", "cannot open k3y.db: k3y", "cannot open ***.db: ***"},
       {"ATTACH 'f.db' AS f KEY x'6b33';", "bad key x'6b33', 6b33", "bad key ***, ***"},
       // A key in SQLCipher's raw-key form, and its hexadecimal digits alone.
