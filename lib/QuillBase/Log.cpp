@@ -166,7 +166,7 @@ log4cxx::LogString AppenderFile(log4cxx::helpers::Properties& properties,
     if (key.compare(0, prefix.size(), prefix) != 0 || !IsFileOption(key.substr(prefix.size()))) {
       continue;
     }
-    const log4cxx::LogString value = log4cxx::FileAppender::stripDuplicateBackslashes(
+    log4cxx::LogString value = log4cxx::FileAppender::stripDuplicateBackslashes(
         log4cxx::helpers::OptionConverter::findAndSubst(key, properties));
     if (!value.empty()) return value;
   }
