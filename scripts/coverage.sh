@@ -20,12 +20,14 @@ cmake --build "$build" -j "$jobs"
 find "$build" -name '*.gcda' -delete
 ctest --test-dir "$build" -j "$jobs" --output-on-failure --no-tests=error
 
-# gcov runs once; the reports are made from what gcovr collected.
+# gcov runs once; the reports are made from what gcovr collected. The
+# counters are looked for in the build directory alone: the root holds other
+# build directories, and check-windows.sh's wine prefix links to / (z:).
 mkdir -p "$build/coverage"
 gcovr --root . --object-directory "$build" --filter 'src/' --filter 'lib/' \
   --exclude 'lib/sqlite_ext/(failing_func\.c|testpoint_func\.c)' \
   --exclude-throw-branches --exclude-unreachable-branches --gcov-ignore-parse-errors \
-  -j "$jobs" --json "$build/coverage/coverage.json"
+  -j "$jobs" --json "$build/coverage/coverage.json" "$build"
 report=(gcovr --root . --add-tracefile "$build/coverage/coverage.json")
 echo "== line coverage"
 "${report[@]}" --txt
